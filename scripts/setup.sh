@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs everything both builds and their tests need, from Debian's
+# packages. Safe to run again: apt skips what is already there.
+set -eu
+
+PACKAGES="
+  cmake ninja-build g++ pkg-config
+  libgtest-dev googletest libbenchmark-dev
+  libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2 fonts-dejavu-core
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+  wine64 wine
+  libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend
+  util-linux
+"
+
+missing=""
+for package in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+
+if [ -n "$missing" ]; then
+    SUDO=""
+    if [ "$(id -u)" != "0" ]; then SUDO="sudo"; fi
+    $SUDO apt-get update
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+fi

@@ -1,0 +1,134 @@
+#include "app/run_main.h"
+
+#include <cstdint>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/error_log.h"
+#include "common/text.h"
+#include "config/markup.h"
+#include "config/run_settings.h"
+#include "config/settings_elements.h"
+#include "platform/gdi.h"
+#include "platform/process.h"
+#include "render/bitmap_file.h"
+#include "render/output.h"
+#include "render/wallpaper.h"
+
+namespace paneloom {
+
+namespace {
+
+// Owns the drawing objects of one run and releases whatever is still held
+// when the run ends early through the catch-all.
+struct RunObjects {
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    platform::BitmapHandle bitmap = nullptr;
+    platform::PaletteHandle palette = nullptr;
+    platform::DcHandle dc = nullptr;
+    platform::BitmapHandle previous = nullptr;
+
+    void ReleaseDC() {
+        if (dc == nullptr) return;
+        if (previous != nullptr) graphics.SelectBitmap(dc, previous);
+        graphics.DeleteDC(dc);
+        dc = nullptr;
+        previous = nullptr;
+    }
+
+    ~RunObjects() {
+        ReleaseDC();
+        graphics.DeleteBitmap(bitmap);
+        graphics.DeletePalette(palette);
+    }
+};
+
+// Each displayoutput element in document order: its first textsettings, then
+// its first output, whatever their order inside the element.
+void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc) {
+    std::int32_t cursor = 0;
+    while (true) {
+        std::string element;
+        std::int32_t end = -1;
+        if (!FindElement(document, "displayoutput", element, cursor, end, ContentMode)) return;
+
+        std::string piece;
+        std::int32_t innerCursor = 0;
+        std::int32_t innerEnd = -1;
+        if (FindElement(element, "textsettings", piece, innerCursor, innerEnd, ContentMode)) {
+            ParseTextSettings(piece);
+        }
+        innerCursor = 0;
+        if (FindElement(element, "output", piece, innerCursor, innerEnd, ContentMode)) {
+            DoDisplayOutput(piece, dc);
+        }
+        cursor = end;
+    }
+}
+
+int Run() {
+    platform::Process& process = platform::Get<platform::Process>();
+    if (!process.InitFramework()) {
+        LogError("Fatal Error: MFC initialization failed");
+        return kExitFrameworkFailed;
+    }
+
+    ResolveConfigPath(process.RawCommandLine());
+
+    RunSettings& settings = Settings();
+    std::string document;
+    if (!LoadFile(settings.configPath, document)) return kExitDone;
+    RemoveComments(document, true);
+
+    std::string globals;
+    std::int32_t cursor = 0;
+    std::int32_t end = -1;
+    if (FindElement(document, "globalsettings", globals, cursor, end, ContentMode)) {
+        ParseGlobalSettings(globals);
+    }
+
+    ApplyWallpaperStyle(settings.backgroundStyle);
+
+    RunObjects objects;
+    if (!settings.useScreenDepth) {
+        objects.bitmap = objects.graphics.LoadBitmapFile(settings.inputBitmapPath);
+        if (objects.bitmap == nullptr) {
+            LogError(StringPrintf("Could not LoadImage <%s>!\n", settings.inputBitmapPath.c_str()));
+            return kExitLoadImageFailed;
+        }
+    } else if (!LoadBMPImage(settings.inputBitmapPath, objects.bitmap, objects.palette)) {
+        LogError(StringPrintf("Could not LoadBMPImage <%s>!\n", settings.inputBitmapPath.c_str()));
+        return kExitLoadBMPImageFailed;
+    }
+
+    objects.dc = objects.graphics.CreateScreenCompatibleDC();
+    objects.previous = objects.graphics.SelectBitmap(objects.dc, objects.bitmap);
+
+    DrawDisplayOutputs(document, objects.dc);
+
+    // The bitmap must not stay selected anywhere while it is converted.
+    objects.ReleaseDC();
+
+    WriteBMPImage(settings.outputBitmapPath, objects.bitmap,
+                  settings.useScreenDepth ? objects.palette : nullptr);
+    objects.graphics.DeleteBitmap(objects.bitmap);
+    objects.bitmap = nullptr;
+    objects.graphics.DeletePalette(objects.palette);
+    objects.palette = nullptr;
+
+    SetDesktopWallpaper(settings.outputBitmapPath);
+    return kExitDone;
+}
+
+}  // namespace
+
+int RunMain() {
+    try {
+        return Run();
+    } catch (...) {
+        LogError("Error in main loop\n");
+        return kExitMainLoopFailed;
+    }
+}
+
+}  // namespace paneloom

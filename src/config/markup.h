@@ -1,0 +1,47 @@
+// The configuration file looks like XML but is read by plain, case-sensitive
+// substring searches. These operations, blind spots included, define the
+// file format: every element and attribute the program reads goes through
+// them. Each returns 1 (found or done) or 0 (absent or failed); output
+// parameters change only as documented.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace paneloom {
+
+enum FindElementMode : int {
+    SelfClosingMode = 0,  // piece ends at the next "/>"
+    ContentMode = 1,      // piece is what lies between the start tag and "</name>"
+    StartTagMode = 2,     // piece ends at the next ">"
+};
+
+// Reads the whole file under an exclusive open; the text ends at the file's
+// first zero byte. A file that cannot be opened gives 0 silently; one that
+// fails while being read is logged.
+int LoadFile(const std::string& path, std::string& text);
+
+// Cuts every "<!--" ... "-->" comment. With collapseBlankLines, runs of CR LF
+// pairs are collapsed too (only when something was removed). 1 when at least
+// one comment was removed.
+int RemoveComments(std::string& text, bool collapseBlankLines);
+
+// Finds "<name" from `cursor`, then the mode's end marker. On success `piece`
+// holds the returned text, `cursor` its start and `end` where the end marker
+// begins. `piece` is emptied on every call.
+int FindElement(const std::string& text, const std::string& name, std::string& piece,
+                std::int32_t& cursor, std::int32_t& end, int mode);
+
+// The first "<name" tag through the "/" of its "/>". With no "/>" after it the
+// tag text is empty and the tag still counts as present.
+int FindTag(const std::string& text, const std::string& name, std::string& tag);
+
+// The quoted value after the first occurrence of `name` anywhere in `text`,
+// the next "=" and the next `"`.
+int GetAttribute(const std::string& text, const std::string& name, std::string& value);
+
+// The attribute value read with sscanf "%d" / "%x"; `number` written only on 1.
+int GetIntAttribute(const std::string& text, const std::string& name, std::int32_t& number);
+int GetHexAttribute(const std::string& text, const std::string& name, std::uint32_t& number);
+
+}  // namespace paneloom

@@ -1,0 +1,43 @@
+// The one process-wide record of everything the configuration can change.
+// It holds its defaults before the run starts and is never reset during a
+// run: each settings element only overwrites what it names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace paneloom {
+
+struct RunSettings {
+    std::string configPath = "paneloom.xml";
+    std::string inputBitmapPath = "Paneloom.bmp";
+    std::string outputBitmapPath = "PaneloomInfo.bmp";
+    bool useScreenDepth = false;
+    std::int32_t backgroundStyle = 0;  // 0 center, 1 tile, 2 stretch
+
+    // Defaults of every text item; a textline or textat attribute overrides
+    // one of them for that item only.
+    std::int32_t textAlign = 0;  // 0 left, 1 center, 2 right
+    std::int32_t textStartX = 30;
+    std::int32_t textStartY = 30;
+    std::uint32_t backgroundColor = 0x000000;  // 0x00BBGGRR
+    std::int32_t transparent = 1;
+    std::uint32_t textColor = 0xC8C8C8;
+    std::int32_t fontWeight = 600;
+    std::int32_t fontExtra = 1;
+    std::int32_t fontPoints = 16;
+    std::string fontFace = "Arial";
+    std::string executablePath = "Paneloom.exe";
+    std::string defaultOutputText =
+        "<textline>%HOSTNAME%</textline><textline>%ADAPTER_IP_LIST%</textline>"
+        "<textline>%OS% %SERVICEPACK%</textline>";
+};
+
+// The process's settings record.
+RunSettings& Settings();
+
+// Puts every field back to its default. Only tests call this: a run never
+// resets its settings.
+void ResetSettingsForTest();
+
+}  // namespace paneloom

@@ -1,0 +1,93 @@
+#include "config/settings_elements.h"
+
+#include "app/error_log.h"
+#include "common/text.h"
+#include "config/markup.h"
+#include "config/run_settings.h"
+
+namespace paneloom {
+
+namespace {
+
+// Looks up a child tag and lower-cases all of it, so that attribute names and
+// keyword values are matched whatever their case, while the tag name itself
+// (searched in the untouched content) stays case-sensitive.
+bool FindLoweredTag(const std::string& content, const char* name, std::string& tag) {
+    if (!FindTag(content, name, tag)) return false;
+    ToLowerAnsi(tag);
+    return true;
+}
+
+// Reads red, green and blue in a chain; the colour is set only when all three
+// are readable.
+void ReadColour(const std::string& tag, std::uint32_t& colour) {
+    std::int32_t red = 0, green = 0, blue = 0;
+    if (GetIntAttribute(tag, "red", red) && GetIntAttribute(tag, "green", green) &&
+        GetIntAttribute(tag, "blue", blue)) {
+        colour = PackColour(red, green, blue);
+    }
+}
+
+}  // namespace
+
+std::uint32_t PackColour(std::int32_t red, std::int32_t green, std::int32_t blue) {
+    return ((static_cast<std::uint32_t>(blue) & 0xFF) << 16) |
+           ((static_cast<std::uint32_t>(green) & 0xFF) << 8) | (static_cast<std::uint32_t>(red) & 0xFF);
+}
+
+void ParseGlobalSettings(const std::string& content) {
+    try {
+        RunSettings& settings = Settings();
+        std::string tag;
+        settings.useScreenDepth = FindTag(content, "usescreendepth", tag) == 1;
+
+        if (FindLoweredTag(content, "backgroundstyle", tag)) {
+            std::string value;
+            GetAttribute(tag, "value", value);
+            if (value == "center") settings.backgroundStyle = 0;
+            else if (value == "tile") settings.backgroundStyle = 1;
+            else if (value == "stretch") settings.backgroundStyle = 2;
+        }
+        if (FindLoweredTag(content, "inputbmp", tag)) GetAttribute(tag, "name", settings.inputBitmapPath);
+        if (FindLoweredTag(content, "outputbmp", tag)) GetAttribute(tag, "name", settings.outputBitmapPath);
+    } catch (...) {
+        LogError("Error parsing global settings\n");
+    }
+}
+
+void ParseTextSettings(const std::string& content) {
+    try {
+        RunSettings& settings = Settings();
+        std::string tag;
+
+        if (FindLoweredTag(content, "textalign", tag)) {
+            std::string value;
+            GetAttribute(tag, "value", value);
+            if (value == "left") settings.textAlign = 0;
+            else if (value == "center") settings.textAlign = 1;
+            else if (value == "right") settings.textAlign = 2;
+        }
+        if (FindLoweredTag(content, "textstart", tag)) {
+            // "x" is first found inside the tag name itself, so the value read
+            // is that of the first attribute written: x must come before y.
+            GetIntAttribute(tag, "x", settings.textStartX);
+            GetIntAttribute(tag, "y", settings.textStartY);
+        }
+        if (FindLoweredTag(content, "backgroundcolor", tag)) {
+            ReadColour(tag, settings.backgroundColor);
+            GetIntAttribute(tag, "transparent", settings.transparent);
+        }
+        if (FindLoweredTag(content, "textcolor", tag)) ReadColour(tag, settings.textColor);
+        if (FindLoweredTag(content, "font", tag)) {
+            GetIntAttribute(tag, "weight", settings.fontWeight);
+            GetIntAttribute(tag, "extra", settings.fontExtra);
+            GetIntAttribute(tag, "points", settings.fontPoints);
+            GetAttribute(tag, "face", settings.fontFace);
+        }
+        if (FindLoweredTag(content, "executable", tag)) GetAttribute(tag, "name", settings.executablePath);
+    } catch (...) {
+        LogError("Error parsing text settings\n");
+    }
+}
+
+}  // namespace paneloom

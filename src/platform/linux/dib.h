@@ -1,0 +1,58 @@
+// Our own bitmap for the Linux build. It plays every part that a GDI bitmap
+// plays on Windows: the DIB section the input file is loaded into, the
+// screen-compatible bitmap (32 bits per pixel) and the source of the packed DIB
+// that is written out. Pixels are kept at the bitmap's own depth so that what
+// is written back has the depth that was read, as on Windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace paneloom::platform::lnx {
+
+// One colour-table entry, laid out as in a .bmp file.
+struct RgbQuad {
+    std::uint8_t blue = 0;
+    std::uint8_t green = 0;
+    std::uint8_t red = 0;
+    std::uint8_t reserved = 0;
+};
+
+// Pixel layouts by depth:
+//   1, 4, 8: indexes into `palette`, most significant bits first
+//   16:      X1R5G5B5 little-endian words
+//   24:      blue, green, red bytes
+//   32:      blue, green, red, unused bytes
+// Rows are stored top-down, each padded to a multiple of 4 bytes.
+struct Dib {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t bitsPerPixel = 0;
+    std::vector<RgbQuad> palette;  // 1, 4 and 8 bits per pixel only
+    std::vector<std::uint8_t> bits;
+
+    // Allocates zeroed rows for the given geometry; false when the geometry is
+    // invalid or its size overflows.
+    bool Allocate(std::int32_t w, std::int32_t h, std::uint16_t bpp);
+
+    std::size_t Stride() const;
+    bool Valid() const;
+
+    std::uint8_t* Row(std::int32_t y) { return bits.data() + Stride() * static_cast<std::size_t>(y); }
+    const std::uint8_t* Row(std::int32_t y) const { return bits.data() + Stride() * static_cast<std::size_t>(y); }
+
+    // Colours are 0x00BBGGRR (red in the low byte), as a GDI colour reference.
+    // Coordinates outside the bitmap read 0 and write nothing.
+    std::uint32_t GetPixel(std::int32_t x, std::int32_t y) const;
+    void SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour);
+
+    // Index of the palette entry nearest to the colour (squared distance);
+    // 0 when the palette is empty.
+    std::uint32_t NearestIndex(std::uint32_t colour) const;
+};
+
+// Bytes per row for a width and depth, padded to 4 bytes; 0 when it overflows.
+std::size_t DibStride(std::int32_t width, std::uint16_t bitsPerPixel);
+
+}  // namespace paneloom::platform::lnx

@@ -1,0 +1,83 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace paneloom::platform {
+
+namespace {
+
+// Opens `path` and takes a non-blocking exclusive lock, which stands in for
+// Windows' no-sharing open: a lock held by anyone else is a failed open.
+int OpenExclusive(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+class LinuxFiles final : public Files {
+public:
+    bool ReadWholeExclusive(const std::string& path, std::string& bytes) override {
+        const int fd = OpenExclusive(path, O_RDONLY);
+        if (fd < 0) return false;
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            const bool isDirectory = S_ISDIR(info.st_mode);
+            ::close(fd);
+            // A directory cannot be opened as a file on Windows either.
+            if (isDirectory) return false;
+            throw FileError("cannot read " + path);
+        }
+        // Only the low 32 bits of the length count, as on Windows.
+        const std::size_t size = static_cast<std::uint32_t>(static_cast<unsigned long long>(info.st_size));
+        std::string content(size, '\0');
+        std::size_t total = 0;
+        while (total < size) {
+            const ssize_t got = ::read(fd, &content[total], size - total);
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                ::close(fd);
+                throw FileError("read failed: " + path);
+            }
+            if (got == 0) break;
+            total += static_cast<std::size_t>(got);
+        }
+        ::close(fd);
+        content.resize(total);
+        bytes.swap(content);
+        return true;
+    }
+
+    bool AppendExclusive(const std::string& path, const std::string& bytes) override {
+        const int fd = OpenExclusive(path, O_WRONLY | O_CREAT);
+        if (fd < 0) return false;
+        ::lseek(fd, 0, SEEK_END);
+        std::size_t total = 0;
+        while (total < bytes.size()) {
+            const ssize_t put = ::write(fd, bytes.data() + total, bytes.size() - total);
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) break;
+            total += static_cast<std::size_t>(put);
+        }
+        ::close(fd);
+        return true;
+    }
+};
+
+}  // namespace
+
+template <>
+Files& RealImpl<Files>() {
+    static LinuxFiles files;
+    return files;
+}
+
+}  // namespace paneloom::platform

@@ -1,0 +1,17 @@
+// Making the output bitmap the desktop wallpaper.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace paneloom {
+
+// Writes the wallpaper style (0 center, 1 tile, 2 stretch) into the user's
+// desktop settings. Reports nothing.
+void ApplyWallpaperStyle(std::int32_t backgroundStyle);
+
+// Hands the full path of the bitmap file to the system as the new wallpaper.
+// Reports nothing.
+void SetDesktopWallpaper(const std::string& outputBitmapPath);
+
+}  // namespace paneloom

@@ -1,0 +1,64 @@
+// The real Windows program, started under Wine with exact command lines.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "e2e/program_runner.h"
+#include "support/scratch.h"
+
+namespace paneloom {
+namespace {
+
+using testing::ProgramPath;
+using testing::RunWithCommandLine;
+using testing::ScratchDir;
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+bool IsEmpty(const std::filesystem::path& path) {
+    return std::filesystem::directory_iterator(path) == std::filesystem::directory_iterator();
+}
+
+TEST(WindowsProgram, NoConfigurationWritesNothingAndExitsZero) {
+    ScratchDir scratch;
+    EXPECT_EQ(0, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    EXPECT_TRUE(IsEmpty(scratch.path()));
+}
+
+TEST(WindowsProgram, QuotedConfigurationIsReadFromTheProgramDirectory) {
+    ScratchDir scratch;
+    std::filesystem::create_directory(scratch.path() / "tools");
+    std::filesystem::create_directory(scratch.path() / "elsewhere");
+    const std::filesystem::path program = scratch.path() / "tools" / "Paneloom.exe";
+    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), program.string().c_str(), FALSE));
+    scratch.Write("tools/desk.xml", "<globalsettings><inputbmp name=\"Gone.bmp\"/></globalsettings>");
+
+    const std::string line = Quoted(program.string()) + " " + Quoted("desk.xml");
+    EXPECT_EQ(3, RunWithCommandLine(line, (scratch.path() / "elsewhere").string()));
+    EXPECT_NE(std::string::npos, scratch.Read("tools/paneloomerror.log").find("Could not LoadImage <gone.bmp>!"));
+    EXPECT_TRUE(IsEmpty(scratch.path() / "elsewhere"));
+}
+
+TEST(WindowsProgram, ConfigAttributeReadsFromTheCurrentDirectory) {
+    ScratchDir scratch;
+    scratch.Write("desk.xml", "<globalsettings><usescreendepth/></globalsettings>");
+    const std::string line = Quoted(ProgramPath()) + " config=\"desk.xml\"";
+    EXPECT_EQ(2, RunWithCommandLine(line, scratch.path().string()));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find("Could not LoadBMPImage <Paneloom.bmp>!"));
+}
+
+TEST(WindowsProgram, ExistingLogIsAppendedTo) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", "<globalsettings></globalsettings>");
+    scratch.Write("paneloomerror.log", "before\r\n");
+    EXPECT_EQ(3, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    EXPECT_EQ(3, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    const std::string log = scratch.Read("paneloomerror.log");
+    EXPECT_EQ(0u, log.find("before\r\n"));
+    EXPECT_NE(log.find("Could not LoadImage"), log.rfind("Could not LoadImage"));
+}
+
+}  // namespace
+}  // namespace paneloom
