@@ -14,9 +14,15 @@ for preset in linux windows asan; do
     cmake --build --preset "$preset" -j "$(nproc)"
 done
 
-status=0
-ctest --preset linux || status=1
-ctest --preset windows || status=1
-ctest --preset asan || status=1
-sh scripts/fuzz.sh "${PANELOOM_FUZZ_SECONDS:-20}" || status=1
-exit $status
+passed=0
+failed=0
+stage() {
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+}
+stage ctest --preset linux
+stage ctest --preset windows
+stage ctest --preset asan
+stage sh scripts/fuzz.sh "${PANELOOM_FUZZ_SECONDS:-20}"
+
+echo "stages: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
