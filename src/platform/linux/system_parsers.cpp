@@ -262,6 +262,11 @@ std::vector<MountEntry> ParseMountTable(const std::string& text) {
 std::vector<LogicalDrive> AssignDriveLetters(const std::vector<MountEntry>& mounts) {
     std::vector<LogicalDrive> drives;
     drives.push_back(LogicalDrive{'C', "/"});
+    // A device mounted again elsewhere (a bind mount, another subvolume) is
+    // the same file system: it keeps the letter it already has.
+    std::vector<std::string> devices;
+    MountEntry root;
+    if (FindMount(mounts, "/", root)) devices.push_back(root.source);
     for (const MountEntry& mount : mounts) {
         if (drives.back().letter == 'Z') break;
         if (mount.mountPoint.empty() || mount.mountPoint[0] != '/') continue;
@@ -269,7 +274,9 @@ std::vector<LogicalDrive> AssignDriveLetters(const std::vector<MountEntry>& moun
         if (mount.fileSystem == "squashfs") continue;
         bool taken = false;
         for (const LogicalDrive& drive : drives) taken = taken || drive.root == mount.mountPoint;
+        for (const std::string& device : devices) taken = taken || device == mount.source;
         if (taken) continue;
+        devices.push_back(mount.source);
         drives.push_back(LogicalDrive{static_cast<char>(drives.back().letter + 1), mount.mountPoint});
     }
     return drives;

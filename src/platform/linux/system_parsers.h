@@ -53,9 +53,11 @@ struct MountEntry {
 std::vector<MountEntry> ParseMountTable(const std::string& text);
 
 // The mounts that get drive letters, as Wine gives them: C for "/" always,
-// then D, E, ... up to Z for the other mounts of block devices ("/dev/...")
-// in table order, each mount point once. Read-only package images (squashfs)
-// are left out. Roots are mount points as the table gives them.
+// then D, E, ... up to Z for the file systems of the other block devices
+// ("/dev/...") in table order, each device and each mount point once (the
+// first mount of a device counts; the device mounted at "/" has C).
+// Read-only package images (squashfs) are left out. Roots are mount points
+// as the table gives them.
 std::vector<LogicalDrive> AssignDriveLetters(const std::vector<MountEntry>& mounts);
 
 // The mount that is visible at `mountPoint`: the last entry for it. False
