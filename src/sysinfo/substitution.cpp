@@ -1,6 +1,9 @@
 #include "sysinfo/substitution.h"
 
 #include <array>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
 
 #include "app/error_log.h"
 #include "net/network_variables.h"
@@ -32,12 +35,27 @@ public:
 
     std::size_t Find(const std::string& text, std::size_t from) const {
         if (name_.empty() || text.size() < name_.size()) return kNotFound;
-        if (!doubleByte_) return text.find(name_, from);
         const std::size_t last = text.size() - name_.size();
+        const char* const data = text.data();
+        const std::size_t rest = name_.size() - 1;
         std::size_t position = from;
+        if (!doubleByte_) {
+            // memchr to the next byte that can start the name, then compare
+            // the remainder there.
+            while (position <= last) {
+                const void* found = std::memchr(data + position, name_[0], last - position + 1);
+                if (found == nullptr) return kNotFound;
+                position = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+                if (std::memcmp(data + position + 1, name_.data() + 1, rest) == 0) return position;
+                ++position;
+            }
+            return kNotFound;
+        }
         while (position <= last) {
-            if (text.compare(position, name_.size(), name_) == 0) return position;
-            position += leadBytes_[static_cast<unsigned char>(text[position])] ? 2 : 1;
+            if (data[position] == name_[0] && std::memcmp(data + position + 1, name_.data() + 1, rest) == 0) {
+                return position;
+            }
+            position += leadBytes_[static_cast<unsigned char>(data[position])] ? 2 : 1;
         }
         return kNotFound;
     }
@@ -55,23 +73,32 @@ std::int32_t ReplaceAll(std::string& text, const std::string& name, const std::s
     std::size_t match = finder.Find(text, 0);
     if (match == kNotFound) return 0;
 
-    // One pass that copies the text once: the pieces between matches and the
-    // value in place of each match. Scanning the original from the end of a
-    // match is resuming right after the inserted value.
-    std::string result;
-    result.reserve(text.size() + (value.size() > name.size() ? value.size() - name.size() : 0));
-    std::int32_t count = 0;
-    std::size_t copied = 0;
+    // Scanning the original from the end of each match is resuming right
+    // after the inserted value. The matches are found first so that the
+    // result is allocated once, at its exact size, and filled in one pass.
+    std::vector<std::size_t> matches;
     while (match != kNotFound) {
-        result.append(text, copied, match - copied);
-        result.append(value);
-        copied = match + name.size();
-        ++count;
-        match = finder.Find(text, copied);
+        matches.push_back(match);
+        match = finder.Find(text, match + name.size());
     }
-    result.append(text, copied, kNotFound);
+    const std::size_t count = matches.size();
+    const std::size_t kept = text.size() - count * name.size();
+    if (value.size() != 0 && count > (std::string().max_size() - kept) / value.size()) {
+        throw std::length_error("substituted text too long");
+    }
+    std::string result(kept + count * value.size(), '\0');
+    char* out = &result[0];
+    std::size_t copied = 0;
+    for (const std::size_t position : matches) {
+        std::memcpy(out, text.data() + copied, position - copied);
+        out += position - copied;
+        std::memcpy(out, value.data(), value.size());
+        out += value.size();
+        copied = position + name.size();
+    }
+    std::memcpy(out, text.data() + copied, text.size() - copied);
     text.swap(result);
-    return count;
+    return static_cast<std::int32_t>(count);
 }
 
 bool ContainsName(const std::string& text, const std::string& name) {
