@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "net/network_views.h"
 #include "support/fake_iphelper.h"
+#include "support/time_zone.h"
 #include "sysinfo/variables_fixture.h"
 
 namespace paneloom {
@@ -82,27 +82,10 @@ TEST_F(NetworkVariablesTest, TwoAdaptersWithTheirJoinedLists) {
 }
 
 TEST_F(NetworkVariablesTest, DhcpOnShowsTheLeaseAndOffShowsPlaceholders) {
-    const char* old = std::getenv("TZ");
-    const std::string saved = old != nullptr ? old : "";
-#ifdef _WIN32
-    _putenv("TZ=UTC0");
-    _tzset();
-#else
-    setenv("TZ", "UTC0", 1);
-    tzset();
-#endif
-    const std::string text = Substitute(
-        "%ADAPTER_1_DHCPLEASED%|%ADAPTER_1_DHCPEXPIRES%|%ADAPTER_1_DHCPSERVER%|"
-        "%ADAPTER_2_DHCPLEASED%|%ADAPTER_2_DHCPEXPIRES%|%ADAPTER_2_DHCPSERVER%");
-#ifdef _WIN32
-    _putenv(("TZ=" + saved).c_str());
-    _tzset();
-#else
-    if (old != nullptr) setenv("TZ", saved.c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-#endif
-    EXPECT_EQ("Sun Aug 08 21:20:00 2004|Mon Aug 09 21:20:00 2004|10.0.0.254|-NA-|-NA-|(none)", text);
+    testing::ScopedTimeZone utc("UTC0");
+    EXPECT_EQ("Sun Aug 08 21:20:00 2004|Mon Aug 09 21:20:00 2004|10.0.0.254|-NA-|-NA-|(none)",
+              Substitute("%ADAPTER_1_DHCPLEASED%|%ADAPTER_1_DHCPEXPIRES%|%ADAPTER_1_DHCPSERVER%|"
+                         "%ADAPTER_2_DHCPLEASED%|%ADAPTER_2_DHCPEXPIRES%|%ADAPTER_2_DHCPSERVER%"));
 }
 
 TEST_F(NetworkVariablesTest, AnAdapterWithoutItsOwnRecordShowsNoneForItsServers) {

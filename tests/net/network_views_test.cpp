@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
 #include "app/error_log.h"
 #include "support/fake_iphelper.h"
 #include "support/scratch.h"
+#include "support/time_zone.h"
 
 namespace paneloom {
 namespace {
@@ -18,34 +18,7 @@ namespace {
 using testing::FakeAdapter;
 using testing::FakeInterface;
 using testing::FakeIpHelper;
-
-// Sets the process's time zone for one test and puts the old one back.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const std::string& zone) {
-        const char* old = std::getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (hadOld_) old_ = old;
-        Set(zone, true);
-    }
-    ~ScopedTimeZone() { Set(old_, hadOld_); }
-
-private:
-    static void Set(const std::string& zone, bool present) {
-#ifdef _WIN32
-        const std::string assignment = "TZ=" + (present ? zone : std::string());
-        _putenv(assignment.c_str());
-        _tzset();
-#else
-        if (present) setenv("TZ", zone.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-#endif
-    }
-
-    bool hadOld_ = false;
-    std::string old_;
-};
+using testing::ScopedTimeZone;
 
 FakeAdapter Adapter(const std::string& description, DWORD index, std::vector<testing::FakeAddress> ips) {
     FakeAdapter adapter;
