@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/linux/bmp_decoder.h"
 #include "platform/linux/gdi_objects.h"
 #include "platform/linux/packed_dib.h"
 
@@ -43,8 +44,14 @@ namespace {
 
 class LinuxGraphics final : public Graphics {
 public:
-    // No .bmp decoder yet: every load fails.
-    BitmapHandle LoadBitmapFile(const std::string&) override { return nullptr; }
+    BitmapHandle LoadBitmapFile(const std::string& path) override {
+        auto* bitmap = new BitmapObject;
+        if (!lnx::DecodeBmpFile(path, bitmap->dib)) {
+            delete bitmap;
+            return nullptr;
+        }
+        return bitmap;
+    }
 
     DcHandle CreateScreenCompatibleDC() override {
         auto* dc = new DcObject;

@@ -177,5 +177,25 @@ TEST_F(WindowsProgramDesktop, ScreenDepthRunWritesTheScreensDepth) {
     EXPECT_EQ(scratch.file("PaneloomInfo.bmp"), Value("Wallpaper").value_or("missing"));
 }
 
+TEST(WindowsProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", "<displayoutput></displayoutput>");
+    scratch.Write("paneloomerror.log", "held\r\n");
+    HANDLE holder = CreateFileA(scratch.file("paneloomerror.log").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    EXPECT_EQ(3, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    CloseHandle(holder);
+    EXPECT_EQ("held\r\n", scratch.Read("paneloomerror.log"));
+}
+
+TEST(WindowsProgram, ConfigurationThatIsADirectoryEndsQuietly) {
+    ScratchDir scratch;
+    std::filesystem::create_directory(scratch.path() / "paneloom.xml");
+    EXPECT_EQ(0, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
 }  // namespace
 }  // namespace paneloom

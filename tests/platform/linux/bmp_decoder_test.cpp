@@ -1,0 +1,1005 @@
+#include "platform/linux/bmp_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <optional>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace paneloom::platform::lnx {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint32_t kRgb = 0;
+constexpr std::uint32_t kRle8 = 1;
+constexpr std::uint32_t kRle4 = 2;
+constexpr std::uint32_t kBitfields = 3;
+
+void Put16(Bytes& b, std::uint32_t v) {
+    b.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+}
+
+void Put32(Bytes& b, std::uint32_t v) {
+    Put16(b, v & 0xFFFF);
+    Put16(b, v >> 16);
+}
+
+void Set32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
+}
+
+// Everything a test bitmap file is made of, laid out in file order by Build.
+struct BmpSpec {
+    std::uint32_t headerSize = 40;  // 12, 40, 108, 124, or anything hostile
+    std::int32_t width = 1;
+    std::int32_t height = 1;
+    std::uint16_t planes = 1;
+    std::uint16_t bitsPerPixel = 24;
+    std::uint32_t compression = kRgb;
+    std::uint32_t sizeImage = 0;
+    std::uint32_t clrUsed = 0;
+    std::vector<std::uint32_t> masks;  // after a 40-byte header; inside a V4/V5 one (R, G, B, A)
+    Bytes table;                       // colour table exactly as stored
+    std::size_t gap = 0;               // filler between the table and the pixels
+    Bytes pixels;                      // pixel data exactly as stored
+    std::optional<std::uint32_t> offBits;  // default: where the pixels really start
+};
+
+Bytes Build(const BmpSpec& s) {
+    Bytes f = {'B', 'M'};
+    Put32(f, 0);  // bfSize, filled in below
+    Put32(f, 0);  // reserved
+    Put32(f, 0);  // bfOffBits, filled in below
+    if (s.headerSize == 12) {
+        Put32(f, 12);
+        Put16(f, static_cast<std::uint16_t>(s.width));
+        Put16(f, static_cast<std::uint16_t>(s.height));
+        Put16(f, s.planes);
+        Put16(f, s.bitsPerPixel);
+    } else {
+        Put32(f, s.headerSize);
+        Put32(f, static_cast<std::uint32_t>(s.width));
+        Put32(f, static_cast<std::uint32_t>(s.height));
+        Put16(f, s.planes);
+        Put16(f, s.bitsPerPixel);
+        Put32(f, s.compression);
+        Put32(f, s.sizeImage);
+        Put32(f, 2835);
+        Put32(f, 2835);
+        Put32(f, s.clrUsed);
+        Put32(f, 0);
+        if (s.headerSize > 40) {
+            for (std::size_t i = 0; i < 4; ++i) Put32(f, i < s.masks.size() ? s.masks[i] : 0);
+            // Hostile sizes beyond the V5 header are written but not filled.
+            const std::size_t end = 14 + std::min<std::size_t>(s.headerSize, 124);
+            while (f.size() < end) f.push_back(0);
+        } else {
+            for (std::uint32_t m : s.masks) Put32(f, m);
+        }
+    }
+    f.insert(f.end(), s.table.begin(), s.table.end());
+    f.insert(f.end(), s.gap, 0xEE);
+    Set32(f, 10, s.offBits.value_or(static_cast<std::uint32_t>(f.size())));
+    f.insert(f.end(), s.pixels.begin(), s.pixels.end());
+    Set32(f, 2, static_cast<std::uint32_t>(f.size()));
+    return f;
+}
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+// Colour-table bytes: RGBQUADs, or RGBTRIPLEs for the core header.
+Bytes Table(std::initializer_list<Rgb> colours, bool triples = false) {
+    Bytes t;
+    for (const Rgb& c : colours) {
+        t.push_back(c.b);
+        t.push_back(c.g);
+        t.push_back(c.r);
+        if (!triples) t.push_back(0);
+    }
+    return t;
+}
+
+// A table of n entries where entry i is (i, 255 - i, i / 2).
+Bytes RampTable(std::size_t n, bool triples = false) {
+    Bytes t;
+    for (std::size_t i = 0; i < n; ++i) {
+        t.push_back(static_cast<std::uint8_t>(i / 2));
+        t.push_back(static_cast<std::uint8_t>(255 - i));
+        t.push_back(static_cast<std::uint8_t>(i));
+        if (!triples) t.push_back(0);
+    }
+    return t;
+}
+
+std::uint32_t Colour(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    return static_cast<std::uint32_t>(r) | (static_cast<std::uint32_t>(g) << 8) |
+           (static_cast<std::uint32_t>(b) << 16);
+}
+
+std::uint32_t RampColour(unsigned i) {
+    return Colour(static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i / 2));
+}
+
+// Rows in file order, each padded with zeros to a multiple of 4 bytes.
+Bytes Rows(std::initializer_list<Bytes> rows) {
+    Bytes out;
+    for (const Bytes& r : rows) {
+        out.insert(out.end(), r.begin(), r.end());
+        out.insert(out.end(), (4 - r.size() % 4) % 4, 0);
+    }
+    return out;
+}
+
+// Decodes from a heap copy of exactly `size` bytes, so that the sanitizer sees
+// any read past the end.
+bool Decode(const Bytes& file, Dib& out, std::size_t size) {
+    const Bytes copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
+    return DecodeBmp(copy.data(), copy.size(), out);
+}
+
+bool Decode(const Bytes& file, Dib& out) { return Decode(file, out, file.size()); }
+
+bool Refused(const BmpSpec& spec) {
+    Dib dib;
+    return !Decode(Build(spec), dib);
+}
+
+// The palette index stored at (x, y) of a 4- or 8-bit bitmap.
+unsigned IndexAt(const Dib& dib, int x, int y) {
+    const std::uint8_t* row = dib.Row(y);
+    if (dib.bitsPerPixel == 8) return row[x];
+    return (x % 2 == 0) ? (row[x / 2] >> 4) : (row[x / 2] & 0x0F);
+}
+
+std::vector<unsigned> IndexRow(const Dib& dib, int y) {
+    std::vector<unsigned> v;
+    for (int x = 0; x < dib.width; ++x) v.push_back(IndexAt(dib, x, y));
+    return v;
+}
+
+std::uint16_t Word16(const Dib& dib, int x, int y) {
+    const std::uint8_t* row = dib.Row(y);
+    return static_cast<std::uint16_t>(row[2 * x] | (row[2 * x + 1] << 8));
+}
+
+// A bitmap that no decode may leave behind on failure.
+Dib Sentinel() {
+    Dib d;
+    d.Allocate(3, 2, 8);
+    d.palette.resize(1);
+    d.palette[0].red = 0x42;
+    d.bits[0] = 0x17;
+    return d;
+}
+
+bool SameDib(const Dib& a, const Dib& b) {
+    if (a.width != b.width || a.height != b.height || a.bitsPerPixel != b.bitsPerPixel) return false;
+    if (a.bits != b.bits || a.palette.size() != b.palette.size()) return false;
+    for (std::size_t i = 0; i < a.palette.size(); ++i) {
+        const RgbQuad& p = a.palette[i];
+        const RgbQuad& q = b.palette[i];
+        if (p.red != q.red || p.green != q.green || p.blue != q.blue || p.reserved != q.reserved) return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Uncompressed depths
+
+TEST(BmpDecoderDepths, OneBitKeepsDepthAndColourTable) {
+    BmpSpec s;
+    s.width = 10;
+    s.height = 2;
+    s.bitsPerPixel = 1;
+    s.table = Table({{0, 0, 0}, {10, 20, 30}});
+    s.pixels = Rows({{0xA0, 0x00}, {0xFF, 0xC0}});  // bottom row first
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 1);
+    EXPECT_EQ(dib.width, 10);
+    EXPECT_EQ(dib.height, 2);
+    ASSERT_EQ(dib.palette.size(), 2u);
+    const std::uint32_t on = Colour(10, 20, 30);
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(dib.GetPixel(x, 0), on) << x;  // top row all set
+    EXPECT_EQ(dib.GetPixel(0, 1), on);
+    EXPECT_EQ(dib.GetPixel(1, 1), 0u);
+    EXPECT_EQ(dib.GetPixel(2, 1), on);
+    EXPECT_EQ(dib.GetPixel(9, 1), 0u);
+}
+
+TEST(BmpDecoderDepths, FourBitWithZeroColourCountHasSixteenEntries) {
+    BmpSpec s;
+    s.width = 3;
+    s.height = 2;
+    s.bitsPerPixel = 4;
+    s.table = RampTable(16);
+    s.pixels = Rows({{0x12, 0x30}, {0xF0, 0x50}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 4);
+    ASSERT_EQ(dib.palette.size(), 16u);
+    EXPECT_EQ(dib.GetPixel(0, 1), RampColour(1));
+    EXPECT_EQ(dib.GetPixel(1, 1), RampColour(2));
+    EXPECT_EQ(dib.GetPixel(2, 1), RampColour(3));
+    EXPECT_EQ(dib.GetPixel(0, 0), RampColour(15));
+    EXPECT_EQ(dib.GetPixel(1, 0), RampColour(0));
+    EXPECT_EQ(dib.GetPixel(2, 0), RampColour(5));
+}
+
+TEST(BmpDecoderDepths, EightBitHonoursColourCount) {
+    BmpSpec s;
+    s.width = 3;
+    s.height = 1;
+    s.bitsPerPixel = 8;
+    s.clrUsed = 3;
+    s.table = Table({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
+    s.pixels = Rows({{2, 0, 1}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 8);
+    ASSERT_EQ(dib.palette.size(), 3u);
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(7, 8, 9));
+    EXPECT_EQ(dib.GetPixel(1, 0), Colour(1, 2, 3));
+    EXPECT_EQ(dib.GetPixel(2, 0), Colour(4, 5, 6));
+}
+
+TEST(BmpDecoderDepths, SixteenBitRgbIs555) {
+    BmpSpec s;
+    s.width = 3;
+    s.height = 1;
+    s.bitsPerPixel = 16;
+    s.pixels = Rows({{0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 16);
+    EXPECT_TRUE(dib.palette.empty());
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(255, 0, 0));
+    EXPECT_EQ(dib.GetPixel(1, 0), Colour(0, 255, 0));
+    EXPECT_EQ(dib.GetPixel(2, 0), Colour(0, 0, 255));
+}
+
+TEST(BmpDecoderDepths, TwentyFourBitBottomUpAndTopDown) {
+    BmpSpec s;
+    s.width = 2;
+    s.height = 2;
+    s.bitsPerPixel = 24;
+    // First row in the file: red, green; second: blue, white (B, G, R order).
+    s.pixels = Rows({{0, 0, 255, 0, 255, 0}, {255, 0, 0, 255, 255, 255}});
+    Dib up;
+    ASSERT_TRUE(Decode(Build(s), up));
+    EXPECT_EQ(up.bitsPerPixel, 24);
+    EXPECT_EQ(up.GetPixel(0, 1), Colour(255, 0, 0));
+    EXPECT_EQ(up.GetPixel(1, 1), Colour(0, 255, 0));
+    EXPECT_EQ(up.GetPixel(0, 0), Colour(0, 0, 255));
+    EXPECT_EQ(up.GetPixel(1, 0), Colour(255, 255, 255));
+
+    s.height = -2;
+    Dib down;
+    ASSERT_TRUE(Decode(Build(s), down));
+    EXPECT_EQ(down.height, 2);
+    EXPECT_EQ(down.GetPixel(0, 0), Colour(255, 0, 0));
+    EXPECT_EQ(down.GetPixel(1, 0), Colour(0, 255, 0));
+    EXPECT_EQ(down.GetPixel(0, 1), Colour(0, 0, 255));
+    EXPECT_EQ(down.GetPixel(1, 1), Colour(255, 255, 255));
+}
+
+TEST(BmpDecoderDepths, ThirtyTwoBitRgb) {
+    BmpSpec s;
+    s.width = 2;
+    s.height = 1;
+    s.bitsPerPixel = 32;
+    s.pixels = Rows({{3, 2, 1, 0, 30, 20, 10, 0}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 32);
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(1, 2, 3));
+    EXPECT_EQ(dib.GetPixel(1, 0), Colour(10, 20, 30));
+}
+
+// ---------------------------------------------------------------------------
+// BI_BITFIELDS
+
+TEST(BmpDecoderBitfields, Sixteen565BecomesOur555) {
+    BmpSpec s;
+    s.width = 4;
+    s.height = 1;
+    s.bitsPerPixel = 16;
+    s.compression = kBitfields;
+    s.masks = {0xF800, 0x07E0, 0x001F};
+    // Full red, full green, full blue, and half green (6-bit 32).
+    s.pixels = Rows({{0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x00, 0x04}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 16);
+    EXPECT_EQ(Word16(dib, 0, 0), 0x7C00);
+    EXPECT_EQ(Word16(dib, 1, 0), 0x03E0);
+    EXPECT_EQ(Word16(dib, 2, 0), 0x001F);
+    EXPECT_EQ(Word16(dib, 3, 0), 16u << 5);
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(255, 0, 0));
+    EXPECT_EQ(dib.GetPixel(1, 0), Colour(0, 255, 0));
+    EXPECT_EQ(dib.GetPixel(2, 0), Colour(0, 0, 255));
+}
+
+TEST(BmpDecoderBitfields, NarrowChannelsAreWidenedToFullScale) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 16;
+    s.compression = kBitfields;
+    s.masks = {0x0F00, 0x00F0, 0x000F};  // 4:4:4
+    s.pixels = Rows({{0x80, 0x0F}});      // red 15, green 8, blue 0
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(Word16(dib, 0, 0), (31u << 10) | (17u << 5));
+}
+
+TEST(BmpDecoderBitfields, ThirtyTwoBitArbitraryMasksDropAlpha) {
+    BmpSpec s;
+    s.width = 2;
+    s.height = 1;
+    s.bitsPerPixel = 32;
+    s.compression = kBitfields;
+    s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000};  // R, G, B, A in byte order
+    s.pixels = Rows({{1, 2, 3, 0xFF, 200, 100, 50, 0x80}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 32);
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(1, 2, 3));
+    EXPECT_EQ(dib.GetPixel(1, 0), Colour(200, 100, 50));
+    const Bytes stored(dib.bits.begin(), dib.bits.begin() + 8);
+    EXPECT_EQ(stored, (Bytes{3, 2, 1, 0, 50, 100, 200, 0}));
+}
+
+TEST(BmpDecoderBitfields, TenBitChannelsAreNarrowed) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 32;
+    s.compression = kBitfields;
+    s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
+    const std::uint32_t pixel = (1023u << 20) | (512u << 10) | 4u;
+    Bytes row;
+    Put32(row, pixel);
+    s.pixels = row;
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(255, 128, 1));
+}
+
+TEST(BmpDecoderBitfields, ZeroMaskReadsZero) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 32;
+    s.compression = kBitfields;
+    s.masks = {0x00FF0000, 0, 0x000000FF};
+    s.pixels = {0x11, 0x22, 0x33, 0x44};
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(0x33, 0, 0x11));
+}
+
+// ---------------------------------------------------------------------------
+// Header forms and the placement of colour table and pixels
+
+TEST(BmpDecoderHeaders, V4TwentyFourBit) {
+    BmpSpec s;
+    s.headerSize = 108;
+    s.width = 1;
+    s.height = 2;
+    s.pixels = Rows({{1, 2, 3}, {4, 5, 6}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 1), Colour(3, 2, 1));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(6, 5, 4));
+}
+
+TEST(BmpDecoderHeaders, V5MasksComeFromInsideTheHeader) {
+    BmpSpec s;
+    s.headerSize = 124;
+    s.width = 1;
+    s.height = -1;
+    s.bitsPerPixel = 32;
+    s.compression = kBitfields;
+    s.masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};  // alpha in the low byte
+    s.pixels = {0x99, 0x10, 0x20, 0x30};
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(0x10, 0x20, 0x30));
+    EXPECT_EQ(dib.bits[3], 0);  // alpha dropped
+}
+
+TEST(BmpDecoderHeaders, V5MasksAreIgnoredWithoutBitfields) {
+    BmpSpec s;
+    s.headerSize = 124;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 16;
+    s.compression = kRgb;
+    s.masks = {0xF800, 0x07E0, 0x001F};
+    s.pixels = {0x00, 0x7C, 0, 0};
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(255, 0, 0));
+}
+
+TEST(BmpDecoderHeaders, V4EightBitColourTableFollowsTheHeader) {
+    BmpSpec s;
+    s.headerSize = 108;
+    s.width = 2;
+    s.height = 1;
+    s.bitsPerPixel = 8;
+    s.clrUsed = 2;
+    s.table = Table({{9, 9, 9}, {1, 2, 3}});
+    s.pixels = Rows({{1, 0}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(1, 2, 3));
+    EXPECT_EQ(dib.GetPixel(1, 0), Colour(9, 9, 9));
+}
+
+TEST(BmpDecoderHeaders, CoreHeaderWithTripleColourTable) {
+    BmpSpec s;
+    s.headerSize = 12;
+    s.width = 2;
+    s.height = 2;
+    s.bitsPerPixel = 8;
+    s.table = RampTable(256, true);
+    s.pixels = Rows({{7, 200}, {0, 255}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 8);
+    ASSERT_EQ(dib.palette.size(), 256u);
+    EXPECT_EQ(dib.GetPixel(0, 1), RampColour(7));
+    EXPECT_EQ(dib.GetPixel(1, 1), RampColour(200));
+    EXPECT_EQ(dib.GetPixel(0, 0), RampColour(0));
+    EXPECT_EQ(dib.GetPixel(1, 0), RampColour(255));
+}
+
+TEST(BmpDecoderHeaders, CoreHeaderTwentyFourBit) {
+    BmpSpec s;
+    s.headerSize = 12;
+    s.width = 1;
+    s.height = 1;
+    s.pixels = {30, 20, 10, 0};
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(10, 20, 30));
+}
+
+TEST(BmpDecoderHeaders, PixelsAreTakenAtOffBitsAfterAGap) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.gap = 7;
+    s.pixels = {1, 2, 3, 0};
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(3, 2, 1));
+
+    s.bitsPerPixel = 8;
+    s.clrUsed = 2;
+    s.table = Table({{5, 5, 5}, {6, 6, 6}});
+    s.gap = 10;
+    s.pixels = {1, 0, 0, 0};
+    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_EQ(dib.palette.size(), 2u);
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(6, 6, 6));
+}
+
+TEST(BmpDecoderHeaders, ZeroOffBitsMeansRightAfterTheColourTable) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 8;
+    s.clrUsed = 2;
+    s.table = Table({{5, 5, 5}, {6, 6, 6}});
+    s.pixels = {1, 0, 0, 0};
+    s.offBits = 0;
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(6, 6, 6));
+}
+
+TEST(BmpDecoderHeaders, ColourTableCutShortByOffBitsIsClamped) {
+    BmpSpec s;
+    s.width = 2;
+    s.height = 1;
+    s.bitsPerPixel = 8;  // clrUsed 0 declares 256 entries; only 2 are there
+    s.table = Table({{5, 5, 5}, {6, 6, 6}});
+    s.pixels = Rows({{1, 0}});
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_EQ(dib.palette.size(), 2u);
+    EXPECT_EQ(dib.GetPixel(0, 0), Colour(6, 6, 6));
+    EXPECT_EQ(dib.GetPixel(1, 0), Colour(5, 5, 5));
+}
+
+TEST(BmpDecoderHeaders, MissingColourTableIsRefused) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 8;
+    s.pixels = {0, 0, 0, 0};
+    EXPECT_TRUE(Refused(s));  // bfOffBits right after the header: no colours at all
+}
+
+// ---------------------------------------------------------------------------
+// RLE
+
+std::vector<unsigned> U(std::initializer_list<unsigned> v) { return v; }
+
+TEST(BmpDecoderRle, Rle8RunsAbsoluteRunsDeltaAndEscapes) {
+    BmpSpec s;
+    s.width = 6;
+    s.height = 3;
+    s.bitsPerPixel = 8;
+    s.compression = kRle8;
+    s.table = RampTable(8);
+    s.clrUsed = 8;
+    s.pixels = {
+        3, 5,              // three pixels of 5
+        0, 3, 1, 2, 3, 0,  // absolute 1, 2, 3 and a pad byte
+        0, 0,              // end of line
+        0, 2, 2, 1,        // delta: 2 right, 1 up (to the top row)
+        2, 7,              // two pixels of 7
+        0, 1,              // end of bitmap
+    };
+    s.sizeImage = static_cast<std::uint32_t>(s.pixels.size());
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 8);
+    EXPECT_EQ(IndexRow(dib, 2), U({5, 5, 5, 1, 2, 3}));  // bottom row
+    EXPECT_EQ(IndexRow(dib, 1), U({0, 0, 0, 0, 0, 0}));  // skipped by the delta
+    EXPECT_EQ(IndexRow(dib, 0), U({0, 0, 7, 7, 0, 0}));
+    EXPECT_EQ(dib.GetPixel(3, 2), RampColour(1));
+}
+
+TEST(BmpDecoderRle, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
+    BmpSpec s;
+    s.width = 7;
+    s.height = 2;
+    s.bitsPerPixel = 4;
+    s.compression = kRle4;
+    s.table = RampTable(16);
+    s.pixels = {
+        3, 0xAB,             // A B A
+        0, 3, 0xCD, 0xE0,    // absolute C D E: two bytes, no pad
+        0, 0,                // end of line
+        0, 5, 0x12, 0x34, 0x50, 0,  // absolute 1 2 3 4 5: three bytes and a pad
+        2, 0xF0,             // F 0
+        0, 1,
+    };
+    s.sizeImage = static_cast<std::uint32_t>(s.pixels.size());
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(s), dib));
+    EXPECT_EQ(dib.bitsPerPixel, 4);
+    EXPECT_EQ(IndexRow(dib, 1), U({0xA, 0xB, 0xA, 0xC, 0xD, 0xE, 0}));
+    EXPECT_EQ(IndexRow(dib, 0), U({1, 2, 3, 4, 5, 0xF, 0}));
+    EXPECT_EQ(dib.GetPixel(0, 1), RampColour(0xA));
+}
+
+BmpSpec Rle8(std::int32_t width, std::int32_t height, Bytes stream) {
+    BmpSpec s;
+    s.width = width;
+    s.height = height;
+    s.bitsPerPixel = 8;
+    s.compression = kRle8;
+    s.table = RampTable(16);
+    s.clrUsed = 16;
+    s.sizeImage = static_cast<std::uint32_t>(stream.size());
+    s.pixels = std::move(stream);
+    return s;
+}
+
+TEST(BmpDecoderRle, RunsPastTheRowEndAreClippedWithoutWrapping) {
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(Rle8(4, 2, {10, 9, 0, 0, 1, 3, 0, 1})), dib));
+    EXPECT_EQ(IndexRow(dib, 1), U({9, 9, 9, 9}));
+    EXPECT_EQ(IndexRow(dib, 0), U({3, 0, 0, 0}));
+
+    ASSERT_TRUE(Decode(Build(Rle8(4, 2, {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 6, 0, 1})), dib));
+    EXPECT_EQ(IndexRow(dib, 1), U({1, 2, 3, 4}));
+    EXPECT_EQ(IndexRow(dib, 0), U({6, 0, 0, 0}));
+
+    Dib rle4;
+    BmpSpec s = Rle8(3, 1, {7, 0x12, 0, 1});
+    s.bitsPerPixel = 4;
+    s.compression = kRle4;
+    ASSERT_TRUE(Decode(Build(s), rle4));
+    EXPECT_EQ(IndexRow(rle4, 0), U({1, 2, 1}));
+    EXPECT_EQ(rle4.bits[1] & 0x0F, 0);  // the nibble past the last pixel stays clear
+}
+
+TEST(BmpDecoderRle, DeltaPastTheEndStopsDecodingAndKeepsWhatWasDrawn) {
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(Rle8(4, 2, {2, 4, 0, 2, 0, 5, 2, 6, 0, 1})), dib));
+    EXPECT_EQ(IndexRow(dib, 1), U({4, 4, 0, 0}));
+    EXPECT_EQ(IndexRow(dib, 0), U({0, 0, 0, 0}));
+
+    // Far to the right: the rest of the row is dropped, the next row is fine.
+    ASSERT_TRUE(Decode(Build(Rle8(4, 2, {0, 2, 200, 0, 2, 6, 0, 0, 1, 1, 0, 1})), dib));
+    EXPECT_EQ(IndexRow(dib, 1), U({0, 0, 0, 0}));
+    EXPECT_EQ(IndexRow(dib, 0), U({1, 0, 0, 0}));
+}
+
+TEST(BmpDecoderRle, EndOfLinePastTheTopNeedsNoEndOfBitmap) {
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(Rle8(2, 1, {2, 3, 0, 0})), dib));
+    EXPECT_EQ(IndexRow(dib, 0), U({3, 3}));
+    // Whatever follows can no longer land inside the image.
+    ASSERT_TRUE(Decode(Build(Rle8(2, 1, {2, 3, 0, 0, 2, 9, 0, 1})), dib));
+    EXPECT_EQ(IndexRow(dib, 0), U({3, 3}));
+}
+
+TEST(BmpDecoderRle, IncompleteStreamsAreRefused) {
+    EXPECT_TRUE(Refused(Rle8(4, 2, {2, 4})));                 // no end of bitmap, a row left
+    EXPECT_TRUE(Refused(Rle8(4, 2, {0, 8, 1, 2, 3})));        // absolute run past the stream
+    EXPECT_TRUE(Refused(Rle8(4, 2, {0, 3, 1, 2, 3})));        // pad byte missing
+    EXPECT_TRUE(Refused(Rle8(4, 2, {0, 2, 1})));              // delta cut short
+    BmpSpec s = Rle8(4, 2, {2, 4, 0, 1});
+    s.sizeImage = 2;  // biSizeImage bounds the stream: the end-of-bitmap lies beyond it
+    EXPECT_TRUE(Refused(s));
+    s.sizeImage = 5;  // more than the file holds
+    EXPECT_TRUE(Refused(s));
+    s.sizeImage = 0;  // unknown: the stream runs to the end of the file
+    Dib dib;
+    EXPECT_TRUE(Decode(Build(s), dib));
+}
+
+TEST(BmpDecoderRle, WrongDepthOrTopDownIsRefused) {
+    BmpSpec s = Rle8(4, -2, {0, 1});
+    EXPECT_TRUE(Refused(s));
+    s = Rle8(4, 2, {0, 1});
+    s.bitsPerPixel = 4;
+    EXPECT_TRUE(Refused(s));
+    s = Rle8(4, 2, {0, 1});
+    s.compression = kRle4;
+    EXPECT_TRUE(Refused(s));
+}
+
+// ---------------------------------------------------------------------------
+// Hostile input
+
+// One valid file of every kind, all decodable.
+std::vector<Bytes> ValidSamples() {
+    std::vector<Bytes> out;
+    BmpSpec s;
+    s.width = 5;
+    s.height = 3;
+    s.bitsPerPixel = 1;
+    s.table = Table({{0, 0, 0}, {255, 255, 255}});
+    s.pixels = Rows({{0xA8}, {0x50}, {0xF8}});
+    out.push_back(Build(s));
+
+    s.bitsPerPixel = 4;
+    s.clrUsed = 3;
+    s.table = RampTable(3);
+    s.pixels = Rows({{0x01, 0x22, 0x10}, {0x12, 0x01, 0x20}, {0, 0, 0}});
+    out.push_back(Build(s));
+
+    s.bitsPerPixel = 8;
+    s.clrUsed = 0;
+    s.table = RampTable(256);
+    s.pixels = Rows({{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, {250, 251, 252, 253, 254}});
+    s.gap = 3;
+    out.push_back(Build(s));
+
+    BmpSpec t;
+    t.width = 3;
+    t.height = -2;
+    t.bitsPerPixel = 16;
+    t.pixels = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
+    out.push_back(Build(t));
+    t.compression = kBitfields;
+    t.masks = {0xF800, 0x07E0, 0x001F};
+    out.push_back(Build(t));
+    t.headerSize = 124;
+    out.push_back(Build(t));
+
+    BmpSpec u;
+    u.width = 2;
+    u.height = 2;
+    u.pixels = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
+    out.push_back(Build(u));
+    u.headerSize = 108;
+    out.push_back(Build(u));
+    u.headerSize = 12;
+    out.push_back(Build(u));
+    u.bitsPerPixel = 32;
+    u.headerSize = 40;
+    u.pixels = Rows({{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}});
+    out.push_back(Build(u));
+    u.compression = kBitfields;
+    u.masks = {0xFF000000, 0x00FF0000, 0x0000FF00};
+    out.push_back(Build(u));
+
+    out.push_back(Build(Rle8(6, 3, {3, 5, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 1, 2, 7, 0, 1})));
+    BmpSpec r = Rle8(7, 2, {3, 0xAB, 0, 3, 0xCD, 0xE0, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 2, 0xF0, 0, 1});
+    r.bitsPerPixel = 4;
+    r.compression = kRle4;
+    out.push_back(Build(r));
+    return out;
+}
+
+TEST(BmpDecoderHostile, EveryTruncationIsRefusedSafely) {
+    const std::vector<Bytes> samples = ValidSamples();
+    for (std::size_t k = 0; k < samples.size(); ++k) {
+        const Bytes& file = samples[k];
+        Dib full;
+        ASSERT_TRUE(Decode(file, full)) << "sample " << k;
+        ASSERT_TRUE(full.Valid()) << "sample " << k;
+        for (std::size_t len = 0; len < file.size(); ++len) {
+            const Dib sentinel = Sentinel();
+            Dib out = sentinel;
+            EXPECT_FALSE(Decode(file, out, len)) << "sample " << k << " cut at " << len;
+            EXPECT_TRUE(SameDib(out, sentinel)) << "sample " << k << " cut at " << len;
+        }
+    }
+}
+
+TEST(BmpDecoderHostile, RefusalLeavesTheOutputUntouched) {
+    BmpSpec s;
+    s.width = 0;
+    s.pixels = {1, 2, 3, 0};
+    const Dib sentinel = Sentinel();
+    Dib out = sentinel;
+    EXPECT_FALSE(Decode(Build(s), out));
+    EXPECT_TRUE(SameDib(out, sentinel));
+}
+
+TEST(BmpDecoderHostile, BadDimensionsAreRefused) {
+    auto refusedWith = [](std::int32_t w, std::int32_t h, std::uint16_t bpp) {
+        BmpSpec s;
+        s.width = w;
+        s.height = h;
+        s.bitsPerPixel = bpp;
+        if (bpp <= 8) {
+            s.table = RampTable(2);
+            s.clrUsed = 2;
+        }
+        s.pixels = Bytes(64, 0);
+        return Refused(s);
+    };
+    EXPECT_TRUE(refusedWith(0, 1, 24));
+    EXPECT_TRUE(refusedWith(-4, 1, 24));
+    EXPECT_TRUE(refusedWith(1, 0, 24));
+    EXPECT_TRUE(refusedWith(1, INT32_MIN, 24));
+    EXPECT_TRUE(refusedWith(INT32_MAX, INT32_MAX, 32));
+    EXPECT_TRUE(refusedWith(0x40000000, 4, 32));  // row size alone overflows 32 bits
+    EXPECT_TRUE(refusedWith(65536, -65536, 24));
+    EXPECT_TRUE(refusedWith(INT32_MAX, 1, 1));
+    EXPECT_TRUE(refusedWith(6, 4, 24));           // rows do not fit the 64 bytes given
+    EXPECT_FALSE(refusedWith(4, 4, 8));           // they do: 16 of 64 bytes
+}
+
+TEST(BmpDecoderHostile, PixelBufferIsCappedAtOneGibibyte) {
+    // RLE lets a tiny file describe a huge image: only the cap stops it.
+    EXPECT_TRUE(Refused(Rle8(32768, 32769, {0, 1})));  // 1 GiB + one row
+    EXPECT_TRUE(Refused(Rle8(INT32_MAX, INT32_MAX, {0, 1})));
+    Dib dib;
+    ASSERT_TRUE(Decode(Build(Rle8(4096, 4096, {2, 7, 0, 1})), dib));
+    EXPECT_EQ(dib.bits.size(), 4096u * 4096u);
+    EXPECT_EQ(IndexAt(dib, 1, 4095), 7u);
+}
+
+TEST(BmpDecoderHostile, ColourCountsAboveTheDepthAreRefused) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 8;
+    s.clrUsed = 300;
+    s.table = RampTable(300);
+    s.pixels = {0, 0, 0, 0};
+    EXPECT_TRUE(Refused(s));
+    s.clrUsed = 256;
+    s.table = RampTable(256);
+    EXPECT_FALSE(Refused(s));
+
+    s.bitsPerPixel = 4;
+    s.clrUsed = 17;
+    s.table = RampTable(17);
+    EXPECT_TRUE(Refused(s));
+    s.bitsPerPixel = 1;
+    s.clrUsed = 3;
+    s.table = RampTable(3);
+    EXPECT_TRUE(Refused(s));
+}
+
+TEST(BmpDecoderHostile, ColourTablePastTheFileIsRefused) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 8;
+    s.clrUsed = 100;
+    s.table = RampTable(2);
+    s.pixels = {0, 0, 0, 0};
+    s.offBits = 0;  // the pixels would follow 100 entries that are not there
+    EXPECT_TRUE(Refused(s));
+}
+
+TEST(BmpDecoderHostile, UnsupportedFormsAreRefused) {
+    BmpSpec base;
+    base.width = 1;
+    base.height = 1;
+    base.bitsPerPixel = 32;
+    base.pixels = {1, 2, 3, 4};
+    ASSERT_FALSE(Refused(base));
+
+    for (std::uint32_t size : {0u, 16u, 39u, 41u, 52u, 56u, 64u, 0xFFFFFFFFu}) {
+        BmpSpec s = base;
+        s.headerSize = size;
+        EXPECT_TRUE(Refused(s)) << "header size " << size;
+    }
+    for (std::uint16_t planes : {0, 2}) {
+        BmpSpec s = base;
+        s.planes = planes;
+        EXPECT_TRUE(Refused(s)) << "planes " << planes;
+    }
+    for (std::uint32_t c : {4u, 5u, 6u, 99u, 0x80000000u}) {
+        BmpSpec s = base;
+        s.compression = c;
+        EXPECT_TRUE(Refused(s)) << "compression " << c;
+    }
+    for (std::uint16_t bpp : {0, 2, 15, 48, 64}) {
+        BmpSpec s = base;
+        s.bitsPerPixel = bpp;
+        EXPECT_TRUE(Refused(s)) << "depth " << bpp;
+    }
+    BmpSpec core = base;
+    core.headerSize = 12;
+    core.bitsPerPixel = 16;
+    EXPECT_TRUE(Refused(core));
+
+    Bytes notBm = Build(base);
+    notBm[0] = 'M';
+    notBm[1] = 'B';
+    Dib dib;
+    EXPECT_FALSE(Decode(notBm, dib));
+    EXPECT_FALSE(DecodeBmp(nullptr, 0, dib));
+    EXPECT_FALSE(DecodeBmp(nullptr, 100, dib));
+}
+
+TEST(BmpDecoderHostile, BadMasksAreRefused) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bitsPerPixel = 16;
+    s.compression = kBitfields;
+    s.pixels = {0, 0, 0, 0};
+    s.masks = {0xF0F0, 0x0F00, 0x000F};  // not contiguous
+    EXPECT_TRUE(Refused(s));
+    s.masks = {0x1F0000, 0x07E0, 0x001F};  // beyond 16 bits
+    EXPECT_TRUE(Refused(s));
+    s.masks = {0x7C00, 0x03E0, 0x001F};
+    EXPECT_FALSE(Refused(s));
+
+    s.bitsPerPixel = 24;  // bit fields only at 16 and 32 bits per pixel
+    EXPECT_TRUE(Refused(s));
+    s.bitsPerPixel = 8;
+    s.table = RampTable(2);
+    EXPECT_TRUE(Refused(s));
+}
+
+TEST(BmpDecoderHostile, OffBitsOutsideItsPlaceIsRefused) {
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.pixels = {1, 2, 3, 0};
+    s.offBits = 20;  // inside the information header
+    EXPECT_TRUE(Refused(s));
+    s.offBits = 1000;  // past the end
+    EXPECT_TRUE(Refused(s));
+    s.offBits = 0xFFFFFFFF;
+    EXPECT_TRUE(Refused(s));
+
+    s.bitsPerPixel = 32;
+    s.compression = kBitfields;
+    s.masks = {0xFF0000, 0xFF00, 0xFF};
+    s.offBits = 14 + 40 + 4;  // inside the masks
+    EXPECT_TRUE(Refused(s));
+}
+
+TEST(BmpDecoderHostile, RandomCorruptionNeverBreaksTheDecoder) {
+    const std::vector<Bytes> samples = ValidSamples();
+    std::uint32_t state = 12345;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    int accepted = 0;
+    for (int iteration = 0; iteration < 4000; ++iteration) {
+        Bytes file = samples[next() % samples.size()];
+        const int flips = 1 + static_cast<int>(next() % 4);
+        for (int f = 0; f < flips; ++f) {
+            // Headers are where the decisions are made: hit them more often.
+            const std::size_t limit = (next() % 2 == 0) ? std::min<std::size_t>(file.size(), 70) : file.size();
+            const std::size_t at = next() % limit;
+            const std::uint32_t kind = next() % 4;
+            if (kind == 0) file[at] = 0;
+            else if (kind == 1) file[at] = 0xFF;
+            else if (kind == 2) file[at] ^= static_cast<std::uint8_t>(1u << (next() % 8));
+            else file[at] = static_cast<std::uint8_t>(next());
+        }
+        const Dib sentinel = Sentinel();
+        Dib out = sentinel;
+        if (Decode(file, out)) {
+            ++accepted;
+            ASSERT_TRUE(out.Valid()) << iteration;
+            ASSERT_LE(out.palette.size(), 256u) << iteration;
+            ASSERT_LE(out.bits.size(), kMaxBmpPixelBytes) << iteration;
+            if (out.bitsPerPixel <= 8) {
+                ASSERT_FALSE(out.palette.empty()) << iteration;
+                ASSERT_LE(out.palette.size(), std::size_t{1} << out.bitsPerPixel) << iteration;
+            }
+        } else {
+            ASSERT_TRUE(SameDib(out, sentinel)) << iteration;
+        }
+    }
+    EXPECT_GT(accepted, 0);  // the corruption leaves many files decodable
+}
+
+// ---------------------------------------------------------------------------
+// Reading from disk
+
+class BmpDecoderFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto base = std::filesystem::temp_directory_path();
+        for (int i = 0; i < 1000; ++i) {
+            dir_ = base / ("paneloom_bmpdec_" + std::to_string(std::random_device{}()) + "_" + std::to_string(i));
+            std::error_code ec;
+            if (std::filesystem::create_directory(dir_, ec)) return;
+        }
+        FAIL() << "no scratch directory";
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::string Write(const std::string& name, const Bytes& bytes) {
+        const auto path = dir_ / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+    std::filesystem::path dir_;
+};
+
+TEST_F(BmpDecoderFile, ReadsAWholeFile) {
+    BmpSpec s;
+    s.width = 3;
+    s.height = 2;
+    s.pixels = Rows({{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}});
+    const Bytes file = Build(s);
+    Dib fromFile;
+    ASSERT_TRUE(DecodeBmpFile(Write("a.bmp", file), fromFile));
+    Dib fromMemory;
+    ASSERT_TRUE(Decode(file, fromMemory));
+    EXPECT_TRUE(SameDib(fromFile, fromMemory));
+    EXPECT_EQ(fromFile.GetPixel(2, 0), Colour(18, 17, 16));
+}
+
+TEST_F(BmpDecoderFile, UnreadableOrBadFilesAreRefused) {
+    const Dib sentinel = Sentinel();
+    Dib out = sentinel;
+    EXPECT_FALSE(DecodeBmpFile((dir_ / "missing.bmp").string(), out));
+    EXPECT_FALSE(DecodeBmpFile(Write("empty.bmp", {}), out));
+    EXPECT_FALSE(DecodeBmpFile(Write("junk.bmp", {'B', 'M', 1, 2, 3}), out));
+    EXPECT_FALSE(DecodeBmpFile(dir_.string(), out));
+    EXPECT_TRUE(SameDib(out, sentinel));
+}
+
+}  // namespace
+}  // namespace paneloom::platform::lnx

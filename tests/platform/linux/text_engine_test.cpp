@@ -1,0 +1,547 @@
+#include "platform/linux/text_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+
+// Fontconfig keeps a few allocations from parsing its configuration for the
+// life of the process; they are its own, made once.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace {
+
+using paneloom::platform::lnx::Cp1252ToUnicode;
+using paneloom::platform::lnx::Dib;
+using paneloom::platform::lnx::DrawState;
+using paneloom::platform::lnx::Font;
+using paneloom::platform::lnx::kMaxFontPixels;
+using paneloom::platform::lnx::RgbQuad;
+using paneloom::platform::lnx::TextEngine;
+
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+constexpr std::uint32_t kBlack = 0x000000;
+constexpr std::uint32_t kRed = 0x0000FF;
+constexpr std::uint32_t kGreen = 0x00FF00;
+constexpr std::uint32_t kBlue = 0xFF0000;
+
+TextEngine& Engine() { return TextEngine::Instance(); }
+
+std::shared_ptr<Font> MakeFont(std::int32_t height, std::int32_t weight, const std::string& face) {
+    return Engine().CreateFont({height, weight, face});
+}
+
+std::string Basename(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A bitmap filled with white; palette bitmaps get black and white entries.
+Dib WhiteDib(std::int32_t width, std::int32_t height, std::uint16_t bpp) {
+    Dib dib;
+    EXPECT_TRUE(dib.Allocate(width, height, bpp));
+    if (bpp <= 8) dib.palette = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x) dib.SetPixel(x, y, kWhite);
+    return dib;
+}
+
+DrawState Transparent(std::uint32_t textColor) {
+    DrawState state;
+    state.textColor = textColor;
+    state.opaque = false;
+    return state;
+}
+
+struct Box {
+    std::int32_t left = std::numeric_limits<std::int32_t>::max();
+    std::int32_t top = std::numeric_limits<std::int32_t>::max();
+    std::int32_t right = -1;  // inclusive
+    std::int32_t bottom = -1;
+    int count = 0;
+};
+
+// Where the pixels that are not `background` are.
+Box InkBox(const Dib& dib, std::uint32_t background) {
+    Box box;
+    for (std::int32_t y = 0; y < dib.height; ++y) {
+        for (std::int32_t x = 0; x < dib.width; ++x) {
+            if (dib.GetPixel(x, y) == background) continue;
+            ++box.count;
+            box.left = std::min(box.left, x);
+            box.right = std::max(box.right, x);
+            box.top = std::min(box.top, y);
+            box.bottom = std::max(box.bottom, y);
+        }
+    }
+    return box;
+}
+
+// The Windows metrics of a face file, read independently of the engine.
+struct WinMetrics {
+    long unitsPerEm = 0;
+    long winAscent = 0;
+    long winDescent = 0;
+};
+
+WinMetrics ReadWinMetrics(const Font& font) {
+    WinMetrics m;
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) != 0) return m;
+    FT_Face face = nullptr;
+    if (FT_New_Face(library, font.File().c_str(), font.FaceIndex(), &face) == 0) {
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+        m.unitsPerEm = face->units_per_EM;
+        if (os2 != nullptr) {
+            m.winAscent = os2->usWinAscent;
+            m.winDescent = os2->usWinDescent;
+        }
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(library);
+    return m;
+}
+
+// The hinted advance of one code point at a pixel size, read independently.
+long HintedAdvance(const Font& font, FT_ULong codePoint) {
+    long advance = -1;
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) != 0) return advance;
+    FT_Face face = nullptr;
+    if (FT_New_Face(library, font.File().c_str(), font.FaceIndex(), &face) == 0) {
+        if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(font.EmPixels())) == 0 &&
+            FT_Load_Char(face, codePoint, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) == 0)
+            advance = (face->glyph->advance.x + 32) >> 6;
+        FT_Done_Face(face);
+    }
+    FT_Done_FreeType(library);
+    return advance;
+}
+
+// ---------------------------------------------------------------------------
+// Face matching
+
+TEST(TextEngineFaceMatching, ArialMapsToLiberationSansWhateverTheCase) {
+    for (const char* face : {"Arial", "arial", "ARIAL"}) {
+        SCOPED_TRACE(face);
+        const auto font = MakeFont(-16, 400, face);
+        ASSERT_NE(font, nullptr);
+        EXPECT_EQ(Basename(font->File()), "LiberationSans-Regular.ttf");
+        EXPECT_EQ(font->Family(), "Liberation Sans");
+        EXPECT_FALSE(font->SyntheticBold());
+    }
+}
+
+TEST(TextEngineFaceMatching, UnknownAndEmptyFacesFallBackToAnInstalledFace) {
+    for (const char* face : {"No Such Face Paneloom 4711", ""}) {
+        SCOPED_TRACE(face);
+        const auto font = MakeFont(-16, 400, face);
+        ASSERT_NE(font, nullptr);
+        struct stat st {};
+        EXPECT_EQ(stat(font->File().c_str(), &st), 0) << font->File();
+        EXPECT_FALSE(font->Family().empty());
+        EXPECT_GT(Engine().Measure(*font, "Hello", 0).cx, 0);
+    }
+}
+
+TEST(TextEngineFaceMatching, WeightSelectsTheRegularOrBoldFace) {
+    for (const std::int32_t weight : {0, 100, 400, 500}) {
+        SCOPED_TRACE(weight);
+        const auto font = MakeFont(-16, weight, "Arial");
+        ASSERT_NE(font, nullptr);
+        EXPECT_EQ(Basename(font->File()), "LiberationSans-Regular.ttf");
+    }
+    for (const std::int32_t weight : {600, 700, 1000, 5000}) {
+        SCOPED_TRACE(weight);
+        const auto font = MakeFont(-16, weight, "Arial");
+        ASSERT_NE(font, nullptr);
+        EXPECT_EQ(Basename(font->File()), "LiberationSans-Bold.ttf");
+        EXPECT_FALSE(font->SyntheticBold());  // a real bold face needs no help
+    }
+}
+
+TEST(TextEngineFaceMatching, BoldIsSynthesisedWhenTheFamilyHasNoBoldFace) {
+    // DejaVu ships this family in one regular face only.
+    const auto regular = MakeFont(-16, 400, "DejaVu Math TeX Gyre");
+    const auto bold = MakeFont(-16, 700, "DejaVu Math TeX Gyre");
+    ASSERT_NE(regular, nullptr);
+    ASSERT_NE(bold, nullptr);
+    if (regular->Family() != "DejaVu Math TeX Gyre") GTEST_SKIP() << "face not installed";
+    EXPECT_EQ(bold->File(), regular->File());
+    EXPECT_FALSE(regular->SyntheticBold());
+    EXPECT_TRUE(bold->SyntheticBold());
+
+    // One more pixel per character, and heavier strokes.
+    EXPECT_EQ(Engine().Measure(*bold, "abc", 0).cx, Engine().Measure(*regular, "abc", 0).cx + 3);
+    Dib thin = WhiteDib(40, 80, 32);
+    Dib thick = WhiteDib(40, 80, 32);
+    Engine().Draw(thin, *regular, 2, 0, "l", Transparent(kBlack));
+    Engine().Draw(thick, *bold, 2, 0, "l", Transparent(kBlack));
+    EXPECT_GT(InkBox(thick, kWhite).count, InkBox(thin, kWhite).count);
+}
+
+TEST(TextEngineFaceMatching, FaceNameIsCutTo31BytesAndReadAsWindows1252) {
+    const std::string longFace = "Arial" + std::string(40, 'x');
+    const auto cut = MakeFont(-16, 400, longFace);
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->RequestedFace(), longFace.substr(0, 31));
+
+    const auto accented = MakeFont(-16, 400, "Caf\xE9");
+    ASSERT_NE(accented, nullptr);
+    EXPECT_EQ(accented->RequestedFace(), "Caf\xC3\xA9");
+
+    // As in a LOGFONTA, the name ends at the first NUL.
+    const auto terminated = MakeFont(-16, 400, std::string("Arial\0Junk", 10));
+    ASSERT_NE(terminated, nullptr);
+    EXPECT_EQ(terminated->RequestedFace(), "Arial");
+    EXPECT_EQ(Basename(terminated->File()), "LiberationSans-Regular.ttf");
+}
+
+// ---------------------------------------------------------------------------
+// Metrics
+
+TEST(TextEngineMetrics, NegativeHeightIsTheEmAndTheCellComesFromWindowsMetrics) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const WinMetrics m = ReadWinMetrics(*font);
+    ASSERT_GT(m.unitsPerEm, 0);
+    ASSERT_GT(m.winAscent + m.winDescent, 0);
+
+    // Ascent and descent are each scaled to the em and rounded.
+    const long ascent = (2 * m.winAscent * 16 + m.unitsPerEm) / (2 * m.unitsPerEm);
+    const long descent = (2 * m.winDescent * 16 + m.unitsPerEm) / (2 * m.unitsPerEm);
+    EXPECT_EQ(font->EmPixels(), 16);
+    EXPECT_EQ(font->Ascent(), ascent);
+    EXPECT_EQ(font->Descent(), descent);
+    EXPECT_EQ(font->CellHeight(), ascent + descent);
+    EXPECT_EQ(Engine().Ascent(*font), ascent);
+    EXPECT_EQ(Engine().CellHeight(*font), ascent + descent);
+    // Liberation Sans: 1854 and 434 of 2048 units give 14.48 and 3.39.
+    if (m.unitsPerEm == 2048 && m.winAscent == 1854 && m.winDescent == 434) {
+        EXPECT_EQ(font->Ascent(), 14);
+        EXPECT_EQ(font->Descent(), 3);
+    }
+}
+
+TEST(TextEngineMetrics, PositiveHeightIsTheCellHeight) {
+    for (const std::int32_t height : {10, 16, 20, 33}) {
+        SCOPED_TRACE(height);
+        const auto font = MakeFont(height, 400, "Arial");
+        ASSERT_NE(font, nullptr);
+        const WinMetrics m = ReadWinMetrics(*font);
+        const long units = m.winAscent + m.winDescent;
+        EXPECT_EQ(font->CellHeight(), height);
+        EXPECT_EQ(font->Ascent() + font->Descent(), height);
+        EXPECT_EQ(font->EmPixels(), (2 * m.unitsPerEm * height + units) / (2 * units));
+        EXPECT_EQ(Engine().Measure(*font, "x", 0).cy, height);
+    }
+}
+
+TEST(TextEngineMetrics, ZeroHeightIsTwelvePointsAtNinetySixDpi) {
+    const auto byDefault = MakeFont(0, 400, "Arial");
+    const auto explicitly = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(byDefault, nullptr);
+    ASSERT_NE(explicitly, nullptr);
+    EXPECT_EQ(byDefault->EmPixels(), 16);
+    EXPECT_EQ(byDefault->CellHeight(), explicitly->CellHeight());
+    EXPECT_EQ(Engine().Measure(*byDefault, "Hello", 0).cx, Engine().Measure(*explicitly, "Hello", 0).cx);
+}
+
+TEST(TextEngineMetrics, HugeHeightsAreCapped) {
+    const std::int32_t heights[] = {-100000, 100000, std::numeric_limits<std::int32_t>::min(),
+                                    std::numeric_limits<std::int32_t>::max()};
+    for (const std::int32_t height : heights) {
+        SCOPED_TRACE(height);
+        const auto font = MakeFont(height, 400, "Arial");
+        ASSERT_NE(font, nullptr);
+        EXPECT_GT(font->EmPixels(), 0);
+        EXPECT_LE(font->EmPixels(), kMaxFontPixels);
+        const auto extent = Engine().Measure(*font, "W", 0);
+        EXPECT_GT(extent.cx, 0);
+        EXPECT_LE(extent.cx, 2 * kMaxFontPixels);
+    }
+    EXPECT_EQ(MakeFont(-100000, 400, "Arial")->EmPixels(), kMaxFontPixels);
+    EXPECT_EQ(MakeFont(100000, 400, "Arial")->CellHeight(), kMaxFontPixels);
+}
+
+// ---------------------------------------------------------------------------
+// Measuring
+
+TEST(TextEngineMeasure, ExtentIsTheSumOfAdvancesPlusExtraPerCharacter) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const auto base = Engine().Measure(*font, "Hello", 0);
+    EXPECT_GT(base.cx, 0);
+    EXPECT_EQ(base.cy, font->CellHeight());
+    EXPECT_EQ(Engine().Measure(*font, "Hello", 2).cx, base.cx + 10);
+    EXPECT_EQ(Engine().Measure(*font, "Hello", -1).cx, base.cx - 5);
+
+    const auto empty = Engine().Measure(*font, "", 5);
+    EXPECT_EQ(empty.cx, 0);
+    EXPECT_EQ(empty.cy, font->CellHeight());
+
+    // No kerning: a pair measures as its two characters apart.
+    EXPECT_EQ(Engine().Measure(*font, "AV", 0).cx,
+              Engine().Measure(*font, "A", 0).cx + Engine().Measure(*font, "V", 0).cx);
+    // Whole pixels per character: the sum of the single characters.
+    std::int32_t sum = 0;
+    for (const char c : std::string("Hello")) sum += Engine().Measure(*font, std::string(1, c), 0).cx;
+    EXPECT_EQ(base.cx, sum);
+}
+
+TEST(TextEngineMeasure, BytesAreReadAsWindows1252) {
+    EXPECT_EQ(Cp1252ToUnicode('A'), U'A');
+    EXPECT_EQ(Cp1252ToUnicode(0x80), U'\u20AC');
+    EXPECT_EQ(Cp1252ToUnicode(0x8C), U'\u0152');
+    EXPECT_EQ(Cp1252ToUnicode(0x97), U'\u2014');
+    EXPECT_EQ(Cp1252ToUnicode(0x9F), U'\u0178');
+    EXPECT_EQ(Cp1252ToUnicode(0x81), U'\u0081');  // undefined: kept as the C1 control
+    EXPECT_EQ(Cp1252ToUnicode(0xE9), U'\u00E9');
+    EXPECT_EQ(Cp1252ToUnicode(0xFF), U'\u00FF');
+
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(Engine().Measure(*font, "\x97", 0).cx, HintedAdvance(*font, 0x2014));  // em dash
+    EXPECT_EQ(Engine().Measure(*font, "\x80", 0).cx, HintedAdvance(*font, 0x20AC));  // euro sign
+}
+
+TEST(TextEngineMeasure, ExtentSaturatesInsteadOfOverflowing) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::int32_t max = std::numeric_limits<std::int32_t>::max();
+    const std::int32_t min = std::numeric_limits<std::int32_t>::min();
+    EXPECT_EQ(Engine().Measure(*font, "HHHH", max).cx, max);
+    EXPECT_EQ(Engine().Measure(*font, "HHHH", min).cx, min);
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+TEST(TextEngineDraw, GlyphsLandInTheCellAndSitOnTheBaseline) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    Dib dib = WhiteDib(64, 32, 32);
+    Engine().Draw(dib, *font, 0, 0, "H", Transparent(kRed));
+    const auto extent = Engine().Measure(*font, "H", 0);
+
+    int exact = 0;
+    for (std::int32_t y = 0; y < dib.height; ++y) {
+        for (std::int32_t x = 0; x < dib.width; ++x) {
+            const std::uint32_t c = dib.GetPixel(x, y);
+            if (x >= extent.cx || y >= extent.cy) {
+                EXPECT_EQ(c, kWhite) << x << "," << y;
+            } else if (c == kRed) {
+                ++exact;
+            }
+        }
+    }
+    EXPECT_GT(exact, 10);
+    // H has no descender: its lowest row is the one just above the baseline.
+    EXPECT_EQ(InkBox(dib, kWhite).bottom, font->Ascent() - 1);
+}
+
+TEST(TextEngineDraw, EdgesAreBlendedAboveEightBitsPerPixel) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    Dib dib = WhiteDib(32, 24, 32);
+    Engine().Draw(dib, *font, 0, 0, "O", Transparent(kRed));
+    int partial = 0;
+    for (std::int32_t y = 0; y < dib.height; ++y) {
+        for (std::int32_t x = 0; x < dib.width; ++x) {
+            const std::uint32_t c = dib.GetPixel(x, y);
+            if (c == kWhite || c == kRed) continue;
+            ++partial;
+            // Between white and red: full red, equal green and blue.
+            EXPECT_EQ(c & 0xFF, 0xFFu);
+            EXPECT_EQ((c >> 8) & 0xFF, (c >> 16) & 0xFF);
+        }
+    }
+    EXPECT_GT(partial, 0);
+}
+
+TEST(TextEngineDraw, PositionShiftsTheImageByThatManyPixels) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    Dib origin = WhiteDib(48, 24, 32);
+    Engine().Draw(origin, *font, 0, 0, "Hg", Transparent(kBlack));
+    for (const auto& [dx, dy] : {std::pair{7, 5}, std::pair{-3, -4}, std::pair{-9, 2}}) {
+        SCOPED_TRACE(std::to_string(dx) + "," + std::to_string(dy));
+        Dib moved = WhiteDib(48, 24, 32);
+        Engine().Draw(moved, *font, dx, dy, "Hg", Transparent(kBlack));
+        for (std::int32_t y = 0; y < moved.height; ++y) {
+            for (std::int32_t x = 0; x < moved.width; ++x) {
+                const std::int32_t sx = x - dx;
+                const std::int32_t sy = y - dy;
+                const bool inside = sx >= 0 && sy >= 0 && sx < origin.width && sy < origin.height;
+                ASSERT_EQ(moved.GetPixel(x, y), inside ? origin.GetPixel(sx, sy) : kWhite) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(TextEngineDraw, OpaqueModeFillsExactlyTheCell) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    for (const std::int32_t extra : {0, 3}) {
+        SCOPED_TRACE(extra);
+        Dib dib = WhiteDib(80, 40, 32);
+        DrawState state;
+        state.textColor = kBlue;
+        state.bkColor = kGreen;
+        state.opaque = true;
+        state.charExtra = extra;
+        Engine().Draw(dib, *font, 5, 7, "Hi", state);
+        const auto extent = Engine().Measure(*font, "Hi", extra);
+        EXPECT_EQ(extent.cx, Engine().Measure(*font, "Hi", 0).cx + 2 * extra);
+
+        const Box box = InkBox(dib, kWhite);
+        EXPECT_EQ(box.left, 5);
+        EXPECT_EQ(box.top, 7);
+        EXPECT_EQ(box.right, 5 + extent.cx - 1);
+        EXPECT_EQ(box.bottom, 7 + extent.cy - 1);
+        EXPECT_EQ(box.count, extent.cx * extent.cy);  // no white hole inside the cell
+        EXPECT_EQ(dib.GetPixel(5, 7), kGreen);
+        int glyphPixels = 0;  // drawn over the background
+        for (std::int32_t y = box.top; y <= box.bottom; ++y)
+            for (std::int32_t x = box.left; x <= box.right; ++x) glyphPixels += dib.GetPixel(x, y) != kGreen;
+        EXPECT_GT(glyphPixels, 10);
+    }
+}
+
+TEST(TextEngineDraw, TransparentModeLeavesTheBackground) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    Dib dib = WhiteDib(40, 24, 32);
+    DrawState state = Transparent(kBlue);
+    state.bkColor = kGreen;
+    Engine().Draw(dib, *font, 0, 0, "Hi", state);
+    EXPECT_EQ(dib.GetPixel(0, 0), kWhite);
+    for (std::int32_t y = 0; y < dib.height; ++y)
+        for (std::int32_t x = 0; x < dib.width; ++x) EXPECT_NE(dib.GetPixel(x, y), kGreen);
+}
+
+TEST(TextEngineDraw, PaletteBitmapsGetOnlyPaletteColoursAtTheHalfCoverageThreshold) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    // Reference: black on white at 32 bits; a pixel at least half covered
+    // comes out at 127 or darker.
+    Dib reference = WhiteDib(48, 24, 32);
+    Engine().Draw(reference, *font, 2, 2, "Hg@", Transparent(kBlack));
+
+    for (const std::uint16_t bpp : {1, 4, 8}) {
+        SCOPED_TRACE(bpp);
+        Dib dib = WhiteDib(48, 24, bpp);
+        // Red is nearer black than white in the two-colour palette.
+        Engine().Draw(dib, *font, 2, 2, "Hg@", Transparent(kRed));
+        int dark = 0;
+        for (std::int32_t y = 0; y < dib.height; ++y) {
+            for (std::int32_t x = 0; x < dib.width; ++x) {
+                const std::uint32_t c = dib.GetPixel(x, y);
+                ASSERT_TRUE(c == kBlack || c == kWhite) << x << "," << y;
+                const bool halfCovered = (reference.GetPixel(x, y) & 0xFF) <= 127;
+                EXPECT_EQ(c == kBlack, halfCovered) << x << "," << y;
+                dark += c == kBlack;
+            }
+        }
+        EXPECT_GT(dark, 10);
+        if (bpp == 8) {
+            for (const std::uint8_t index : dib.bits) EXPECT_LT(index, 2);
+        }
+
+        // An opaque background takes the nearest palette colour too.
+        Dib filled;
+        ASSERT_TRUE(filled.Allocate(48, 24, bpp));  // all index 0: black
+        filled.palette = {RgbQuad{0, 0, 0, 0}, RgbQuad{200, 200, 200, 0}};
+        DrawState state;
+        state.textColor = kBlack;
+        state.bkColor = 0xF0F0F0;
+        Engine().Draw(filled, *font, 0, 0, "H", state);
+        EXPECT_EQ(filled.GetPixel(0, 0), 0xC8C8C8u);
+        EXPECT_EQ(filled.GetPixel(47, 23), kBlack);
+    }
+}
+
+TEST(TextEngineDraw, OtherTrueColourDepthsAreDrawn) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    Dib reference = WhiteDib(40, 24, 32);
+    Engine().Draw(reference, *font, 1, 1, "Hg", Transparent(kRed));
+    Dib rgb = WhiteDib(40, 24, 24);
+    Engine().Draw(rgb, *font, 1, 1, "Hg", Transparent(kRed));
+    Dib words = WhiteDib(40, 24, 16);
+    Engine().Draw(words, *font, 1, 1, "Hg", Transparent(kRed));
+    const auto extent = Engine().Measure(*font, "Hg", 0);
+    int red = 0;
+    for (std::int32_t y = 0; y < reference.height; ++y) {
+        for (std::int32_t x = 0; x < reference.width; ++x) {
+            EXPECT_EQ(rgb.GetPixel(x, y), reference.GetPixel(x, y));
+            const bool inCell = x >= 1 && y >= 1 && x < 1 + extent.cx && y < 1 + extent.cy;
+            if (!inCell) {
+                EXPECT_EQ(words.GetPixel(x, y), kWhite);
+            }
+            red += words.GetPixel(x, y) == kRed;
+        }
+    }
+    EXPECT_GT(red, 10);
+}
+
+TEST(TextEngineDraw, TextOutsideTheBitmapIsClipped) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::int32_t max = std::numeric_limits<std::int32_t>::max();
+    const std::int32_t min = std::numeric_limits<std::int32_t>::min();
+    DrawState state;
+    state.bkColor = kGreen;
+    state.textColor = kBlue;
+    for (const auto& [x, y] : {std::pair{-1000, -1000}, std::pair{1000, 0}, std::pair{0, 1000}, std::pair{max, max},
+                              std::pair{min, min}, std::pair{max - 3, 0}, std::pair{0, min}, std::pair{-200, 2}}) {
+        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+        Dib dib = WhiteDib(32, 16, 32);
+        Engine().Draw(dib, *font, x, y, "Hello", state);
+        EXPECT_EQ(InkBox(dib, kWhite).count, 0);
+    }
+    // Partly outside: only the visible part is drawn.
+    Dib dib = WhiteDib(32, 16, 32);
+    Engine().Draw(dib, *font, -10, -5, "Hello", state);
+    const Box box = InkBox(dib, kWhite);
+    EXPECT_EQ(box.left, 0);
+    EXPECT_EQ(box.top, 0);
+    EXPECT_GT(box.count, 0);
+}
+
+TEST(TextEngineDraw, HugeFontsAndStringsStayBounded) {
+    const auto huge = MakeFont(-100000, 400, "Arial");
+    ASSERT_NE(huge, nullptr);
+    Dib dib = WhiteDib(64, 64, 32);
+    DrawState state;
+    state.bkColor = kGreen;
+    state.textColor = kBlue;
+    Engine().Draw(dib, *huge, -500, -1500, "W", state);
+    // The cell of a 2000-pixel font covers the whole bitmap.
+    EXPECT_EQ(InkBox(dib, kWhite).count, dib.width * dib.height);
+
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    state.charExtra = std::numeric_limits<std::int32_t>::max();
+    Dib strip = WhiteDib(64, 20, 32);
+    Engine().Draw(strip, *font, 0, 0, std::string(10000, 'W'), state);
+    EXPECT_EQ(strip.GetPixel(63, 0), kGreen);  // the cell runs off the right edge
+}
+
+TEST(TextEngineDraw, AnInvalidBitmapIsLeftAlone) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    Dib empty;
+    Engine().Draw(empty, *font, 0, 0, "Hello", DrawState{});
+    EXPECT_TRUE(empty.bits.empty());
+}
+
+}  // namespace
