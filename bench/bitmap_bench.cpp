@@ -3,7 +3,7 @@
 // whole run on it with no text.
 //
 //   cmake --preset linux -DPANELOOM_BUILD_BENCH=ON && cmake --build --preset linux
-//   build/linux/bench/bitmap_bench
+//   build/linux/bench/bench_bitmap_bench
 //
 // Each benchmark reports bytes_per_second over the input file's size (the
 // output's for the writers). The whole-run benchmarks report the program's

@@ -10,7 +10,7 @@ PACKAGES="
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine64 wine
   libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend
-  util-linux
+  util-linux iproute2
 "
 
 missing=""

@@ -1,0 +1,30 @@
+// The user and memory variables (%USERNAME%, %RAMINFO%) and the version
+// strings of the configured executable (%EXECUTABLE_COMPANY%,
+// %EXECUTABLE_PRODUCT%, %EXECUTABLE_VERSION%, %EXECUTABLE_COPYRIGHT%).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace paneloom {
+
+// "<n> Kb RAM": the total physical memory in KB, rounded up.
+std::string RamInfoText(std::uint64_t totalBytes);
+
+// Replaces %USERNAME%, then %RAMINFO%. A user name that cannot be read is
+// shown as "[unknown]".
+void SubstituteUserAndMemoryVariables(std::string& text);
+
+// Reads the version strings of the file at `path`. Company, product and
+// version start as "[no info]" and the copyright as given; a missing file, a
+// file without a version record or a record that cannot be read keeps them
+// and counts as success (1). A record without a translation table, or a
+// failure inside (logged), gives 0.
+int ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
+                       std::string& version, std::string& copyright);
+
+// Replaces the four executable variables from the run settings' executable,
+// or none of them when its version strings cannot be looked up.
+void SubstituteExecutableVariables(std::string& text);
+
+}  // namespace paneloom
