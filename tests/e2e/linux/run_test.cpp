@@ -103,13 +103,13 @@ private:
 };
 
 std::string SmallPicture(std::uint16_t bpp) {
-    testing::BmpSpec spec;
-    spec.width = 6;
-    spec.height = 4;
-    spec.bitCount = bpp;
-    spec.table = testing::PatternTable(bpp <= 8 ? std::size_t{1} << bpp : 0);
-    spec.bits = testing::PatternRows(6, 4, bpp);
-    return testing::MakeBmp(spec);
+    testing::BmpParts bmp;
+    bmp.width = 6;
+    bmp.height = 4;
+    bmp.bitCount = bpp;
+    bmp.table = testing::PatternTable(bpp <= 8 ? std::size_t{1} << bpp : 0);
+    bmp.bits = testing::PatternRows(6, 4, bpp);
+    return testing::MakeBmp(bmp);
 }
 
 TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {

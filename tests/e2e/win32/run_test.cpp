@@ -105,13 +105,13 @@ protected:
     }
 
     static std::string Picture() {
-        testing::BmpSpec spec;
-        spec.width = 6;
-        spec.height = 4;
-        spec.bitCount = 24;
-        spec.bits = testing::PatternRows(6, 4, 24);
-        spec.sizeImage = static_cast<std::uint32_t>(spec.bits.size());  // as the writer fills it in
-        return testing::MakeBmp(spec);
+        testing::BmpParts bmp;
+        bmp.width = 6;
+        bmp.height = 4;
+        bmp.bitCount = 24;
+        bmp.bits = testing::PatternRows(6, 4, 24);
+        bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());  // as the writer fills it in
+        return testing::MakeBmp(bmp);
     }
 
     HKEY key_ = nullptr;
