@@ -9,7 +9,7 @@
 
 namespace paneloom {
 
-std::int32_t FindText(const std::string& text, const std::string& what, std::int32_t from) {
+std::int32_t FindText(std::string_view text, std::string_view what, std::int32_t from) {
     if (from < 0 || static_cast<std::size_t>(from) > text.size()) return -1;
     if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return -1;
     platform::AnsiCodePage& codePage = platform::Get<platform::AnsiCodePage>();

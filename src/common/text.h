@@ -5,13 +5,16 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace paneloom {
 
 // Lowest position q >= from at which `what` occurs in `text`, or -1. A `from`
 // below 0 or beyond the end gives -1. Under a double-byte code page a match
 // only begins on a character boundary. An empty `what` is found at `from`.
-std::int32_t FindText(const std::string& text, const std::string& what, std::int32_t from);
+// Searching a view of the rest of a text (rather than the whole text from an
+// offset) costs only what is walked, even under a double-byte code page.
+std::int32_t FindText(std::string_view text, std::string_view what, std::int32_t from);
 
 // Case conversion by the rules of the system's ANSI code page.
 void ToLowerAnsi(std::string& text);

@@ -1,5 +1,7 @@
 #include "config/markup.h"
 
+#include <string_view>
+
 #include "app/error_log.h"
 #include "common/text.h"
 #include "platform/files.h"
@@ -18,19 +20,24 @@ std::string Piece(const std::string& text, std::int32_t from, std::int32_t count
 }
 
 // Replaces every "\r\n\r\n" by "\r\n", left to right, without overlaps.
+// Each search covers only the rest of the text after the last match, which
+// starts on a character boundary since the pairs are single-byte characters.
 bool CollapseOnePass(std::string& text) {
     static const std::string kDouble = "\r\n\r\n";
-    std::string out;
-    std::int32_t last = 0;
-    std::int32_t found = FindText(text, kDouble, 0);
+    const std::string_view view(text);
+    std::int32_t found = FindText(view, kDouble, 0);
     if (found < 0) return false;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t last = 0;
     while (found >= 0) {
-        out.append(text, static_cast<std::size_t>(last), static_cast<std::size_t>(found - last));
+        const std::size_t at = last + static_cast<std::size_t>(found);
+        out.append(text, last, at - last);
         out += "\r\n";
-        last = found + static_cast<std::int32_t>(kDouble.size());
-        found = FindText(text, kDouble, last);
+        last = at + kDouble.size();
+        found = FindText(view.substr(last), kDouble, 0);
     }
-    out.append(text, static_cast<std::size_t>(last), std::string::npos);
+    out.append(text, last, std::string::npos);
     text.swap(out);
     return true;
 }
@@ -93,30 +100,33 @@ int LoadFile(const std::string& path, std::string& text) {
 
 int RemoveComments(std::string& text, bool collapseBlankLines) {
     try {
-        std::string result;
-        std::string rest = text;
-        bool removed = false;
+        // The rest of the text after the last comment cut is a view, never a
+        // copy: a configuration of millions of comments costs one pass.
+        // Every search starts at the front of that rest, as though what came
+        // before were gone; "-->" ends on a character boundary.
+        std::string_view rest(text);
         std::int32_t begin = FindText(rest, "<!--", 0);
         if (begin < 0) return 0;
+        std::string result;
+        bool removed = false;
         while (begin >= 0) {
             // Searching from the comment's own "<" makes "<!-->" a complete comment.
             const std::int32_t close = FindText(rest, "-->", begin);
             if (close < 0) break;
             removed = true;
-            result.append(rest, 0, static_cast<std::size_t>(begin));
-            rest.erase(0, static_cast<std::size_t>(close) + 3);
+            result.append(rest.data(), static_cast<std::size_t>(begin));
+            rest.remove_prefix(static_cast<std::size_t>(close) + 3);
             begin = FindText(rest, "<!--", 0);
         }
-        result += rest;
-        if (removed) {
-            if (collapseBlankLines) {
-                for (int pass = 0; pass < 20; ++pass) {
-                    if (!CollapseOnePass(result)) break;
-                }
+        if (!removed) return 0;
+        result.append(rest.data(), rest.size());
+        if (collapseBlankLines) {
+            for (int pass = 0; pass < 20; ++pass) {
+                if (!CollapseOnePass(result)) break;
             }
-            text.swap(result);
         }
-        return removed ? 1 : 0;
+        text.swap(result);
+        return 1;
     } catch (...) {
         LogError("Error removing comments\n");
         return 0;

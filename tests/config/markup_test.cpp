@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/ansi.h"
+
 #include "support/fakes.h"
 #include "support/scratch.h"
 
@@ -190,6 +192,51 @@ TEST(RemoveComments, CollapsesCrLfBlankLinesOnlyWhenSomethingWasRemoved) {
     text = "<!--x-->a" + run + "b";
     RemoveComments(text, true);
     EXPECT_EQ("a\r\nb", text);
+}
+
+TEST(RemoveComments, EveryOneOfManyCommentsIsCut) {
+    // A configuration of a hundred thousand comments, each followed by one
+    // kept character: cut in one pass over the text, not one per comment.
+    std::string text;
+    std::string kept;
+    for (int i = 0; i < 100000; ++i) {
+        text += "<!-- " + std::to_string(i) + " -->";
+        text += static_cast<char>('a' + i % 26);
+        kept += static_cast<char>('a' + i % 26);
+    }
+    text += "<!-- last, never closed";
+    ASSERT_EQ(1, RemoveComments(text, true));
+    EXPECT_EQ(kept + "<!-- last, never closed", text);
+}
+
+// Lead bytes 0x81..0x9F and 0xE0..0xFC, as in Shift-JIS.
+class DoubleByteCodePage : public platform::AnsiCodePage {
+public:
+    bool HasLeadBytes() override { return true; }
+    bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
+    void ToLower(std::string&) override {}
+    void ToUpper(std::string&) override {}
+};
+
+TEST(RemoveComments, UnderADoubleByteCodePageMarkersStartOnCharacterBoundaries) {
+    DoubleByteCodePage codePage;
+    platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
+
+    // "\x81-" is one character, so the comment ends at the second "-->".
+    std::string text = "a<!--\x81-->b-->c";
+    ASSERT_EQ(1, RemoveComments(text, false));
+    EXPECT_EQ("ac", text);
+
+    // After a cut the rest is walked from its own start: "\x81<" is one
+    // character, so no second comment begins there.
+    text = "<!---->\x81<!--x-->d";
+    ASSERT_EQ(1, RemoveComments(text, false));
+    EXPECT_EQ("\x81<!--x-->d", text);
+
+    // Blank lines collapse on boundaries too: "\x81\r" is one character.
+    text = "<!---->\x81\r\n\r\n\r\ne";
+    ASSERT_EQ(1, RemoveComments(text, true));
+    EXPECT_EQ("\x81\r\n\r\ne", text);
 }
 
 TEST(LoadFile, ReadsWholeFileUpToTheFirstZeroByte) {
