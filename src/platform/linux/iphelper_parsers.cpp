@@ -36,6 +36,15 @@ std::vector<std::string> SplitWords(const std::string& text) {
     return words;
 }
 
+// A time `seconds` (not negative) after `when`, held at the latest time
+// there is: a file's modification time, which stands for the start of a
+// lease, can be any 64-bit value on some file systems (tmpfs, where /run
+// lives).
+std::time_t SecondsAfter(std::time_t when, std::int64_t seconds) {
+    constexpr std::time_t kLatest = std::numeric_limits<std::time_t>::max();
+    return when > kLatest - static_cast<std::time_t>(seconds) ? kLatest : when + static_cast<std::time_t>(seconds);
+}
+
 std::map<std::string, std::string> KeyValues(const std::string& text) {
     std::map<std::string, std::string> values;
     for (const std::string& line : SplitLines(text)) {
@@ -278,7 +287,7 @@ Lease ParseKeyValueLease(const std::string& text, std::time_t written) {
     std::int64_t lifetime = 0;
     it = values.find("LIFETIME");
     if (it != values.end() && ParseSigned(it->second, lifetime) && lifetime > 0 && lifetime <= 0xFFFFFFFFll) {
-        lease.expires = written + static_cast<std::time_t>(lifetime);
+        lease.expires = SecondsAfter(written, lifetime);
     }
     return lease;
 }
@@ -322,7 +331,7 @@ Lease ParseDhclientLeases(const std::string& text, const std::string& ifName, bo
         current.written = written;
         if (haveExpire && leaseTime > 0) current.obtained = current.expires - static_cast<std::time_t>(leaseTime);
         else current.obtained = written;
-        if (!haveExpire && leaseTime > 0) current.expires = current.obtained + static_cast<std::time_t>(leaseTime);
+        if (!haveExpire && leaseTime > 0) current.expires = SecondsAfter(current.obtained, leaseTime);
         best = current;
     };
 
@@ -408,7 +417,7 @@ Lease ParseDhcpcdLease(const std::string& bytes, std::time_t written) {
             const std::uint32_t seconds = (static_cast<std::uint32_t>(byte(data)) << 24) |
                                           (static_cast<std::uint32_t>(byte(data + 1)) << 16) |
                                           (static_cast<std::uint32_t>(byte(data + 2)) << 8) | byte(data + 3);
-            lease.expires = written + static_cast<std::time_t>(seconds);
+            lease.expires = SecondsAfter(written, seconds);
         }
         i = data + length;
     }
