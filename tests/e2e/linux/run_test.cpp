@@ -8,19 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <optional>
 
+#include "e2e/linux/gnome_session.h"
 #include "e2e/program_runner.h"
-#include "platform/linux/desktop_linux.h"
 #include "support/bmp_maker.h"
 #include "support/scratch.h"
 
 namespace paneloom {
 namespace {
 
+using testing::GnomeKeyfileSession;
 using testing::RunWithArguments;
 using testing::ScratchDir;
 
@@ -63,44 +61,6 @@ TEST(LinuxProgram, ExistingLogIsAppendedTo) {
     EXPECT_EQ(0u, log.find("before\n"));
     EXPECT_NE(log.find("Could not LoadImage <Paneloom.bmp>!"), log.rfind("Could not LoadImage <Paneloom.bmp>!"));
 }
-
-// A GNOME session whose settings live in a keyfile under the scratch
-// directory, for the tests' own process and every program it starts.
-class GnomeKeyfileSession {
-public:
-    explicit GnomeKeyfileSession(const std::filesystem::path& configHome) {
-        Set("XDG_CURRENT_DESKTOP", "GNOME");
-        Set("GSETTINGS_BACKEND", "keyfile");
-        Set("XDG_CONFIG_HOME", configHome.string());
-    }
-    ~GnomeKeyfileSession() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-    GnomeKeyfileSession(const GnomeKeyfileSession&) = delete;
-    GnomeKeyfileSession& operator=(const GnomeKeyfileSession&) = delete;
-
-    // What `gsettings get` says of a background key.
-    static std::string Get(const std::string& key) {
-        std::string output;
-        platform::lnx::SystemToolRunner().Run({"gsettings", "get", "org.gnome.desktop.background", key}, &output);
-        return output;
-    }
-
-private:
-    void Set(const std::string& name, const std::string& value) {
-        const char* old = std::getenv(name.c_str());
-        saved_.emplace(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
-
-    std::map<std::string, std::optional<std::string>> saved_;
-};
 
 std::string SmallPicture(std::uint16_t bpp) {
     testing::BmpParts bmp;

@@ -1,0 +1,361 @@
+// The real Linux program against faults of its surroundings: an output
+// directory it may not write, a full disk, a kill in the middle of writing,
+// a huge configuration and a huge bitmap. Each ends with the documented exit
+// code and log line, and leaves the previous output as it was.
+//
+// Read-only and full file systems are made in a mount namespace of a child
+// process of their own (the test runs as root in CI, and root writes through
+// directory permissions), so nothing outside the scratch directory changes
+// and nothing stays mounted when the child ends.
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "e2e/linux/gnome_session.h"
+#include "e2e/program_runner.h"
+#include "support/bmp_maker.h"
+#include "support/scratch.h"
+
+namespace paneloom {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::GnomeKeyfileSession;
+using testing::RunWithArguments;
+using testing::ScratchDir;
+
+std::vector<std::string> Listing(const fs::path& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Picture(std::int32_t width, std::int32_t height) {
+    testing::BmpParts bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.bitCount = 24;
+    bmp.bits = testing::PatternRows(width, height, 24);
+    return testing::MakeBmp(bmp);
+}
+
+// The program writes its pictures with biSizeImage filled in; the rest of
+// the file is the input's.
+bool SamePicture(const std::string& written, const std::string& input) {
+    return written.size() == input.size() && written.compare(0, 34, input, 0, 34) == 0 &&
+           written.compare(38, std::string::npos, input, 38, std::string::npos) == 0;
+}
+
+std::string Configuration(const std::string& output) {
+    return "<globalsettings><outputbmp name=\"" + output + "\"/></globalsettings>";
+}
+
+// How a program started by RunChild ended.
+struct Outcome {
+    bool exited = false;
+    int code = -1;    // when it exited
+    int signal = 0;   // when a signal ended it
+};
+
+Outcome Ended(int status) {
+    Outcome outcome;
+    if (WIFEXITED(status)) {
+        outcome.exited = true;
+        outcome.code = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        outcome.signal = WTERMSIG(status);
+    }
+    return outcome;
+}
+
+// Starts the program in `directory` under a file-size limit: with the signal
+// for it ignored a write past the limit fails (as on a full disk); with the
+// signal's default action the kernel kills the program in the middle of
+// that write. No core file is written either way.
+Outcome RunWithFileSizeLimit(const std::string& directory, rlim_t limit, bool killAtLimit) {
+    const pid_t child = ::fork();
+    if (child < 0) return Outcome{};
+    if (child == 0) {
+        const rlimit size{limit, limit};
+        const rlimit noCore{0, 0};
+        if (::chdir(directory.c_str()) != 0 || ::setrlimit(RLIMIT_FSIZE, &size) != 0 ||
+            ::setrlimit(RLIMIT_CORE, &noCore) != 0) {
+            ::_exit(120);
+        }
+        ::signal(SIGXFSZ, killAtLimit ? SIG_DFL : SIG_IGN);
+        const std::string program = testing::ProgramPath();
+        char* const argv[] = {const_cast<char*>("paneloom"), nullptr};
+        ::execv(program.c_str(), argv);
+        ::_exit(121);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child) return Outcome{};
+    return Ended(status);
+}
+
+// Runs the program in `directory` from a child process that has mount
+// namespace of its own: `prepare` makes the mounts there (it returns why it
+// could not, or nothing), and `inspect` looks at them once the program has
+// ended, while they still stand, and copies what it wants to keep into the
+// scratch directory. Both run in the child, so they report through files
+// and return values, never through test assertions. Without a namespace
+// (no privilege for one) the result says why.
+struct MountedRun {
+    std::string unavailable;  // why no namespace could be made, or empty
+    int code = -1;            // the program's exit code
+};
+
+// Writes the whole of `text` to `fd`.
+void Send(int fd, const std::string& text) {
+    std::size_t sent = 0;
+    while (sent < text.size()) {
+        const ssize_t put = ::write(fd, text.data() + sent, text.size() - sent);
+        if (put <= 0) return;
+        sent += static_cast<std::size_t>(put);
+    }
+}
+
+std::string Failure(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// A mount namespace of this process's own: as root directly, otherwise in a
+// user namespace where this user is root (where unprivileged ones are
+// allowed). Mounts made afterwards stay in it.
+std::string EnterMountNamespace() {
+    if (::geteuid() == 0) {
+        if (::unshare(CLONE_NEWNS) != 0) return Failure("unshare(CLONE_NEWNS)");
+    } else {
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return Failure("unshare(CLONE_NEWUSER | CLONE_NEWNS)");
+        std::ofstream("/proc/self/setgroups") << "deny";
+        std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+        std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+    }
+    // Nothing mounted here may reach the namespace the tests came from.
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return Failure("making / private");
+    return std::string();
+}
+
+MountedRun RunWithPrivateMounts(const std::string& directory, const std::function<std::string()>& prepare,
+                                const std::function<void()>& inspect) {
+    int channel[2];
+    if (::pipe(channel) != 0) return MountedRun{Failure("pipe"), -1};
+    const pid_t child = ::fork();
+    if (child < 0) return MountedRun{Failure("fork"), -1};
+    if (child == 0) {
+        ::close(channel[0]);
+        std::string why = EnterMountNamespace();
+        if (why.empty()) why = prepare();
+        if (!why.empty()) {
+            Send(channel[1], "no " + why);
+            ::_exit(0);
+        }
+        const int code = RunWithArguments({"paneloom"}, directory);
+        inspect();
+        Send(channel[1], "ran " + std::to_string(code));
+        ::_exit(0);
+    }
+    ::close(channel[1]);
+    std::string report;
+    char buffer[256];
+    ssize_t got = 0;
+    while ((got = ::read(channel[0], buffer, sizeof buffer)) > 0) report.append(buffer, static_cast<std::size_t>(got));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    MountedRun result;
+    if (report.rfind("ran ", 0) == 0) {
+        result.code = std::stoi(report.substr(4));
+    } else if (report.rfind("no ", 0) == 0) {
+        result.unavailable = report.substr(3);
+    } else {
+        result.unavailable = "the child process ended without a report";
+    }
+    return result;
+}
+
+// Copies the names in `from` (one a line) and each file's bytes into `to`.
+void Snapshot(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::create_directories(to, error);
+    std::ofstream names(to / "listing.txt");
+    for (const std::string& name : Listing(from)) {
+        names << name << "\n";
+        fs::copy_file(from / name, to / name, fs::copy_options::overwrite_existing, error);
+    }
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(LinuxProgramFaults, ReadOnlyOutputDirectoryKeepsThePreviousOutputAndEndsNormally) {
+    ScratchDir scratch;
+    GnomeKeyfileSession session(scratch.path() / "config");
+    const fs::path out = scratch.path() / "out";
+    fs::create_directory(out);
+    scratch.Write("out/paneloominfo.bmp", "the previous good picture");
+    scratch.Write("paneloom.xml", Configuration("out/PaneloomInfo.bmp"));
+    scratch.Write("Paneloom.bmp", Picture(6, 4));
+
+    int code = -1;
+    if (::geteuid() != 0) {
+        // Without root, the directory's permissions hold.
+        fs::permissions(out, fs::perms::owner_read | fs::perms::owner_exec);
+        code = RunWithArguments({"paneloom"}, scratch.path().string());
+        fs::permissions(out, fs::perms::owner_all);
+    } else {
+        // Root writes through permissions: the directory becomes a read-only
+        // bind mount of itself.
+        const std::string target = out.string();
+        const MountedRun run = RunWithPrivateMounts(
+            scratch.path().string(),
+            [&]() -> std::string {
+                if (::mount(target.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+                    return Failure("bind mount");
+                }
+                if (::mount(nullptr, target.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+                    return Failure("read-only remount");
+                }
+                return std::string();
+            },
+            [] {});
+        if (!run.unavailable.empty()) GTEST_SKIP() << "no read-only mount can be made here: " << run.unavailable;
+        code = run.code;
+    }
+
+    // A file that cannot be created is not reported: the run goes on to the
+    // wallpaper step, which names the file that was not refreshed.
+    EXPECT_EQ(0, code);
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+    EXPECT_EQ("the previous good picture", scratch.Read("out/paneloominfo.bmp"));
+    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), Listing(out));
+    EXPECT_EQ("'file://" + (out / "paneloominfo.bmp").string() + "'\n", GnomeKeyfileSession::Get("picture-uri"));
+}
+
+TEST(LinuxProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopError) {
+    ScratchDir scratch;
+    const fs::path full = scratch.path() / "full";
+    const fs::path after = scratch.path() / "after";
+    fs::create_directory(full);
+    scratch.Write("paneloom.xml", Configuration("full/PaneloomInfo.bmp"));
+    scratch.Write("Paneloom.bmp", Picture(100, 100));  // 30,054 bytes
+    const std::string target = full.string();
+
+    // A file system of four pages, one of them taken by the previous output.
+    const MountedRun run = RunWithPrivateMounts(
+        scratch.path().string(),
+        [&]() -> std::string {
+            if (::mount("paneloom-full", target.c_str(), "tmpfs", 0, "size=16k,mode=0777") != 0) {
+                return Failure("tmpfs mount");
+            }
+            std::ofstream(fs::path(target) / "paneloominfo.bmp") << "the previous good picture";
+            return std::string();
+        },
+        [&] { Snapshot(full, after); });
+    if (!run.unavailable.empty()) GTEST_SKIP() << "no small file system can be mounted here: " << run.unavailable;
+
+    EXPECT_EQ(255, run.code);
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Error in main loop\n\n"));
+    // The partial file is gone; the previous output is as it was.
+    EXPECT_EQ("paneloominfo.bmp\n", ReadText(after / "listing.txt"));
+    EXPECT_EQ("the previous good picture", ReadText(after / "paneloominfo.bmp"));
+}
+
+TEST(LinuxProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPartialFile) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", Configuration("PaneloomInfo.bmp"));
+    const std::string picture = Picture(100, 100);
+    scratch.Write("Paneloom.bmp", picture);
+    scratch.Write("paneloominfo.bmp", "the previous good picture");
+
+    // The kernel ends the program the moment its output passes 8 KiB.
+    const Outcome killed = RunWithFileSizeLimit(scratch.path().string(), 8192, true);
+    ASSERT_FALSE(killed.exited) << "exit code " << killed.code;
+    EXPECT_EQ(SIGXFSZ, killed.signal);
+    EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+
+    // What a kill leaves: the partial file it was writing, hidden next to
+    // the output, and nothing else.
+    std::vector<std::string> names = Listing(scratch.path());
+    ASSERT_EQ(4u, names.size());
+    const std::string partial = names[0];
+    EXPECT_EQ(0u, partial.rfind(".paneloom-", 0)) << partial;
+    EXPECT_EQ(8192u, fs::file_size(scratch.path() / partial));
+    EXPECT_EQ((std::vector<std::string>{partial, "Paneloom.bmp", "paneloom.xml", "paneloominfo.bmp"}), names);
+
+    // The next normal run writes the output whole and leaves no file of its
+    // own besides it.
+    EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+    EXPECT_TRUE(SamePicture(scratch.Read("paneloominfo.bmp"), picture));
+    EXPECT_EQ(names, Listing(scratch.path()));
+}
+
+// 100 MB of comments and blank lines around the settings: read, cleaned and
+// scanned in one pass each, then a normal run.
+TEST(LinuxProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
+    ScratchDir scratch;
+    const std::string picture = Picture(6, 4);
+    scratch.Write("Paneloom.bmp", picture);
+    {
+        std::ofstream config(scratch.path() / "paneloom.xml", std::ios::binary);
+        config << "<globalsettings><outputbmp name=\"Big.bmp\"/>\r\n";
+        const std::string block = "<!-- a comment -->\r\n\r\n\r\n<!---->x<!-- <displayoutput> -->\r\n";
+        std::string chunk;
+        while (chunk.size() < (1u << 20)) chunk += block;
+        for (int i = 0; i < 100; ++i) config << chunk;
+        config << "</globalsettings><displayoutput><output></output></displayoutput>";
+    }
+    ASSERT_GE(fs::file_size(scratch.path() / "paneloom.xml"), 100u << 20);
+
+    EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+    EXPECT_TRUE(SamePicture(scratch.Read("big.bmp"), picture));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
+// A 1 GB file, sparse, whose header claims 100,000 x 100,000 pixels: both
+// readers refuse it.
+TEST(LinuxProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
+    ScratchDir scratch;
+    testing::BmpParts bmp;
+    bmp.width = 100000;
+    bmp.height = 100000;
+    bmp.bitCount = 24;
+    scratch.Write("huge.bmp", testing::MakeBmp(bmp));
+    fs::resize_file(scratch.path() / "huge.bmp", std::uintmax_t{1} << 30);
+    scratch.Write("paneloominfo.bmp", "the previous good picture");
+
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Huge.bmp\"/></globalsettings>");
+    EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Could not LoadImage <huge.bmp>!\n\n"));
+
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Huge.bmp\"/><usescreendepth/></globalsettings>");
+    EXPECT_EQ(2, RunWithArguments({"paneloom"}, scratch.path().string()));
+    EXPECT_NE(std::string::npos,
+              scratch.Read("paneloomerror.log").find(" : Could not LoadBMPImage <huge.bmp>!\n\n"));
+    EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
+}
+
+}  // namespace
+}  // namespace paneloom
