@@ -1,0 +1,284 @@
+// The real Windows program against faults of its surroundings: an output
+// directory it may not write, a full disk, a kill in the middle of writing,
+// a huge configuration and a huge bitmap. Each ends with the documented exit
+// code and log line, and leaves the previous output as it was.
+//
+// Under Wine the read-only and full file systems, and the program started
+// under a file-size limit, are made by the Unix host (see unix_host.h). The
+// Wine server opens the files, so the mounts must be ones it sees: they are
+// made over directories of the scratch tree in the host's own namespace and
+// taken away at the end of each test (a test killed before that leaves its
+// mount behind).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e/program_runner.h"
+#include "e2e/win32/unix_host.h"
+#include "support/bmp_maker.h"
+#include "support/scratch.h"
+
+namespace paneloom {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::HostPath;
+using testing::ProgramPath;
+using testing::RunOnHost;
+using testing::RunWithCommandLine;
+using testing::ScratchDir;
+using testing::ShellQuoted;
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::vector<std::string> Listing(const fs::path& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Picture(std::int32_t width, std::int32_t height) {
+    testing::BmpParts bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.bitCount = 24;
+    bmp.bits = testing::PatternRows(width, height, 24);
+    bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());  // as the writer fills it in
+    return testing::MakeBmp(bmp);
+}
+
+std::string Configuration(const std::string& output) {
+    return "<globalsettings><outputbmp name=\"" + output + "\"/></globalsettings>";
+}
+
+int RunProgram(const ScratchDir& scratch) { return RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()); }
+
+bool HostRunsAsRoot() { return RunOnHost("test \"$(id -u)\" = 0") == 0; }
+
+// A mount the host made over a directory, taken away when the object goes.
+class HostMount {
+public:
+    HostMount(const std::string& directory, const std::string& script)
+        : directory_(directory), made_(RunOnHost(script) == 0) {}
+    ~HostMount() {
+        if (made_) RunOnHost("umount " + ShellQuoted(directory_));
+    }
+    HostMount(const HostMount&) = delete;
+    HostMount& operator=(const HostMount&) = delete;
+
+    bool made() const { return made_; }
+
+private:
+    std::string directory_;
+    bool made_;
+};
+
+// The wallpaper value of the build's Wine prefix, put back afterwards.
+class SavedWallpaper {
+public:
+    SavedWallpaper() {
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                        nullptr);
+        saved_ = Value();
+    }
+    ~SavedWallpaper() {
+        if (saved_) {
+            RegSetValueExA(key_, "Wallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_->c_str()),
+                           static_cast<DWORD>(saved_->size() + 1));
+        } else {
+            RegDeleteValueA(key_, "Wallpaper");
+        }
+        RegCloseKey(key_);
+    }
+    SavedWallpaper(const SavedWallpaper&) = delete;
+    SavedWallpaper& operator=(const SavedWallpaper&) = delete;
+
+    std::optional<std::string> Value() const {
+        char data[1024] = {};
+        DWORD size = sizeof data - 1;
+        if (RegQueryValueExA(key_, "Wallpaper", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
+            ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return std::string(data);
+    }
+
+private:
+    HKEY key_ = nullptr;
+    std::optional<std::string> saved_;
+};
+
+// Starts the program from the host's shell in the scratch directory under a
+// file-size limit of 8 KiB: with the signal for it ignored, a write past the
+// limit fails as on a full disk; otherwise the kernel kills the program in
+// the middle of that write. The shell's status of it: the exit code as a
+// Unix parent sees it (255 for -1), or 128 plus the signal that ended it.
+int RunUnderFileSizeLimit(const ScratchDir& scratch, bool killAtLimit) {
+    const std::string limit = killAtLimit ? "ulimit -f 16" : "ulimit -f 16 && trap '' XFSZ";
+    const std::string script = "exec 2>/dev/null; cd " + ShellQuoted(HostPath(scratch.path().string())) +
+                               " && ulimit -c 0 && " + limit + " && \"$WINELOADER\" " +
+                               ShellQuoted(HostPath(ProgramPath())) + "; exit $?";
+    return RunOnHost(script);
+}
+
+TEST(WindowsProgramFaults, ReadOnlyOutputDirectoryKeepsThePreviousOutputAndEndsNormally) {
+    if (!testing::HasUnixHost()) GTEST_SKIP() << "a directory that refuses new files needs the Wine host";
+    ScratchDir scratch;
+    SavedWallpaper wallpaper;
+    const fs::path out = scratch.path() / "out";
+    fs::create_directory(out);
+    scratch.Write("out\\paneloominfo.bmp", "the previous good picture");
+    scratch.Write("paneloom.xml", Configuration("out\\PaneloomInfo.bmp"));
+    scratch.Write("Paneloom.bmp", Picture(6, 4));
+
+    // Wine keeps no read-only attribute on a directory, so the host makes
+    // it read-only: by its permissions, or for root, who writes through
+    // them, as a read-only bind mount of itself.
+    const std::string directory = ShellQuoted(HostPath(out.string()));
+    std::optional<HostMount> mount;
+    bool permissions = false;
+    if (HostRunsAsRoot()) {
+        mount.emplace(HostPath(out.string()), "mount --bind " + directory + " " + directory +
+                                                  " && { mount -o remount,bind,ro " + directory + " " + directory +
+                                                  " || { umount " + directory + "; exit 1; }; }");
+        if (!mount->made()) GTEST_SKIP() << "the host cannot make a read-only bind mount here";
+    } else {
+        permissions = RunOnHost("chmod 0555 " + directory) == 0;
+        ASSERT_TRUE(permissions);
+    }
+    const int code = RunProgram(scratch);
+    const std::vector<std::string> names = Listing(out);
+    mount.reset();
+    if (permissions) RunOnHost("chmod 0755 " + directory);
+
+    // A file that cannot be created is not reported: the run goes on to the
+    // wallpaper step, which names the file that was not refreshed.
+    EXPECT_EQ(0, code);
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+    EXPECT_EQ("the previous good picture", scratch.Read("out\\paneloominfo.bmp"));
+    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), names);
+    EXPECT_EQ((out / "paneloominfo.bmp").string(), wallpaper.Value().value_or("missing"));
+}
+
+TEST(WindowsProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopError) {
+    if (!testing::HasUnixHost()) GTEST_SKIP() << "a small file system needs the Wine host";
+    if (!HostRunsAsRoot()) GTEST_SKIP() << "only root can mount a small file system that the Wine server sees";
+    ScratchDir scratch;
+    const fs::path full = scratch.path() / "full";
+    fs::create_directory(full);
+    scratch.Write("paneloom.xml", Configuration("full\\PaneloomInfo.bmp"));
+    scratch.Write("Paneloom.bmp", Picture(100, 100));  // 30,054 bytes
+
+    // A file system of four pages, one of them taken by the previous output.
+    const std::string directory = ShellQuoted(HostPath(full.string()));
+    HostMount mount(HostPath(full.string()), "mount -t tmpfs -o size=16k,mode=0777 paneloom-full " + directory);
+    if (!mount.made()) GTEST_SKIP() << "the host cannot mount a tmpfs here";
+    scratch.Write("full\\paneloominfo.bmp", "the previous good picture");
+
+    EXPECT_EQ(-1, RunProgram(scratch));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Error in main loop\n\n"));
+    // The partial file is gone; the previous output is as it was.
+    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), Listing(full));
+    EXPECT_EQ("the previous good picture", scratch.Read("full\\paneloominfo.bmp"));
+}
+
+TEST(WindowsProgramFaults, WriteFailingAtAFileSizeLimitEndsInMainLoopError) {
+    if (!testing::HasUnixHost()) GTEST_SKIP() << "a file-size limit needs the Wine host";
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", Configuration("PaneloomInfo.bmp"));
+    scratch.Write("Paneloom.bmp", Picture(100, 100));
+    scratch.Write("paneloominfo.bmp", "the previous good picture");
+
+    EXPECT_EQ(255, RunUnderFileSizeLimit(scratch, false));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Error in main loop\n\n"));
+    EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
+    EXPECT_EQ((std::vector<std::string>{"Paneloom.bmp", "paneloom.xml", "paneloomerror.log", "paneloominfo.bmp"}),
+              Listing(scratch.path()));
+}
+
+TEST(WindowsProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPartialFile) {
+    if (!testing::HasUnixHost()) GTEST_SKIP() << "a kill at a file-size limit needs the Wine host";
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", Configuration("PaneloomInfo.bmp"));
+    const std::string picture = Picture(100, 100);
+    scratch.Write("Paneloom.bmp", picture);
+    scratch.Write("paneloominfo.bmp", "the previous good picture");
+
+    EXPECT_EQ(128 + 25, RunUnderFileSizeLimit(scratch, true));  // SIGXFSZ
+    EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+
+    // What a kill leaves: the partial file it was writing, next to the
+    // output, and nothing else.
+    const std::vector<std::string> names = Listing(scratch.path());
+    ASSERT_EQ(4u, names.size());
+    const auto partial = std::find_if(names.begin(), names.end(), [](const std::string& name) {
+        return name.size() == 11 && name.rfind("pnl", 0) == 0 && name.substr(7) == ".tmp";
+    });
+    ASSERT_NE(names.end(), partial);
+    EXPECT_EQ(8192u, fs::file_size(scratch.path() / *partial));
+
+    // The next normal run writes the output whole and leaves no file of its
+    // own besides it.
+    SavedWallpaper wallpaper;
+    EXPECT_EQ(0, RunProgram(scratch));
+    EXPECT_EQ(picture, scratch.Read("paneloominfo.bmp"));
+    EXPECT_EQ(names, Listing(scratch.path()));
+}
+
+// 100 MB of comments and blank lines around the settings: read, cleaned and
+// scanned in one pass each, then a normal run.
+TEST(WindowsProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
+    ScratchDir scratch;
+    SavedWallpaper wallpaper;
+    const std::string picture = Picture(6, 4);
+    scratch.Write("Paneloom.bmp", picture);
+    {
+        std::ofstream config(scratch.path() / "paneloom.xml", std::ios::binary);
+        config << "<globalsettings><outputbmp name=\"Big.bmp\"/>\r\n";
+        const std::string block = "<!-- a comment -->\r\n\r\n\r\n<!---->x<!-- <displayoutput> -->\r\n";
+        std::string chunk;
+        while (chunk.size() < (1u << 20)) chunk += block;
+        for (int i = 0; i < 100; ++i) config << chunk;
+        config << "</globalsettings><displayoutput><output></output></displayoutput>";
+    }
+    ASSERT_GE(fs::file_size(scratch.path() / "paneloom.xml"), 100u << 20);
+
+    EXPECT_EQ(0, RunProgram(scratch));
+    EXPECT_TRUE(scratch.Read("big.bmp") == picture);
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
+// A 1 GB file, sparse, whose header claims 100,000 x 100,000 pixels: both
+// readers refuse it.
+TEST(WindowsProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
+    ScratchDir scratch;
+    testing::BmpParts bmp;
+    bmp.width = 100000;
+    bmp.height = 100000;
+    bmp.bitCount = 24;
+    scratch.Write("huge.bmp", testing::MakeBmp(bmp));
+    fs::resize_file(scratch.path() / "huge.bmp", std::uintmax_t{1} << 30);
+    scratch.Write("paneloominfo.bmp", "the previous good picture");
+
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Huge.bmp\"/></globalsettings>");
+    EXPECT_EQ(3, RunProgram(scratch));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Could not LoadImage <huge.bmp>!\n\n"));
+
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Huge.bmp\"/><usescreendepth/></globalsettings>");
+    EXPECT_EQ(2, RunProgram(scratch));
+    EXPECT_NE(std::string::npos,
+              scratch.Read("paneloomerror.log").find(" : Could not LoadBMPImage <huge.bmp>!\n\n"));
+    EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
+}
+
+}  // namespace
+}  // namespace paneloom
