@@ -1,9 +1,12 @@
 // Files as the program uses them: whole reads and appends under an exclusive
-// open, so another process cannot read or write the file meanwhile.
+// open, so another process cannot read or write the file meanwhile, and whole
+// files replaced at once.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/seam.h"
 
@@ -13,6 +16,12 @@ namespace paneloom::platform {
 class FileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A run of bytes to be written.
+struct ByteSpan {
+    const void* data = nullptr;
+    std::size_t size = 0;
 };
 
 class Files {
@@ -28,6 +37,15 @@ public:
     // never truncating it, and appends `bytes` in one write at its end. False
     // when the open fails; a failed write is not reported.
     virtual bool AppendExclusive(const std::string& path, const std::string& bytes) = 0;
+
+    // Replaces the file at `path` (or creates it) with `pieces` in order, each
+    // handed to the system as one write. The bytes go to a new file in the
+    // same directory that takes the place of `path` only once all of them
+    // were written, so a failure never leaves a partial file behind nor loses
+    // the previous one. False, with nothing changed, when that file cannot be
+    // created or cannot take the place of `path`. Throws FileError, with
+    // nothing changed, when a write fails or falls short (a full disk).
+    virtual bool ReplaceAtomically(const std::string& path, const std::vector<ByteSpan>& pieces) = 0;
 };
 
 template <>

@@ -1,10 +1,17 @@
-// Bitmaps and device contexts: the drawing objects the run holds.
+// Bitmaps, palettes and device contexts: the drawing objects the run holds.
 //
 // Handles are opaque. On Windows they are the GDI handles themselves; on
 // Linux they point at our own objects (see linux/gdi_objects.h).
+//
+// Packed device-independent bitmaps cross this seam as bytes laid out as in
+// a .bmp file (platform/dib_format.h); every buffer comes with its size so
+// that an implementation can check that it stays inside it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/seam.h"
 
@@ -16,6 +23,23 @@ struct PaletteObject;
 using BitmapHandle = BitmapObject*;
 using DcHandle = DcObject*;
 using PaletteHandle = PaletteObject*;
+
+// What GetObjectA tells of a bitmap (its BITMAP record), as far as the
+// writer needs it.
+struct BitmapRecord {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t planes = 0;
+    std::uint16_t bitsPerPixel = 0;
+};
+
+// One logical-palette entry (PALETTEENTRY).
+struct PaletteEntry {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    std::uint8_t flags = 0;
+};
 
 class Graphics {
 public:
@@ -36,6 +60,45 @@ public:
     virtual void DeleteDC(DcHandle dc) = 0;
     virtual void DeleteBitmap(BitmapHandle bitmap) = 0;
     virtual void DeletePalette(PaletteHandle palette) = 0;
+
+    // The screen's device context (GetDC with no window); null on failure.
+    // Every context obtained here goes back through ReleaseScreenDC.
+    virtual DcHandle GetScreenDC() = 0;
+    virtual void ReleaseScreenDC(DcHandle dc) = 0;
+
+    // A logical palette holding `entries` (CreatePalette); null on failure.
+    virtual PaletteHandle CreateLogicalPalette(const std::vector<PaletteEntry>& entries) = 0;
+
+    // The system's stock default palette. It is never deleted.
+    virtual PaletteHandle DefaultPalette() = 0;
+
+    // Selects a palette into a context, not forced to the background, and
+    // returns the one it replaces (null on failure).
+    virtual PaletteHandle SelectDcPalette(DcHandle dc, PaletteHandle palette) = 0;
+
+    // Maps the context's selected palette onto the device (RealizePalette).
+    virtual void RealizeDcPalette(DcHandle dc) = 0;
+
+    // CreateDIBitmap(dc, header, CBM_INIT, bits, info, DIB_RGB_COLORS): a
+    // bitmap compatible with `dc`, initialised from a packed description.
+    // `info` starts with the 40-byte information header, followed by its
+    // masks and colour table; at most `infoSize` bytes of it are read, and
+    // at most `bitsSize` bytes of `bits`. Null on failure.
+    virtual BitmapHandle CreateDeviceBitmap(DcHandle dc, const std::uint8_t* info, std::size_t infoSize,
+                                            const std::uint8_t* bits, std::size_t bitsSize) = 0;
+
+    // GetObjectA's BITMAP record; false when the bitmap cannot be described.
+    virtual bool GetBitmapRecord(BitmapHandle bitmap, BitmapRecord& record) = 0;
+
+    // GetDIBits(dc, bitmap, firstLine, lines, bits, info, DIB_RGB_COLORS).
+    // `info` holds a prepared information header with room for its colour
+    // table (`infoSize` bytes). With `bits` null only the header (its image
+    // size) and colour table are completed; otherwise the rows are written
+    // to `bits` too, never more than `bitsSize` bytes. Returns the number of
+    // lines delivered (nonzero for a completed header), 0 on failure.
+    virtual int GetDeviceIndependentBits(DcHandle dc, BitmapHandle bitmap, std::uint32_t firstLine,
+                                         std::uint32_t lines, std::uint8_t* bits, std::size_t bitsSize,
+                                         std::uint8_t* info, std::size_t infoSize) = 0;
 };
 
 template <>

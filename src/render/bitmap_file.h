@@ -2,19 +2,42 @@
 // bitmap out as a .bmp file.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/gdi.h"
 
 namespace paneloom {
 
 // Reads a .bmp file into a bitmap compatible with the screen, with a palette
-// when the file has 256 colours or fewer. 1 on success, 0 when the file
-// cannot be read as a bitmap.
+// when the file has 256 colours or fewer (otherwise `palette` is left as it
+// is). 1 on success. 0, with nothing created, when the file cannot be
+// opened or held in memory, is not a bitmap, or does not hold everything its
+// headers describe, or when the system cannot make the bitmap. An error
+// while reading an opened file is thrown as platform::FileError.
 int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette);
 
+// One packed device-independent bitmap: information header, colour table
+// and pixel rows in one block.
+using DibBlock = std::vector<std::uint8_t>;
+
+// Converts the bitmap into a packed DIB at its own depth through the screen
+// context with `palette` selected (the system's default palette when it is
+// null). Nothing when the conversion failed.
+std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette);
+
+// Writes a file header and the block to `path`, replacing the file there
+// only once everything was written. 1 when the file was written; 0 when
+// there is no block or the file cannot be created. A failed write is thrown
+// as platform::FileError, and the previous file stays.
+int WriteDIBFile(const std::string& path, const DibBlock* block);
+
 // Writes the bitmap as a .bmp file, converting through `palette` (or the
-// system's default palette when it is null). 0 when the conversion failed.
+// system's default palette when it is null). 0 when the conversion failed,
+// 1 otherwise, whether or not the file could be created. A failed write is
+// thrown as platform::FileError.
 int WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette);
 
 }  // namespace paneloom

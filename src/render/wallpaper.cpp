@@ -1,10 +1,35 @@
 #include "render/wallpaper.h"
 
+#include "platform/desktop.h"
+
 namespace paneloom {
 
-// Placeholders until wallpaper application lands.
-void ApplyWallpaperStyle(std::int32_t) {}
+namespace {
 
-void SetDesktopWallpaper(const std::string&) {}
+// The buffer the full path is formed in holds 260 characters, terminator
+// included.
+constexpr std::size_t kFullPathCapacity = 260;
+
+}  // namespace
+
+void ApplyWallpaperStyle(std::int32_t backgroundStyle) {
+    const char* wallPaperStyle = "0";
+    const char* tileWallPaper = "0";
+    if (backgroundStyle == 1) {
+        tileWallPaper = "1";
+    } else if (backgroundStyle == 2) {
+        wallPaperStyle = "2";
+    }
+    platform::Get<platform::Desktop>().WriteWallpaperStyle(wallPaperStyle, tileWallPaper);
+}
+
+void SetDesktopWallpaper(const std::string& outputBitmapPath) {
+    platform::Desktop& desktop = platform::Get<platform::Desktop>();
+    const std::string fullPath = desktop.FullPathName(outputBitmapPath);
+    // A path that does not fit the buffer would name some other file, or
+    // none: the wallpaper is left as it is.
+    if (fullPath.empty() || fullPath.size() >= kFullPathCapacity) return;
+    desktop.SetWallpaper(fullPath);
+}
 
 }  // namespace paneloom

@@ -11,7 +11,8 @@ namespace paneloom {
 void ApplyWallpaperStyle(std::int32_t backgroundStyle);
 
 // Hands the full path of the bitmap file to the system as the new wallpaper.
-// Reports nothing.
+// A full path that does not fit 259 characters leaves the wallpaper as it
+// is. Reports nothing.
 void SetDesktopWallpaper(const std::string& outputBitmapPath);
 
 }  // namespace paneloom

@@ -12,6 +12,8 @@ namespace paneloom {
 namespace {
 
 using testing::FakeClock;
+using testing::FakeDesktop;
+using testing::FakeFiles;
 using testing::FakeProcess;
 using testing::RecordingGraphics;
 using testing::ScratchDir;
@@ -28,6 +30,8 @@ protected:
         platform::ScopedFake<platform::Process> p(process);
         platform::ScopedFake<platform::Clock> c(clock);
         platform::ScopedFake<platform::Graphics> g(graphics);
+        platform::ScopedFake<platform::Desktop> d(desktop);
+        platform::ScopedFake<platform::Files> f(files);
         return RunMain();
     }
 
@@ -39,7 +43,25 @@ protected:
     FakeProcess process;
     FakeClock clock;
     RecordingGraphics graphics;
+    FakeDesktop desktop;
+    FakeFiles files;
 };
+
+// A 2 x 1 8-bit file with a full colour table, for the screen-depth loader.
+std::string EightBitFile() {
+    std::string file = "BM";
+    file.append(12, '\0');
+    std::string info(40, '\0');
+    info[0] = 40;
+    info[4] = 2;   // width
+    info[8] = 1;   // height
+    info[12] = 1;  // planes
+    info[14] = 8;  // bits per pixel
+    file += info;
+    file.append(256 * 4, '\x11');
+    file += std::string("\x01\x02\0\0", 4);
+    return file;
+}
 
 TEST_F(RunMainTest, MissingConfigurationEndsQuietlyWithZero) {
     EXPECT_EQ(0, Run());
@@ -72,16 +94,94 @@ TEST_F(RunMainTest, ScreenDepthLoaderFailureReturnsTwo) {
               scratch.Read("paneloomerror.log"));
 }
 
-TEST_F(RunMainTest, WholeRunSelectsAndReleasesTheBitmap) {
+TEST_F(RunMainTest, WholeRunSelectsWritesAndReleasesTheBitmap) {
     scratch.Write("paneloom.xml", "<displayoutput><output>x</output></displayoutput>");
     EXPECT_EQ(0, Run());
     const std::vector<std::string> expected = {
-        "LoadBitmapFile Paneloom.bmp", "CreateScreenCompatibleDC", "SelectBitmap 1", "SelectBitmap 9",
-        "DeleteDC",                    "DeleteBitmap 1",
+        "LoadBitmapFile Paneloom.bmp", "CreateScreenCompatibleDC", "SelectBitmap 1", "SelectBitmap 9", "DeleteDC",
+        // WriteBMPImage, through the stock palette as no palette is passed on
+        "DefaultPalette", "GetBitmapRecord 1", "GetScreenDC", "SelectDcPalette 15", "RealizeDcPalette",
+        "GetDeviceIndependentBits header", "GetDeviceIndependentBits rows", "SelectDcPalette 7", "ReleaseScreenDC 3",
+        "DeleteBitmap 1",
     };
-    ASSERT_GE(graphics.calls.size(), expected.size());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), graphics.calls.begin()));
+    std::vector<std::string> calls = graphics.calls;
+    // Drawing the output element may add calls of its own between the
+    // selection and the release.
+    calls.erase(std::remove_if(calls.begin() + 4, calls.end(),
+                               [&](const std::string& call) {
+                                   return std::find(expected.begin(), expected.end(), call) == expected.end();
+                               }),
+                calls.end());
+    EXPECT_EQ(expected, calls);
+    EXPECT_EQ(0u, scratch.Read("PaneloomInfo.bmp").find("BM"));
+    const std::vector<std::string> desktopCalls = {"WriteWallpaperStyle 0 0", "FullPathName PaneloomInfo.bmp",
+                                                   "SetWallpaper C:\\work\\PaneloomInfo.bmp"};
+    EXPECT_EQ(desktopCalls, desktop.calls);
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
+TEST_F(RunMainTest, StyleIsWrittenBeforeTheBitmapIsLoaded) {
+    scratch.Write("paneloom.xml", "<globalsettings><backgroundstyle value=\"tile\"/></globalsettings>");
+    graphics.loadFails = true;
+    EXPECT_EQ(3, Run());
+    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle 0 1"}, desktop.calls);
+
+    ResetSettingsForTest();
+    desktop.calls.clear();
+    scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/><backgroundstyle value=\"stretch\"/>"
+                                  "</globalsettings>");
+    EXPECT_EQ(2, Run());
+    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle 2 0"}, desktop.calls);
+}
+
+TEST_F(RunMainTest, ScreenDepthRunWritesThroughTheFilesPalette) {
+    scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/><outputbmp name=\"Out.bmp\"/></globalsettings>");
+    scratch.Write("Paneloom.bmp", EightBitFile());
+    EXPECT_EQ(0, Run());
+    EXPECT_FALSE(Called("LoadBitmapFile Paneloom.bmp"));
+    EXPECT_TRUE(Called("CreateLogicalPalette 256"));
+    // The writer converts through the file's palette (5), not the stock one.
+    EXPECT_FALSE(Called("DefaultPalette"));
+    const auto write = std::find(graphics.calls.begin(), graphics.calls.end(), "GetBitmapRecord 1");
+    ASSERT_NE(graphics.calls.end(), write);
+    EXPECT_NE(graphics.calls.end(), std::find(write, graphics.calls.end(), "SelectDcPalette 5"));
+    const auto deleted = std::find(write, graphics.calls.end(), "DeleteBitmap 1");
+    EXPECT_NE(graphics.calls.end(), std::find(deleted, graphics.calls.end(), "DeletePalette 5"));
+    EXPECT_TRUE(scratch.Exists("out.bmp"));
+    EXPECT_EQ("SetWallpaper C:\\work\\out.bmp", desktop.calls.back());
+}
+
+TEST_F(RunMainTest, FailedOutputWriteEndsTheRunBeforeTheWallpaper) {
+    scratch.Write("paneloom.xml", "<globalsettings><backgroundstyle value=\"stretch\"/></globalsettings>");
+    scratch.Write("PaneloomInfo.bmp", "previous picture");
+    files.failWrites = true;
+    EXPECT_EQ(-1, Run());
+    EXPECT_EQ("14:05:09 -- March 07, 2004 : Error in main loop\n\n", scratch.Read("paneloomerror.log"));
+    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle 2 0"}, desktop.calls);
+    EXPECT_EQ("previous picture", scratch.Read("PaneloomInfo.bmp"));
+    EXPECT_TRUE(Called("DeleteBitmap 1"));
+}
+
+TEST_F(RunMainTest, ReadErrorOnTheInputEndsInMainLoopError) {
+    scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/></globalsettings>");
+    scratch.Write("Paneloom.bmp", EightBitFile());
+    // The configuration is read first; only the bitmap's read fails.
+    class FailSecondRead : public FakeFiles {
+    public:
+        int reads = 0;
+        bool ReadWholeExclusive(const std::string& path, std::string& bytes) override {
+            if (++reads == 2) throw platform::FileError("injected");
+            return FakeFiles::ReadWholeExclusive(path, bytes);
+        }
+    } failing;
+    platform::ScopedFake<platform::Process> p(process);
+    platform::ScopedFake<platform::Clock> c(clock);
+    platform::ScopedFake<platform::Graphics> g(graphics);
+    platform::ScopedFake<platform::Desktop> d(desktop);
+    platform::ScopedFake<platform::Files> f(failing);
+    EXPECT_EQ(-1, RunMain());
+    EXPECT_EQ("14:05:09 -- March 07, 2004 : Error in main loop\n\n", scratch.Read("paneloomerror.log"));
+    EXPECT_FALSE(Called("CreateDeviceBitmap"));
 }
 
 TEST_F(RunMainTest, TextSettingsApplyBeforeOutputAndAccumulate) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/gdi.h"
 #include "platform/process.h"
@@ -62,13 +63,39 @@ public:
         if (refuseOpens) return false;
         return platform::RealImpl<platform::Files>().AppendExclusive(path, bytes);
     }
+    bool failWrites = false;  // the file is created, a write then fails (a full disk)
+    bool ReplaceAtomically(const std::string& path, const std::vector<platform::ByteSpan>& pieces) override {
+        if (refuseOpens) return false;
+        if (failWrites) throw platform::FileError("injected write failure");
+        return platform::RealImpl<platform::Files>().ReplaceAtomically(path, pieces);
+    }
 };
 
-// Records every drawing-object call as a line of text.
+// Records the desktop calls; FullPathName answers "<fullPathPrefix><path>"
+// unless `fullPath` is set.
+class FakeDesktop : public platform::Desktop {
+public:
+    std::vector<std::string> calls;
+    std::string fullPathPrefix = "C:\\work\\";
+    std::string fullPath;  // when not empty: the answer to every FullPathName
+
+    void WriteWallpaperStyle(const std::string& wallPaperStyle, const std::string& tileWallPaper) override {
+        calls.push_back("WriteWallpaperStyle " + wallPaperStyle + " " + tileWallPaper);
+    }
+    std::string FullPathName(const std::string& path) override {
+        calls.push_back("FullPathName " + path);
+        return fullPath.empty() ? fullPathPrefix + path : fullPath;
+    }
+    void SetWallpaper(const std::string& path) override { calls.push_back("SetWallpaper " + path); }
+};
+
+// Records every drawing-object call as a line of text. Bitmap 1 is the
+// loaded one; it describes itself as a 2 x 2 bitmap of `bitsPerPixel`.
 class RecordingGraphics : public platform::Graphics {
 public:
     std::vector<std::string> calls;
     bool loadFails = false;
+    std::uint16_t bitsPerPixel = 24;
 
     platform::BitmapHandle LoadBitmapFile(const std::string& path) override {
         calls.push_back("LoadBitmapFile " + path);
@@ -86,9 +113,53 @@ public:
     void DeleteBitmap(platform::BitmapHandle bitmap) override {
         calls.push_back("DeleteBitmap " + std::to_string(reinterpret_cast<std::uintptr_t>(bitmap)));
     }
-    void DeletePalette(platform::PaletteHandle) override {}
+    void DeletePalette(platform::PaletteHandle palette) override {
+        if (palette != nullptr) calls.push_back("DeletePalette " + Number(palette));
+    }
+    platform::DcHandle GetScreenDC() override {
+        calls.push_back("GetScreenDC");
+        return Handle<platform::DcObject>(3);
+    }
+    void ReleaseScreenDC(platform::DcHandle dc) override { calls.push_back("ReleaseScreenDC " + Number(dc)); }
+    platform::PaletteHandle CreateLogicalPalette(const std::vector<platform::PaletteEntry>& entries) override {
+        calls.push_back("CreateLogicalPalette " + std::to_string(entries.size()));
+        return Handle<platform::PaletteObject>(5);
+    }
+    platform::PaletteHandle DefaultPalette() override {
+        calls.push_back("DefaultPalette");
+        return Handle<platform::PaletteObject>(15);
+    }
+    platform::PaletteHandle SelectDcPalette(platform::DcHandle, platform::PaletteHandle palette) override {
+        calls.push_back("SelectDcPalette " + Number(palette));
+        return Handle<platform::PaletteObject>(palette == Handle<platform::PaletteObject>(7) ? 15 : 7);
+    }
+    void RealizeDcPalette(platform::DcHandle) override { calls.push_back("RealizeDcPalette"); }
+    platform::BitmapHandle CreateDeviceBitmap(platform::DcHandle, const std::uint8_t*, std::size_t,
+                                              const std::uint8_t*, std::size_t) override {
+        calls.push_back("CreateDeviceBitmap");
+        return Handle<platform::BitmapObject>(1);
+    }
+    bool GetBitmapRecord(platform::BitmapHandle bitmap, platform::BitmapRecord& record) override {
+        calls.push_back("GetBitmapRecord " + Number(bitmap));
+        if (bitmap != Handle<platform::BitmapObject>(1)) return false;
+        record.width = 2;
+        record.height = 2;
+        record.planes = 1;
+        record.bitsPerPixel = bitsPerPixel;
+        return true;
+    }
+    int GetDeviceIndependentBits(platform::DcHandle, platform::BitmapHandle, std::uint32_t, std::uint32_t lines,
+                                 std::uint8_t* bits, std::size_t, std::uint8_t*, std::size_t) override {
+        calls.push_back(bits == nullptr ? "GetDeviceIndependentBits header" : "GetDeviceIndependentBits rows");
+        return static_cast<int>(lines);
+    }
 
 private:
+    template <class T>
+    static std::string Number(T* handle) {
+        return std::to_string(reinterpret_cast<std::uintptr_t>(handle));
+    }
+
     template <class T>
     static T* Handle(std::uintptr_t value) {
         return reinterpret_cast<T*>(value);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace paneloom::platform {
 
@@ -21,6 +22,25 @@ int OpenExclusive(const std::string& path, int flags) {
         return -1;
     }
     return fd;
+}
+
+// The directory a path's file lives in, as a prefix for a sibling's name.
+std::string DirectoryPrefix(const std::string& path) {
+    const std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos) return "./";
+    return path.substr(0, slash + 1);
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(fd, bytes, size);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
 }
 
 class LinuxFiles final : public Files {
@@ -68,6 +88,34 @@ public:
             total += static_cast<std::size_t>(put);
         }
         ::close(fd);
+        return true;
+    }
+
+    bool ReplaceAtomically(const std::string& path, const std::vector<ByteSpan>& pieces) override {
+        std::string temporary = DirectoryPrefix(path) + ".paneloom-XXXXXX";
+        const int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
+        if (fd < 0) return false;
+        // mkostemp makes the file private; give it the mode a new file gets.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+
+        bool written = true;
+        for (const ByteSpan& piece : pieces) {
+            if (!WriteAll(fd, piece.data, piece.size)) {
+                written = false;
+                break;
+            }
+        }
+        if (::close(fd) != 0) written = false;
+        if (!written) {
+            ::unlink(temporary.c_str());
+            throw FileError("write failed: " + path);
+        }
+        if (::rename(temporary.c_str(), path.c_str()) != 0) {
+            ::unlink(temporary.c_str());
+            return false;
+        }
         return true;
     }
 };

@@ -15,15 +15,19 @@ struct BitmapObject {
 
 struct PaletteObject {
     std::vector<lnx::RgbQuad> entries;
+    bool stock = false;  // the default palette; never deleted
 };
 
 struct DcObject {
     BitmapObject* selected = nullptr;
+    PaletteObject* palette = nullptr;
 };
 
 namespace lnx {
 // The 1x1 monochrome bitmap that a new memory context holds, as in GDI.
 BitmapObject* StockBitmap();
+// The default palette every new context holds: the 20 static colours.
+PaletteObject* StockPalette();
 }  // namespace lnx
 
 }  // namespace paneloom::platform

@@ -5,9 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include "e2e/program_runner.h"
+#include "platform/linux/desktop_linux.h"
+#include "support/bmp_maker.h"
 #include "support/scratch.h"
 
 namespace paneloom {
@@ -81,6 +90,136 @@ TEST(LinuxProgram, HostileConfigurationsEndNormally) {
     for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 7919 + 13) % 255 + 1);
     scratch.Write("paneloom.xml", noise + "<globalsettings><inputbmp name=\"x<!-- <displayoutput><output>");
     EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
+}
+
+// A GNOME session whose settings live in a keyfile under the scratch
+// directory, for the tests' own process and every program it starts.
+class GnomeKeyfileSession {
+public:
+    explicit GnomeKeyfileSession(const std::filesystem::path& configHome) {
+        Set("XDG_CURRENT_DESKTOP", "GNOME");
+        Set("GSETTINGS_BACKEND", "keyfile");
+        Set("XDG_CONFIG_HOME", configHome.string());
+    }
+    ~GnomeKeyfileSession() {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
+        }
+    }
+    GnomeKeyfileSession(const GnomeKeyfileSession&) = delete;
+    GnomeKeyfileSession& operator=(const GnomeKeyfileSession&) = delete;
+
+    // What `gsettings get` says of a background key.
+    static std::string Get(const std::string& key) {
+        std::string output;
+        platform::lnx::SystemToolRunner().Run({"gsettings", "get", "org.gnome.desktop.background", key}, &output);
+        return output;
+    }
+
+private:
+    void Set(const std::string& name, const std::string& value) {
+        const char* old = std::getenv(name.c_str());
+        saved_.emplace(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+std::string SmallPicture(std::uint16_t bpp) {
+    testing::BmpSpec spec;
+    spec.width = 6;
+    spec.height = 4;
+    spec.bitCount = bpp;
+    spec.table = testing::PatternTable(bpp <= 8 ? std::size_t{1} << bpp : 0);
+    spec.bits = testing::PatternRows(6, 4, bpp);
+    return testing::MakeBmp(spec);
+}
+
+TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {
+    ScratchDir scratch;
+    GnomeKeyfileSession session(scratch.path() / "config");
+    ASSERT_EQ("'zoom'\n", GnomeKeyfileSession::Get("picture-options")) << "the schema's default";
+    scratch.Write("paneloom.xml",
+                  "<globalsettings><inputbmp name=\"In.bmp\"/><backgroundstyle value=\"tile\"/></globalsettings>");
+    scratch.Write("in.bmp", SmallPicture(24));
+    EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+
+    const std::string uri = "'file://" + (scratch.path() / "PaneloomInfo.bmp").string() + "'\n";
+    EXPECT_EQ(uri, GnomeKeyfileSession::Get("picture-uri"));
+    EXPECT_EQ(uri, GnomeKeyfileSession::Get("picture-uri-dark"));
+    EXPECT_EQ("'wallpaper'\n", GnomeKeyfileSession::Get("picture-options"));
+    // The picture, unchanged, at its own depth.
+    const std::string out = scratch.Read("PaneloomInfo.bmp");
+    EXPECT_EQ(54u + 4 * 20, out.size());  // rows of 18 bytes padded to 20
+    EXPECT_EQ(scratch.Read("in.bmp").substr(54), out.substr(54));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
+TEST(LinuxProgramOnGnome, EveryStyleBecomesItsPictureOption) {
+    ScratchDir scratch;
+    GnomeKeyfileSession session(scratch.path() / "config");
+    scratch.Write("Paneloom.bmp", SmallPicture(8));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"center", "'centered'\n"}, {"tile", "'wallpaper'\n"}, {"stretch", "'stretched'\n"}, {"fill", "'centered'\n"}};
+    for (const auto& [style, option] : cases) {
+        scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/><outputbmp name=\"" + style +
+                                          ".bmp\"/><backgroundstyle value=\"" + style + "\"/></globalsettings>");
+        EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string())) << style;
+        EXPECT_EQ(option, GnomeKeyfileSession::Get("picture-options")) << style;
+        EXPECT_EQ("'file://" + (scratch.path() / (style + ".bmp")).string() + "'\n",
+                  GnomeKeyfileSession::Get("picture-uri"));
+        // Read at the screen's depth: 32 bits per pixel.
+        EXPECT_EQ(54u + 4 * 6 * 4, scratch.Read(style + ".bmp").size()) << style;
+    }
+}
+
+TEST(LinuxProgramOnGnome, MissingInputWritesTheStyleButNotThePicture) {
+    ScratchDir scratch;
+    GnomeKeyfileSession session(scratch.path() / "config");
+    const std::string defaultUri = GnomeKeyfileSession::Get("picture-uri");
+    scratch.Write("paneloom.xml", "<globalsettings><backgroundstyle value=\"stretch\"/></globalsettings>");
+    EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
+    EXPECT_EQ("'stretched'\n", GnomeKeyfileSession::Get("picture-options"));
+    EXPECT_EQ(defaultUri, GnomeKeyfileSession::Get("picture-uri"));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find("Could not LoadImage <Paneloom.bmp>!\n"));
+}
+
+TEST(LinuxProgram, FullDiskKeepsThePreviousOutputAndEndsInMainLoopError) {
+    ScratchDir scratch;
+    GnomeKeyfileSession session(scratch.path() / "config");
+    scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/></globalsettings>");
+    scratch.Write("Paneloom.bmp", SmallPicture(24));  // written at 32 bits per pixel: 150 bytes
+    scratch.Write("PaneloomInfo.bmp", "the previous good picture");
+    const std::string uriBefore = GnomeKeyfileSession::Get("picture-uri");
+    int code = 0;
+    {
+        // The program inherits a file-size limit that its output passes,
+        // with the signal for it ignored: its write then fails the way a
+        // full disk makes it fail.
+        rlimit previous{};
+        ::getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit limit = previous;
+        limit.rlim_cur = 120;
+        auto* handler = ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        code = RunWithArguments({"paneloom"}, scratch.path().string());
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        ::signal(SIGXFSZ, handler);
+    }
+    EXPECT_EQ(255, code);
+    EXPECT_EQ("the previous good picture", scratch.Read("PaneloomInfo.bmp"));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Error in main loop\n\n"));
+    EXPECT_EQ(uriBefore, GnomeKeyfileSession::Get("picture-uri"));
+    std::vector<std::string> names = DirectoryListing(scratch.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"Paneloom.bmp", "PaneloomInfo.bmp", "config", "paneloom.xml",
+                                        "paneloomerror.log"}),
+              names);
 }
 
 }  // namespace

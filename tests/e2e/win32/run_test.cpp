@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
 
 #include "e2e/program_runner.h"
+#include "support/bmp_maker.h"
 #include "support/scratch.h"
 
 namespace paneloom {
@@ -78,6 +81,120 @@ TEST(WindowsProgram, ConfigurationThatIsADirectoryEndsQuietly) {
     std::filesystem::create_directory(scratch.path() / "paneloom.xml");
     EXPECT_EQ(0, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
+// The user's desktop settings in the build's own Wine prefix. Each test
+// starts from known values and puts the old ones back afterwards.
+class WindowsProgramDesktop : public ::testing::Test {
+protected:
+    static constexpr const char* kNames[] = {"WallPaperStyle", "TileWallPaper", "Wallpaper"};
+
+    void SetUp() override {
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key_, nullptr));
+        for (const char* name : kNames) {
+            saved_[name] = Value(name);
+            Set(name, "untouched");
+        }
+    }
+
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) {
+            if (value) {
+                Set(name.c_str(), *value);
+            } else {
+                RegDeleteValueA(key_, name.c_str());
+            }
+        }
+        RegCloseKey(key_);
+    }
+
+    std::optional<std::string> Value(const char* name) {
+        char data[1024] = {};
+        DWORD size = sizeof data - 1;
+        DWORD type = 0;
+        if (RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return std::string(data);
+    }
+
+    void Set(const char* name, const std::string& text) {
+        RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    }
+
+    static std::string Picture() {
+        testing::BmpSpec spec;
+        spec.width = 6;
+        spec.height = 4;
+        spec.bitCount = 24;
+        spec.bits = testing::PatternRows(6, 4, 24);
+        spec.sizeImage = static_cast<std::uint32_t>(spec.bits.size());  // as the writer fills it in
+        return testing::MakeBmp(spec);
+    }
+
+    HKEY key_ = nullptr;
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST_F(WindowsProgramDesktop, EachStyleWritesItsValuesAndTheWallpaperNamesTheOutput) {
+    ScratchDir scratch;
+    scratch.Write("in.bmp", Picture());
+    struct Case {
+        const char* style;
+        const char* wallPaperStyle;
+        const char* tileWallPaper;
+    };
+    for (const Case& c : {Case{"center", "0", "0"}, Case{"tile", "0", "1"}, Case{"stretch", "2", "0"},
+                          Case{"zoom", "0", "0"}}) {
+        const std::string output = std::string(c.style) + ".bmp";
+        scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"in.bmp\"/><outputbmp name=\"" + output +
+                                          "\"/><backgroundstyle value=\"" + c.style + "\"/></globalsettings>");
+        EXPECT_EQ(0, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string())) << c.style;
+        EXPECT_EQ(c.wallPaperStyle, Value("WallPaperStyle").value_or("missing")) << c.style;
+        EXPECT_EQ(c.tileWallPaper, Value("TileWallPaper").value_or("missing")) << c.style;
+        EXPECT_EQ(scratch.file(output), Value("Wallpaper").value_or("missing")) << c.style;
+        // The picture, unchanged, at the input's depth.
+        EXPECT_EQ(scratch.Read("in.bmp"), scratch.Read(output)) << c.style;
+    }
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
+TEST_F(WindowsProgramDesktop, MissingInputWritesTheStyleButLeavesTheWallpaper) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml",
+                  "<globalsettings><inputbmp name=\"Gone.bmp\"/><backgroundstyle value=\"tile\"/></globalsettings>");
+    EXPECT_EQ(3, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Could not LoadImage <gone.bmp>!\n\n"));
+    EXPECT_EQ("0", Value("WallPaperStyle").value_or("missing"));
+    EXPECT_EQ("1", Value("TileWallPaper").value_or("missing"));
+    EXPECT_EQ("untouched", Value("Wallpaper").value_or("missing"));
+
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Gone.bmp\"/><usescreendepth/>"
+                                  "<backgroundstyle value=\"stretch\"/></globalsettings>");
+    EXPECT_EQ(2, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    EXPECT_NE(std::string::npos,
+              scratch.Read("paneloomerror.log").find(" : Could not LoadBMPImage <gone.bmp>!\n\n"));
+    EXPECT_EQ("2", Value("WallPaperStyle").value_or("missing"));
+    EXPECT_EQ("0", Value("TileWallPaper").value_or("missing"));
+    EXPECT_EQ("untouched", Value("Wallpaper").value_or("missing"));
+    EXPECT_FALSE(scratch.Exists("paneloominfo.bmp"));
+}
+
+TEST_F(WindowsProgramDesktop, ScreenDepthRunWritesTheScreensDepth) {
+    ScratchDir scratch;
+    scratch.Write("Paneloom.bmp", Picture());
+    scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/></globalsettings>");
+    EXPECT_EQ(0, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    HDC screen = GetDC(nullptr);
+    const int depth = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    const std::string out = scratch.Read("PaneloomInfo.bmp");
+    ASSERT_GE(out.size(), 54u);
+    EXPECT_EQ(static_cast<std::uint16_t>(depth), testing::U16At(out, 28));
+    EXPECT_EQ(out.size(), testing::U32At(out, 2));
+    EXPECT_EQ(scratch.file("PaneloomInfo.bmp"), Value("Wallpaper").value_or("missing"));
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +49,64 @@ TEST(LinuxFiles, FileHeldElsewhereCannotBeOpened) {
     std::string bytes;
     EXPECT_TRUE(files.ReadWholeExclusive("f.txt", bytes));
     EXPECT_EQ("datamore", bytes);
+}
+
+std::vector<std::string> Names(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST(LinuxFiles, ReplacementWritesThePiecesInOrderWithTheUsualMode) {
+    testing::ScratchDir scratch;
+    scratch.Write("out.bmp", std::string(100, 'o'));
+    ::chmod(scratch.file("out.bmp").c_str(), 0600);
+    platform::Files& files = platform::RealImpl<platform::Files>();
+    const std::string head = "head";
+    const std::string body = "body";
+    ASSERT_TRUE(files.ReplaceAtomically("out.bmp", {{head.data(), head.size()}, {body.data(), body.size()}}));
+    EXPECT_EQ("headbody", scratch.Read("out.bmp"));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, Names(scratch.path()));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat info {};
+    ASSERT_EQ(0, ::stat(scratch.file("out.bmp").c_str(), &info));
+    EXPECT_EQ(0666 & ~mask, info.st_mode & 0777);
+}
+
+// A file-size limit makes writes fail the way a full disk does.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        ::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST(LinuxFiles, FailedReplacementKeepsThePreviousFileAndLeavesNothingBehind) {
+    testing::ScratchDir scratch;
+    scratch.Write("out.bmp", "the previous good picture");
+    platform::Files& files = platform::RealImpl<platform::Files>();
+    const std::string big(4096, 'x');
+    {
+        FileSizeLimit limit(1000);
+        EXPECT_THROW(files.ReplaceAtomically("out.bmp", {{"BM", 2}, {big.data(), big.size()}}), platform::FileError);
+    }
+    EXPECT_EQ("the previous good picture", scratch.Read("out.bmp"));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, Names(scratch.path()));
 }
 
 }  // namespace

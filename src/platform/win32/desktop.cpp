@@ -1,0 +1,53 @@
+#include "platform/desktop.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace paneloom::platform {
+
+namespace {
+
+void SetText(HKEY key, const char* name, const std::string& text) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+}
+
+class Win32Desktop final : public Desktop {
+public:
+    void WriteWallpaperStyle(const std::string& wallPaperStyle, const std::string& tileWallPaper) override {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ | KEY_WRITE, &key) !=
+            ERROR_SUCCESS) {
+            return;
+        }
+        SetText(key, "WallPaperStyle", wallPaperStyle);
+        SetText(key, "TileWallPaper", tileWallPaper);
+        RegCloseKey(key);
+    }
+
+    std::string FullPathName(const std::string& path) override {
+        const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+        if (needed == 0) return std::string();
+        std::vector<char> buffer(needed + 1, '\0');
+        const DWORD length = GetFullPathNameA(path.c_str(), needed, buffer.data(), nullptr);
+        if (length == 0 || length >= needed) return std::string();
+        return std::string(buffer.data(), length);
+    }
+
+    void SetWallpaper(const std::string& fullPath) override {
+        std::vector<char> text(fullPath.begin(), fullPath.end());
+        text.push_back('\0');
+        SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, text.data(), SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+    }
+};
+
+}  // namespace
+
+template <>
+Desktop& RealImpl<Desktop>() {
+    static Win32Desktop desktop;
+    return desktop;
+}
+
+}  // namespace paneloom::platform

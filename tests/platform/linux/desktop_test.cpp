@@ -1,0 +1,269 @@
+// The Linux desktop: which desktop runs, which command lines record the
+// wallpaper there, and how the tools are started.
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "platform/linux/desktop_linux.h"
+#include "support/scratch.h"
+
+namespace paneloom::platform::lnx {
+namespace {
+
+using Commands = std::vector<CommandLine>;
+
+TEST(LinuxDesktopCommands, StyleValuesMapToTheirMode) {
+    EXPECT_EQ(WallpaperMode::Center, ModeFromStyleValues("0", "0"));
+    EXPECT_EQ(WallpaperMode::Tile, ModeFromStyleValues("0", "1"));
+    EXPECT_EQ(WallpaperMode::Stretch, ModeFromStyleValues("2", "0"));
+}
+
+TEST(LinuxDesktopCommands, DesktopIsFoundFromTheSessionAndItsTool) {
+    const std::set<std::string> allTools = {"gsettings", "plasma-apply-wallpaperimage", "xfconf-query", "swaymsg",
+                                            "feh"};
+    auto present = [&](const std::string& tool) { return allTools.count(tool) != 0; };
+    auto detect = [&](const std::string& desktop, bool display = false, bool wayland = false, bool sway = false,
+                      const std::string& type = "") {
+        SessionFacts facts;
+        facts.currentDesktop = desktop;
+        facts.display = display;
+        facts.waylandDisplay = wayland;
+        facts.swaySocket = sway;
+        facts.sessionType = type;
+        return DetectDesktop(facts, present);
+    };
+    EXPECT_EQ(DesktopKind::Gnome, detect("GNOME"));
+    EXPECT_EQ(DesktopKind::Gnome, detect("ubuntu:GNOME", true, true));
+    EXPECT_EQ(DesktopKind::Gnome, detect("Budgie:GNOME"));
+    EXPECT_EQ(DesktopKind::Gnome, detect("Unity"));
+    EXPECT_EQ(DesktopKind::Cinnamon, detect("X-Cinnamon"));
+    EXPECT_EQ(DesktopKind::Mate, detect("MATE", true));
+    EXPECT_EQ(DesktopKind::Plasma, detect("KDE"));
+    EXPECT_EQ(DesktopKind::Xfce, detect("XFCE", true));
+    EXPECT_EQ(DesktopKind::Sway, detect("sway", false, true, true));
+    EXPECT_EQ(DesktopKind::Sway, detect("", false, true, true));
+    EXPECT_EQ(DesktopKind::X11, detect("i3", true));
+    EXPECT_EQ(DesktopKind::X11, detect("", true));
+    EXPECT_EQ(DesktopKind::None, detect("Hyprland", true, true));
+    EXPECT_EQ(DesktopKind::None, detect("", true, false, false, "wayland"));
+    EXPECT_EQ(DesktopKind::None, detect(""));
+
+    // A known desktop whose tool is missing is not driven with another one.
+    SessionFacts plasma;
+    plasma.currentDesktop = "KDE";
+    plasma.display = true;
+    EXPECT_EQ(DesktopKind::None, DetectDesktop(plasma, [](const std::string& tool) { return tool == "feh"; }));
+}
+
+TEST(LinuxDesktopCommands, GSettingsDesktopsWriteTheirOwnSchema) {
+    const std::string schema = "org.gnome.desktop.background";
+    EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-options", "centered"}}),
+              StyleCommands(DesktopKind::Gnome, WallpaperMode::Center, ""));
+    EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-options", "wallpaper"}}),
+              StyleCommands(DesktopKind::Gnome, WallpaperMode::Tile, ""));
+    EXPECT_EQ((Commands{{"gsettings", "set", "org.cinnamon.desktop.background", "picture-options", "stretched"}}),
+              StyleCommands(DesktopKind::Cinnamon, WallpaperMode::Stretch, ""));
+    EXPECT_EQ((Commands{{"gsettings", "set", "org.mate.background", "picture-options", "stretched"}}),
+              StyleCommands(DesktopKind::Mate, WallpaperMode::Stretch, ""));
+
+    EXPECT_EQ((CommandLine{"gsettings", "list-keys", schema}), ProbeCommand(DesktopKind::Gnome, Step::Picture));
+    const std::string path = "/home/ann/my pictures/it's 100%.bmp";
+    const std::string uri = "'file:///home/ann/my%20pictures/it%27s%20100%25.bmp'";
+    EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-uri", uri},
+                        {"gsettings", "set", schema, "picture-uri-dark", uri}}),
+              PictureCommands(DesktopKind::Gnome, WallpaperMode::Center, path,
+                              "color-shading-type\npicture-options\npicture-uri\npicture-uri-dark\n"));
+    EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-uri", uri}}),
+              PictureCommands(DesktopKind::Gnome, WallpaperMode::Center, path, "picture-options\npicture-uri\n"));
+    EXPECT_EQ((Commands{{"gsettings", "set", "org.cinnamon.desktop.background", "picture-uri", uri}}),
+              PictureCommands(DesktopKind::Cinnamon, WallpaperMode::Center, path, ""));
+    EXPECT_EQ((Commands{{"gsettings", "set", "org.mate.background", "picture-filename",
+                         "'/home/ann/my pictures/it\\'s 100%.bmp'"}}),
+              PictureCommands(DesktopKind::Mate, WallpaperMode::Center, path, ""));
+}
+
+TEST(LinuxDesktopCommands, PlasmaTakesTheFillModeWhenItsToolKnowsIt) {
+    EXPECT_TRUE(StyleCommands(DesktopKind::Plasma, WallpaperMode::Tile, "").empty());
+    const std::string help = "Options:\n  -f, --fill-mode <fill-mode>  Specify the fill mode\n";
+    EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "--fill-mode", "pad", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::Plasma, WallpaperMode::Center, "/p/w.bmp", help));
+    EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "--fill-mode", "tile", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::Plasma, WallpaperMode::Tile, "/p/w.bmp", help));
+    EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "--fill-mode", "stretch", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::Plasma, WallpaperMode::Stretch, "/p/w.bmp", help));
+    EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::Plasma, WallpaperMode::Stretch, "/p/w.bmp", "Usage: imagefile\n"));
+    // The tool writes the path into a script between quotes.
+    EXPECT_TRUE(PictureCommands(DesktopKind::Plasma, WallpaperMode::Center, "/p/it's.bmp", help).empty());
+    EXPECT_TRUE(PictureCommands(DesktopKind::Plasma, WallpaperMode::Center, "/p/a\\b.bmp", help).empty());
+}
+
+TEST(LinuxDesktopCommands, XfceSetsEveryMonitorsProperties) {
+    const std::string listing =
+        "/backdrop/screen0/monitorHDMI-1/workspace0/image-style\n"
+        "/backdrop/screen0/monitorHDMI-1/workspace0/last-image\n"
+        "/backdrop/screen0/monitor0/workspace0/color-style\n"
+        "/backdrop/screen0/monitor0/workspace0/image-style\n"
+        "/backdrop/screen0/monitor0/workspace0/last-image\n"
+        "/desktop-icons/style\n";
+    EXPECT_EQ((CommandLine{"xfconf-query", "-c", "xfce4-desktop", "-l"}), ProbeCommand(DesktopKind::Xfce, Step::Style));
+    const std::string base = "/backdrop/screen0/monitor";
+    EXPECT_EQ((Commands{
+                  {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "HDMI-1/workspace0/image-style", "-s", "2"},
+                  {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "0/workspace0/image-style", "-s", "2"},
+              }),
+              StyleCommands(DesktopKind::Xfce, WallpaperMode::Tile, listing));
+    EXPECT_EQ((Commands{
+                  {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "HDMI-1/workspace0/last-image", "-s", "/p/w.bmp"},
+                  {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "0/workspace0/last-image", "-s", "/p/w.bmp"},
+              }),
+              PictureCommands(DesktopKind::Xfce, WallpaperMode::Tile, "/p/w.bmp", listing));
+    EXPECT_EQ("1", StyleCommands(DesktopKind::Xfce, WallpaperMode::Center, listing)[0][6]);
+    EXPECT_EQ("3", StyleCommands(DesktopKind::Xfce, WallpaperMode::Stretch, listing)[0][6]);
+}
+
+TEST(LinuxDesktopCommands, SwayAndFehTakeStyleAndPictureTogether) {
+    EXPECT_TRUE(StyleCommands(DesktopKind::Sway, WallpaperMode::Tile, "").empty());
+    EXPECT_EQ((Commands{{"swaymsg", "output", "*", "bg", "/home/ann/PaneloomInfo.bmp", "tile"}}),
+              PictureCommands(DesktopKind::Sway, WallpaperMode::Tile, "/home/ann/PaneloomInfo.bmp", ""));
+    EXPECT_EQ("center", PictureCommands(DesktopKind::Sway, WallpaperMode::Center, "/w.bmp", "")[0][5]);
+    EXPECT_EQ("stretch", PictureCommands(DesktopKind::Sway, WallpaperMode::Stretch, "/w.bmp", "")[0][5]);
+    // sway reads its arguments as one command and expands the path like a
+    // shell word: a path it would read otherwise is not handed over.
+    for (const char* path : {"/a b.bmp", "/a;exec x.bmp", "/$(x).bmp", "/a,b.bmp", "/a\"b.bmp", "/`x`.bmp", "/~x'.bmp"}) {
+        EXPECT_TRUE(PictureCommands(DesktopKind::Sway, WallpaperMode::Center, path, "").empty()) << path;
+    }
+
+    EXPECT_TRUE(StyleCommands(DesktopKind::X11, WallpaperMode::Tile, "").empty());
+    EXPECT_EQ((Commands{{"feh", "--bg-center", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::X11, WallpaperMode::Center, "/p/w.bmp", ""));
+    EXPECT_EQ((Commands{{"feh", "--bg-tile", "/p/a b;c.bmp"}}),
+              PictureCommands(DesktopKind::X11, WallpaperMode::Tile, "/p/a b;c.bmp", ""));
+    EXPECT_EQ((Commands{{"feh", "--bg-scale", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::X11, WallpaperMode::Stretch, "/p/w.bmp", ""));
+
+    EXPECT_TRUE(StyleCommands(DesktopKind::None, WallpaperMode::Tile, "").empty());
+    EXPECT_TRUE(PictureCommands(DesktopKind::None, WallpaperMode::Tile, "/p/w.bmp", "").empty());
+}
+
+// ---------------------------------------------------------------------------
+
+class FakeRunner : public ToolRunner {
+public:
+    std::set<std::string> tools;
+    std::map<std::string, std::string> outputs;  // by the command's words joined with blanks
+    std::vector<std::string> ran;
+
+    bool Present(const std::string& tool) override { return tools.count(tool) != 0; }
+    bool Run(const CommandLine& argv, std::string* output) override {
+        std::string line;
+        for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
+        ran.push_back(line);
+        if (output != nullptr) *output = outputs[line];
+        return true;
+    }
+};
+
+class LinuxDesktopTest : public ::testing::Test {
+protected:
+    LinuxDesktop Make() {
+        return LinuxDesktop(runner, [this](const char* name) -> const char* {
+            const auto found = environment.find(name);
+            return found == environment.end() ? nullptr : found->second.c_str();
+        });
+    }
+
+    FakeRunner runner;
+    std::map<std::string, std::string> environment;
+};
+
+TEST_F(LinuxDesktopTest, GnomeGetsTheStyleFirstAndThePictureLast) {
+    environment["XDG_CURRENT_DESKTOP"] = "ubuntu:GNOME";
+    runner.tools = {"gsettings"};
+    runner.outputs["gsettings list-keys org.gnome.desktop.background"] = "picture-uri\npicture-uri-dark\n";
+    LinuxDesktop desktop = Make();
+    desktop.WriteWallpaperStyle("2", "0");
+    ASSERT_EQ(std::vector<std::string>{"gsettings set org.gnome.desktop.background picture-options stretched"},
+              runner.ran);
+    desktop.SetWallpaper("/tmp/out.bmp");
+    const std::vector<std::string> expected = {
+        "gsettings set org.gnome.desktop.background picture-options stretched",
+        "gsettings list-keys org.gnome.desktop.background",
+        "gsettings set org.gnome.desktop.background picture-uri 'file:///tmp/out.bmp'",
+        "gsettings set org.gnome.desktop.background picture-uri-dark 'file:///tmp/out.bmp'",
+    };
+    EXPECT_EQ(expected, runner.ran);
+}
+
+TEST_F(LinuxDesktopTest, SwayGetsTheModeRememberedFromTheStyle) {
+    environment["SWAYSOCK"] = "/run/user/1000/sway-ipc.sock";
+    runner.tools = {"swaymsg", "feh"};
+    LinuxDesktop desktop = Make();
+    desktop.WriteWallpaperStyle("0", "1");
+    EXPECT_TRUE(runner.ran.empty());
+    desktop.SetWallpaper("/tmp/out.bmp");
+    EXPECT_EQ(std::vector<std::string>{"swaymsg output * bg /tmp/out.bmp tile"}, runner.ran);
+}
+
+TEST_F(LinuxDesktopTest, XfceIsProbedForItsPropertiesAtEachStep) {
+    environment["XDG_CURRENT_DESKTOP"] = "XFCE";
+    runner.tools = {"xfconf-query"};
+    runner.outputs["xfconf-query -c xfce4-desktop -l"] =
+        "/backdrop/screen0/monitor0/workspace0/image-style\n/backdrop/screen0/monitor0/workspace0/last-image\n";
+    LinuxDesktop desktop = Make();
+    desktop.WriteWallpaperStyle("0", "0");
+    desktop.SetWallpaper("/tmp/out.bmp");
+    const std::vector<std::string> expected = {
+        "xfconf-query -c xfce4-desktop -l",
+        "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitor0/workspace0/image-style -s 1",
+        "xfconf-query -c xfce4-desktop -l",
+        "xfconf-query -c xfce4-desktop -p /backdrop/screen0/monitor0/workspace0/last-image -s /tmp/out.bmp",
+    };
+    EXPECT_EQ(expected, runner.ran);
+}
+
+TEST_F(LinuxDesktopTest, NoDesktopMeansNothingIsStarted) {
+    runner.tools = {"gsettings", "feh", "swaymsg"};
+    LinuxDesktop desktop = Make();
+    desktop.WriteWallpaperStyle("2", "0");
+    desktop.SetWallpaper("/tmp/out.bmp");
+    EXPECT_TRUE(runner.ran.empty());
+}
+
+TEST_F(LinuxDesktopTest, FullPathIsResolvedAgainstTheCurrentDirectory) {
+    testing::ScratchDir scratch;
+    LinuxDesktop desktop = Make();
+    const std::filesystem::path here = std::filesystem::current_path();
+    EXPECT_EQ((here / "out.bmp").string(), desktop.FullPathName("out.bmp"));
+    EXPECT_EQ((here / "b.bmp").string(), desktop.FullPathName("./a/../b.bmp"));
+    EXPECT_EQ("/var/x.bmp", desktop.FullPathName("/var//tmp/../x.bmp"));
+    EXPECT_EQ("", desktop.FullPathName(""));
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(SystemToolRunner, ArgumentsReachTheToolUntouched) {
+    ToolRunner& runner = SystemToolRunner();
+    ASSERT_TRUE(runner.Present("printf"));
+    const std::string tricky = "a;b $(echo x) `y` 'q' \"z\" *";
+    std::string output;
+    ASSERT_TRUE(runner.Run({"printf", "%s|%s", tricky, "/tmp/a b.bmp"}, &output));
+    EXPECT_EQ(tricky + "|/tmp/a b.bmp", output);
+}
+
+TEST(SystemToolRunner, FailuresAndMissingToolsAreReported) {
+    ToolRunner& runner = SystemToolRunner();
+    EXPECT_TRUE(runner.Run({"true"}, nullptr));
+    EXPECT_FALSE(runner.Run({"false"}, nullptr));
+    EXPECT_FALSE(runner.Present("paneloom-no-such-tool"));
+    EXPECT_FALSE(runner.Run({"paneloom-no-such-tool"}, nullptr));
+    EXPECT_FALSE(runner.Run({}, nullptr));
+    std::string output;
+    EXPECT_FALSE(runner.Run({"sh", "-c", "echo partial; exit 3"}, &output));
+    EXPECT_EQ("partial\n", output);
+}
+
+}  // namespace
+}  // namespace paneloom::platform::lnx

@@ -1,0 +1,637 @@
+// The bitmap reader and writer: the reader's layout rules and refusals, the
+// writer's file layout, and whole round trips through the real platform.
+#include "render/bitmap_file.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "support/bmp_maker.h"
+#include "support/fakes.h"
+#include "support/scratch.h"
+
+namespace paneloom {
+namespace {
+
+using platform::BitmapHandle;
+using platform::PaletteHandle;
+using testing::BmpSpec;
+using testing::MakeBmp;
+using testing::PatternRows;
+using testing::PatternTable;
+using testing::ScratchDir;
+using testing::Stride;
+using testing::U16At;
+using testing::U32At;
+
+constexpr std::uint32_t kBiRle8 = 1;
+constexpr std::uint32_t kBiRle4 = 2;
+constexpr std::uint32_t kBiBitfields = 3;
+
+std::size_t TableEntries(std::uint16_t bpp) { return bpp <= 8 ? std::size_t{1} << bpp : 0; }
+
+BmpSpec PlainSpec(std::int32_t width, std::int32_t height, std::uint16_t bpp, unsigned seed = 1) {
+    BmpSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitCount = bpp;
+    spec.table = PatternTable(TableEntries(bpp));
+    spec.bits = PatternRows(width, height < 0 ? -height : height, bpp, seed);
+    return spec;
+}
+
+std::vector<std::string> FilesIn(const std::filesystem::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Checks every field of a written file against the layout the writer owns:
+// file header, a fresh information header at the bitmap's depth, the full
+// colour table up to 8 bits, then the rows. Returns the rows.
+std::string CheckWrittenLayout(const std::string& out, std::int32_t width, std::int32_t height, std::uint16_t bpp) {
+    const std::size_t table = 4 * TableEntries(bpp);
+    const std::size_t image = Stride(width, bpp) * static_cast<std::size_t>(height);
+    EXPECT_EQ(14 + 40 + table + image, out.size());
+    if (out.size() != 14 + 40 + table + image) return std::string();
+    EXPECT_EQ("BM", out.substr(0, 2));
+    EXPECT_EQ(out.size(), U32At(out, 2));  // bfSize
+    EXPECT_EQ(0u, U32At(out, 6));          // both reserved words
+    EXPECT_EQ(54 + table, U32At(out, 10));  // bfOffBits
+    EXPECT_EQ(40u, U32At(out, 14));
+    EXPECT_EQ(static_cast<std::uint32_t>(width), U32At(out, 18));
+    EXPECT_EQ(static_cast<std::uint32_t>(height), U32At(out, 22));
+    EXPECT_EQ(1u, U16At(out, 26));
+    EXPECT_EQ(bpp, U16At(out, 28));
+    EXPECT_EQ(0u, U32At(out, 30));  // BI_RGB
+    EXPECT_EQ(image, U32At(out, 34));
+    EXPECT_EQ(0u, U32At(out, 46));  // biClrUsed
+    EXPECT_EQ(0u, U32At(out, 50));  // biClrImportant
+    return out.substr(54 + table);
+}
+
+// ---------------------------------------------------------------------------
+// The reader's rules, seen through a drawing fake that keeps what it is
+// handed.
+
+class CapturingGraphics : public testing::RecordingGraphics {
+public:
+    bool failCreate = false;
+    std::vector<platform::PaletteEntry> palette;
+    std::ptrdiff_t bitsOffset = -1;
+    std::size_t infoSize = 0;
+    std::string bits;
+
+    platform::PaletteHandle CreateLogicalPalette(const std::vector<platform::PaletteEntry>& entries) override {
+        palette = entries;
+        return RecordingGraphics::CreateLogicalPalette(entries);
+    }
+    platform::BitmapHandle CreateDeviceBitmap(platform::DcHandle dc, const std::uint8_t* info, std::size_t size,
+                                              const std::uint8_t* data, std::size_t dataSize) override {
+        RecordingGraphics::CreateDeviceBitmap(dc, info, size, data, dataSize);
+        bitsOffset = data - info;
+        infoSize = size;
+        bits.assign(reinterpret_cast<const char*>(data), dataSize);
+        return failCreate ? nullptr : reinterpret_cast<platform::BitmapHandle>(std::uintptr_t{1});
+    }
+};
+
+class ReaderRules : public ::testing::Test {
+protected:
+    int Load(const std::string& file) {
+        scratch.Write("in.bmp", file);
+        platform::ScopedFake<platform::Graphics> fake(graphics);
+        return LoadBMPImage("in.bmp", bitmap, palette);
+    }
+
+    ScratchDir scratch;
+    CapturingGraphics graphics;
+    BitmapHandle bitmap = nullptr;
+    PaletteHandle palette = nullptr;
+};
+
+TEST_F(ReaderRules, EightBitsWithoutColourCountGetAFullPaletteAndBitsAfterIt) {
+    BmpSpec spec = PlainSpec(3, 2, 8);
+    ASSERT_EQ(1, Load(MakeBmp(spec)));
+    EXPECT_EQ(256u, graphics.palette.size());
+    EXPECT_EQ(1064, graphics.bitsOffset);
+    EXPECT_EQ(1064u, graphics.infoSize);
+    EXPECT_EQ(spec.bits, graphics.bits);
+    EXPECT_NE(nullptr, bitmap);
+    EXPECT_NE(nullptr, palette);
+}
+
+TEST_F(ReaderRules, FourBitsWithSixColoursGetSixEntries) {
+    BmpSpec spec = PlainSpec(5, 3, 4);
+    spec.clrUsed = 6;
+    spec.table = PatternTable(6);
+    ASSERT_EQ(1, Load(MakeBmp(spec)));
+    EXPECT_EQ(6u, graphics.palette.size());
+    EXPECT_EQ(40 + 24, graphics.bitsOffset);
+    EXPECT_EQ(spec.bits, graphics.bits);
+}
+
+TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
+    for (std::uint16_t bpp : {24, 32}) {
+        graphics.calls.clear();
+        BmpSpec spec = PlainSpec(3, 2, bpp);
+        ASSERT_EQ(1, Load(MakeBmp(spec))) << bpp;
+        EXPECT_EQ(40, graphics.bitsOffset) << bpp;
+        EXPECT_EQ(spec.bits, graphics.bits) << bpp;
+        EXPECT_EQ(graphics.calls.end(), std::find(graphics.calls.begin(), graphics.calls.end(), "RealizeDcPalette"));
+        EXPECT_EQ(nullptr, palette);
+    }
+    EXPECT_TRUE(graphics.palette.empty());
+}
+
+TEST_F(ReaderRules, SixteenBitFieldsHaveTheirBitsAfterTheMasks) {
+    BmpSpec spec = PlainSpec(3, 2, 16);
+    spec.compression = kBiBitfields;
+    spec.masks = {0xF800, 0x07E0, 0x001F};
+    ASSERT_EQ(1, Load(MakeBmp(spec)));
+    EXPECT_EQ(52, graphics.bitsOffset);
+    EXPECT_EQ(spec.bits, graphics.bits);
+    EXPECT_EQ(nullptr, palette);
+}
+
+TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
+    BmpSpec spec = PlainSpec(2, 2, 24);
+    spec.gap = "GAP!GAP!";
+    const std::string file = MakeBmp(spec);
+    ASSERT_EQ(54u + 8u, U32At(file, 10));
+    ASSERT_EQ(1, Load(file));
+    EXPECT_EQ(40, graphics.bitsOffset);
+    // The rows start with the gap; the last 8 bytes of the rows are left out.
+    EXPECT_EQ(file.substr(54, 16), graphics.bits);
+    EXPECT_EQ(0u, graphics.bits.find("GAP!GAP!"));
+}
+
+TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
+    BmpSpec spec = PlainSpec(2, 1, 1);
+    spec.table = std::string("\x01\x02\x03\x04\xF0\xE0\xD0\xC0", 8);
+    ASSERT_EQ(1, Load(MakeBmp(spec)));
+    ASSERT_EQ(2u, graphics.palette.size());
+    EXPECT_EQ(3, graphics.palette[0].red);
+    EXPECT_EQ(2, graphics.palette[0].green);
+    EXPECT_EQ(1, graphics.palette[0].blue);
+    EXPECT_EQ(0, graphics.palette[0].flags);
+    EXPECT_EQ(0xD0, graphics.palette[1].red);
+    EXPECT_EQ(0xF0, graphics.palette[1].blue);
+    EXPECT_EQ(0, graphics.palette[1].flags);
+}
+
+TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDeselected) {
+    ASSERT_EQ(1, Load(MakeBmp(PlainSpec(4, 4, 4))));
+    const std::vector<std::string> expected = {
+        "CreateLogicalPalette 16", "GetScreenDC",       "SelectDcPalette 5", "RealizeDcPalette",
+        "CreateDeviceBitmap",      "SelectDcPalette 7", "ReleaseScreenDC 3",
+    };
+    EXPECT_EQ(expected, graphics.calls);
+}
+
+TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
+    graphics.failCreate = true;
+    EXPECT_EQ(0, Load(MakeBmp(PlainSpec(4, 4, 8))));
+    EXPECT_EQ(nullptr, bitmap);
+    EXPECT_EQ(nullptr, palette);
+    const std::vector<std::string> tail = {"SelectDcPalette 7", "ReleaseScreenDC 3", "DeletePalette 5"};
+    ASSERT_GE(graphics.calls.size(), tail.size());
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), graphics.calls.end() - 3));
+}
+
+TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
+    EXPECT_EQ(0, Load(std::string("BM\0\0\0\0\0\0\0\0\0\0\0", 13)));
+    std::string file = MakeBmp(PlainSpec(2, 2, 24));
+    file[1] = 'N';
+    EXPECT_EQ(0, Load(file));
+    platform::ScopedFake<platform::Graphics> fake(graphics);
+    EXPECT_EQ(0, LoadBMPImage("absent.bmp", bitmap, palette));
+    EXPECT_TRUE(graphics.calls.empty());
+}
+
+// ---------------------------------------------------------------------------
+// Hostile files, through the real platform: every one is refused, and
+// nothing is read outside the file (the sanitizer build checks that).
+
+int LoadReal(const ScratchDir& scratch, const std::string& file) {
+    scratch.Write("hostile.bmp", file);
+    BitmapHandle bitmap = nullptr;
+    PaletteHandle palette = nullptr;
+    const int result = LoadBMPImage("hostile.bmp", bitmap, palette);
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    graphics.DeleteBitmap(bitmap);
+    graphics.DeletePalette(palette);
+    if (result == 0) {
+        EXPECT_EQ(nullptr, bitmap);
+        EXPECT_EQ(nullptr, palette);
+    }
+    return result;
+}
+
+// An RLE8 stream for a 4 x 2 bitmap: a run of two 1s, an absolute run of
+// 2 3 1 (its last pixel falls past the row), end of line, a delta of two
+// pixels to the right, a run of two 2s, end of bitmap.
+std::string Rle8Stream() {
+    return std::string("\x02\x01"
+                       "\x00\x03\x02\x03\x01\x00"
+                       "\x00\x00"
+                       "\x00\x02\x02\x00"
+                       "\x02\x02"
+                       "\x00\x01",
+                       18);
+}
+
+// An RLE4 stream for a 5 x 2 bitmap.
+std::string Rle4Stream() { return std::string("\x05\x12\x00\x00\x00\x03\x34\x50\x00\x01", 10); }
+
+TEST(ReaderHostileFiles, EveryTruncationIsRefused) {
+    ScratchDir scratch;
+    BmpSpec rle8 = PlainSpec(4, 2, 8);
+    rle8.compression = kBiRle8;
+    rle8.bits = Rle8Stream();
+    rle8.sizeImage = static_cast<std::uint32_t>(rle8.bits.size());
+    BmpSpec rle4 = PlainSpec(5, 2, 4);
+    rle4.compression = kBiRle4;
+    rle4.bits = Rle4Stream();  // no size: the rest of the file is the stream
+    BmpSpec fields = PlainSpec(3, 3, 16);
+    fields.compression = kBiBitfields;
+    fields.masks = {0x7C00, 0x03E0, 0x001F};
+    const std::vector<BmpSpec> specs = {PlainSpec(5, 3, 4), PlainSpec(3, -2, 24), PlainSpec(9, 2, 1), rle8, rle4,
+                                        fields};
+    for (const BmpSpec& spec : specs) {
+        const std::string file = MakeBmp(spec);
+        ASSERT_EQ(1, LoadReal(scratch, file)) << spec.bitCount;
+        for (std::size_t length = 0; length < file.size(); ++length) {
+            EXPECT_EQ(0, LoadReal(scratch, file.substr(0, length))) << spec.bitCount << " bits, " << length << " bytes";
+        }
+    }
+}
+
+TEST(ReaderHostileFiles, HeadersDescribingWhatCannotBeAreRefused) {
+    ScratchDir scratch;
+    struct Case {
+        const char* what;
+        BmpSpec spec;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const char* what, auto change) {
+        BmpSpec spec = PlainSpec(4, 3, 8);
+        change(spec);
+        cases.push_back({what, spec});
+    };
+    add("huge colour count", [](BmpSpec& s) { s.clrUsed = 0xFFFFFFFFu; });
+    add("257 colours at 8 bits", [](BmpSpec& s) {
+        s.clrUsed = 257;
+        s.table = PatternTable(257);
+    });
+    add("colour table past the end at 24 bits", [](BmpSpec& s) {
+        s.bitCount = 24;
+        s.clrUsed = 0x40000000u;
+        s.table.clear();
+        s.bits = PatternRows(4, 3, 24);
+    });
+    add("zero width", [](BmpSpec& s) { s.width = 0; });
+    add("negative width", [](BmpSpec& s) { s.width = -4; });
+    add("zero height", [](BmpSpec& s) { s.height = 0; });
+    add("most negative height", [](BmpSpec& s) { s.height = INT32_MIN; });
+    add("huge height", [](BmpSpec& s) { s.height = 0x7FFFFFFF; });
+    add("huge width at 32 bits", [](BmpSpec& s) {
+        s.width = 0x7FFFFFFF;
+        s.bitCount = 32;
+        s.table.clear();
+        s.bits = PatternRows(4, 3, 32);
+    });
+    add("huge negative height", [](BmpSpec& s) { s.height = -0x7FFFFFFF; });
+    add("depth 0", [](BmpSpec& s) { s.bitCount = 0; });
+    add("depth 2", [](BmpSpec& s) { s.bitCount = 2; });
+    add("depth 64", [](BmpSpec& s) { s.bitCount = 64; });
+    add("JPEG data", [](BmpSpec& s) { s.compression = 4; });
+    add("unknown compression", [](BmpSpec& s) { s.compression = 0x7FFF; });
+    add("bit fields at 8 bits", [](BmpSpec& s) { s.compression = kBiBitfields; });
+    add("RLE4 at 8 bits", [](BmpSpec& s) { s.compression = kBiRle4; });
+    add("top-down RLE8", [](BmpSpec& s) {
+        s.compression = kBiRle8;
+        s.height = -2;
+        s.bits = Rle8Stream();
+    });
+    add("core header", [](BmpSpec& s) { s.headerSize = 12; });
+    add("V5 header", [](BmpSpec& s) { s.headerSize = 124; });
+    for (const Case& c : cases) EXPECT_EQ(0, LoadReal(scratch, MakeBmp(c.spec))) << c.what;
+}
+
+TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
+    ScratchDir scratch;
+    struct Case {
+        const char* what;
+        std::uint32_t compression;
+        std::string stream;
+        std::uint32_t sizeImage;
+    };
+    const std::vector<Case> cases = {
+        {"declared size past the end", kBiRle8, Rle8Stream(), 1000},
+        {"absolute run past the end", kBiRle8, std::string("\x00\x40\x01\x02", 4), 0},
+        {"absolute run past the declared size", kBiRle8, std::string("\x00\x04\x01\x02\x03\x04\x00\x01", 8), 4},
+        {"delta cut short", kBiRle8, std::string("\x00\x02\x01", 3), 0},
+        {"no end of bitmap", kBiRle8, std::string("\x04\x01\x04\x01", 4), 0},
+        {"odd byte at the end", kBiRle8, std::string("\x04\x01\x00", 3), 0},
+        {"RLE4 absolute run past the end", kBiRle4, std::string("\x00\x09\x12\x34", 4), 0},
+        {"empty stream", kBiRle8, std::string(), 0},
+    };
+    for (const Case& c : cases) {
+        BmpSpec spec = PlainSpec(4, 2, c.compression == kBiRle4 ? 4 : 8);
+        spec.compression = c.compression;
+        spec.bits = c.stream;
+        spec.sizeImage = c.sizeImage;
+        EXPECT_EQ(0, LoadReal(scratch, MakeBmp(spec))) << c.what;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The writer.
+
+class WriterSteps : public ::testing::Test {
+protected:
+    ScratchDir scratch;
+    testing::RecordingGraphics graphics;
+    platform::ScopedFake<platform::Graphics> fake{graphics};
+    BitmapHandle bitmap = reinterpret_cast<BitmapHandle>(std::uintptr_t{1});
+};
+
+TEST_F(WriterSteps, BlockHoldsThePreparedHeaderTableAndRows) {
+    graphics.bitsPerPixel = 4;
+    const std::optional<DibBlock> block = BitmapToDIB(bitmap, nullptr);
+    ASSERT_TRUE(block.has_value());
+    // 2 x 2 at 4 bits: rows of 4 bytes, a 64-byte table.
+    ASSERT_EQ(40u + 64u + 8u, block->size());
+    const std::string bytes(block->begin(), block->begin() + 40);
+    EXPECT_EQ(40u, U32At(bytes, 0));
+    EXPECT_EQ(2u, U32At(bytes, 4));
+    EXPECT_EQ(2u, U32At(bytes, 8));
+    EXPECT_EQ(1u, U16At(bytes, 12));
+    EXPECT_EQ(4u, U16At(bytes, 14));
+    EXPECT_EQ(0u, U32At(bytes, 16));
+    EXPECT_EQ(std::string(20, '\0'), bytes.substr(20));
+    const std::vector<std::string> expected = {
+        "DefaultPalette",    "GetBitmapRecord 1", "GetScreenDC",
+        "SelectDcPalette 15", "RealizeDcPalette", "GetDeviceIndependentBits header",
+        "GetDeviceIndependentBits rows", "SelectDcPalette 7", "ReleaseScreenDC 3",
+    };
+    EXPECT_EQ(expected, graphics.calls);
+}
+
+TEST_F(WriterSteps, FailedConversionWritesNothingAndStillRestoresTheScreen) {
+    class RowsFail : public testing::RecordingGraphics {
+    public:
+        int GetDeviceIndependentBits(platform::DcHandle dc, platform::BitmapHandle b, std::uint32_t first,
+                                     std::uint32_t lines, std::uint8_t* bits, std::size_t bitsSize, std::uint8_t* info,
+                                     std::size_t infoSize) override {
+            const int got = RecordingGraphics::GetDeviceIndependentBits(dc, b, first, lines, bits, bitsSize, info,
+                                                                        infoSize);
+            return bits == nullptr ? got : 0;
+        }
+    } failing;
+    platform::ScopedFake<platform::Graphics> rowsFail(failing);
+    PaletteHandle given = reinterpret_cast<PaletteHandle>(std::uintptr_t{5});
+    EXPECT_EQ(0, WriteBMPImage("out.bmp", bitmap, given));
+    EXPECT_FALSE(scratch.Exists("out.bmp"));
+    const std::vector<std::string> tail = {"GetDeviceIndependentBits rows", "SelectDcPalette 7", "ReleaseScreenDC 3"};
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), failing.calls.end() - 3));
+    EXPECT_NE(failing.calls.end(), std::find(failing.calls.begin(), failing.calls.end(), "SelectDcPalette 5"));
+}
+
+TEST_F(WriterSteps, BitmapWithoutARecordIsNotConverted) {
+    EXPECT_FALSE(BitmapToDIB(reinterpret_cast<BitmapHandle>(std::uintptr_t{2}), nullptr).has_value());
+    EXPECT_EQ((std::vector<std::string>{"DefaultPalette", "GetBitmapRecord 2"}), graphics.calls);
+}
+
+TEST_F(WriterSteps, FileIsTheHeaderFollowedByTheWholeBlock) {
+    // A 24-bit 3 x 2 bitmap: rows of 12 bytes, S = 24, bfOffBits 54, 78 bytes.
+    DibBlock block(40 + 24);
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 7);
+    block[14] = 24;
+    block[15] = 0;
+    EXPECT_EQ(1, WriteDIBFile("out.bmp", &block));
+    const std::string out = scratch.Read("out.bmp");
+    ASSERT_EQ(78u, out.size());
+    EXPECT_EQ("BM", out.substr(0, 2));
+    EXPECT_EQ(78u, U32At(out, 2));
+    EXPECT_EQ(0u, U32At(out, 6));
+    EXPECT_EQ(54u, U32At(out, 10));
+    EXPECT_EQ(std::string(block.begin(), block.end()), out.substr(14));
+}
+
+TEST_F(WriterSteps, OffsetOfTheBitsFollowsTheDepth) {
+    const std::vector<std::pair<std::uint8_t, std::uint32_t>> cases = {{1, 62}, {4, 118}, {8, 1078}, {16, 54}, {32, 54}};
+    for (const auto& [bpp, offset] : cases) {
+        DibBlock block(40 + 4 * TableEntries(bpp) + 4, 0);
+        block[14] = bpp;
+        ASSERT_EQ(1, WriteDIBFile("out.bmp", &block));
+        EXPECT_EQ(offset, U32At(scratch.Read("out.bmp"), 10)) << int{bpp};
+    }
+}
+
+TEST_F(WriterSteps, ExistingFileIsReplacedAndNothingElseIsLeft) {
+    scratch.Write("out.bmp", std::string(5000, 'x'));
+    DibBlock block(40 + 4, 0);
+    block[14] = 32;
+    EXPECT_EQ(1, WriteDIBFile("out.bmp", &block));
+    EXPECT_EQ(58u, scratch.Read("out.bmp").size());
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, FilesIn(scratch.path()));
+}
+
+TEST_F(WriterSteps, NoBlockOrNoFileWritesNothing) {
+    EXPECT_EQ(0, WriteDIBFile("out.bmp", nullptr));
+    EXPECT_FALSE(scratch.Exists("out.bmp"));
+    DibBlock block(40 + 4, 0);
+    block[14] = 32;
+    std::filesystem::create_directory(scratch.path() / "taken");
+    EXPECT_EQ(0, WriteDIBFile("taken", &block));
+    EXPECT_TRUE(std::filesystem::is_directory(scratch.path() / "taken"));
+    EXPECT_EQ(0, WriteDIBFile("missing-folder/out.bmp", &block));
+    EXPECT_EQ(std::vector<std::string>{"taken"}, FilesIn(scratch.path()));
+}
+
+TEST_F(WriterSteps, FailedWriteIsThrownAndThePreviousFileStays) {
+    testing::FakeFiles files;
+    files.failWrites = true;
+    platform::ScopedFake<platform::Files> fakeFiles(files);
+    scratch.Write("out.bmp", "previous");
+    EXPECT_THROW(WriteBMPImage("out.bmp", bitmap, nullptr), platform::FileError);
+    EXPECT_EQ("previous", scratch.Read("out.bmp"));
+}
+
+// ---------------------------------------------------------------------------
+// Round trips through the real platform.
+
+class RoundTrip : public ::testing::TestWithParam<std::uint16_t> {
+protected:
+    ScratchDir scratch;
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+};
+
+TEST_P(RoundTrip, PlatformLoaderKeepsTheDepthTableAndRows) {
+    const std::uint16_t bpp = GetParam();
+    const BmpSpec spec = PlainSpec(13, 5, bpp, bpp);
+    scratch.Write("in.bmp", MakeBmp(spec));
+    BitmapHandle bitmap = graphics.LoadBitmapFile("in.bmp");
+    ASSERT_NE(nullptr, bitmap);
+    EXPECT_EQ(1, WriteBMPImage("out.bmp", bitmap, nullptr));
+    graphics.DeleteBitmap(bitmap);
+
+    const std::string out = scratch.Read("out.bmp");
+    const std::string rows = CheckWrittenLayout(out, 13, 5, bpp);
+    EXPECT_EQ(spec.table, out.substr(54, spec.table.size()));
+    EXPECT_TRUE(rows == spec.bits) << "rows differ at " << bpp << " bits";
+}
+
+TEST_P(RoundTrip, ScreenDepthKeepsEveryColour) {
+    const std::uint16_t bpp = GetParam();
+    const BmpSpec spec = PlainSpec(11, 4, bpp, bpp + 100);
+    scratch.Write("in.bmp", MakeBmp(spec));
+    BitmapHandle bitmap = nullptr;
+    PaletteHandle palette = nullptr;
+    ASSERT_EQ(1, LoadBMPImage("in.bmp", bitmap, palette));
+    EXPECT_EQ(bpp <= 8, palette != nullptr);
+    platform::BitmapRecord record;
+    ASSERT_TRUE(graphics.GetBitmapRecord(bitmap, record));
+    EXPECT_EQ(1, WriteBMPImage("out.bmp", bitmap, palette));
+    graphics.DeleteBitmap(bitmap);
+    graphics.DeletePalette(palette);
+
+    // The output has the screen's depth, whatever the input's.
+    const std::uint16_t screen = record.bitsPerPixel;
+    ASSERT_GE(screen, 24) << "colours can only be compared exactly on a true-colour screen";
+    const std::string out = scratch.Read("out.bmp");
+    const std::string rows = CheckWrittenLayout(out, 11, 4, screen);
+    for (std::int32_t row = 0; row < 4; ++row) {
+        for (std::int32_t x = 0; x < 11; ++x) {
+            ASSERT_EQ(testing::StoredColour(spec.bits, spec.table, 11, bpp, x, row),
+                      testing::StoredColour(rows, std::string(), 11, screen, x, row))
+                << bpp << " bits, pixel " << x << "," << row;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryDepth, RoundTrip, ::testing::Values(1, 4, 8, 16, 24, 32),
+                         [](const ::testing::TestParamInfo<std::uint16_t>& info) {
+                             return std::to_string(info.param) + "bpp";
+                         });
+
+class CompressedInput : public ::testing::Test {
+protected:
+    // Loads at the screen's depth and returns the written rows at 32 bits.
+    std::string Through(const BmpSpec& spec) {
+        scratch.Write("in.bmp", MakeBmp(spec));
+        BitmapHandle bitmap = nullptr;
+        PaletteHandle palette = nullptr;
+        if (LoadBMPImage("in.bmp", bitmap, palette) != 1) return "not loaded";
+        platform::BitmapRecord record;
+        EXPECT_TRUE(graphics.GetBitmapRecord(bitmap, record));
+        EXPECT_EQ(32, record.bitsPerPixel);
+        WriteBMPImage("out.bmp", bitmap, palette);
+        graphics.DeleteBitmap(bitmap);
+        graphics.DeletePalette(palette);
+        return CheckWrittenLayout(scratch.Read("out.bmp"), spec.width, spec.height, 32);
+    }
+
+    static std::uint32_t Colour(const std::string& table, std::size_t index) {
+        return testing::StoredColour(std::string(1, static_cast<char>(index)), table, 1, 8, 0, 0);
+    }
+
+    ScratchDir scratch;
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+};
+
+TEST_F(CompressedInput, Rle8RunsAbsoluteRunsAndDeltasLandWhereTheyBelong) {
+    BmpSpec spec = PlainSpec(4, 2, 8);
+    spec.compression = kBiRle8;
+    spec.bits = Rle8Stream();
+    spec.sizeImage = static_cast<std::uint32_t>(spec.bits.size());
+    const std::string rows = Through(spec);
+    ASSERT_EQ(32u, rows.size());
+    // Bottom row: 1 1 2 3; top row: x 2 and 3 hold 2.
+    const std::vector<std::size_t> bottom = {1, 1, 2, 3};
+    for (std::int32_t x = 0; x < 4; ++x) {
+        EXPECT_EQ(Colour(spec.table, bottom[x]), testing::StoredColour(rows, "", 4, 32, x, 0)) << x;
+    }
+    EXPECT_EQ(Colour(spec.table, 2), testing::StoredColour(rows, "", 4, 32, 2, 1));
+    EXPECT_EQ(Colour(spec.table, 2), testing::StoredColour(rows, "", 4, 32, 3, 1));
+}
+
+TEST_F(CompressedInput, Rle4AlternatesTheTwoColoursOfARun) {
+    BmpSpec spec = PlainSpec(5, 2, 4);
+    spec.compression = kBiRle4;
+    spec.bits = Rle4Stream();
+    const std::string rows = Through(spec);
+    ASSERT_EQ(40u, rows.size());
+    const std::vector<std::size_t> bottom = {1, 2, 1, 2, 1};
+    const std::vector<std::size_t> top = {3, 4, 5};
+    for (std::int32_t x = 0; x < 5; ++x) {
+        EXPECT_EQ(Colour(spec.table, bottom[x]), testing::StoredColour(rows, "", 5, 32, x, 0)) << x;
+    }
+    for (std::int32_t x = 0; x < 3; ++x) {
+        EXPECT_EQ(Colour(spec.table, top[x]), testing::StoredColour(rows, "", 5, 32, x, 1)) << x;
+    }
+}
+
+TEST_F(CompressedInput, BitFieldMasksAreHonoured) {
+    BmpSpec spec = PlainSpec(2, 1, 16);
+    spec.compression = kBiBitfields;
+    spec.masks = {0xF800, 0x07E0, 0x001F};  // R5 G6 B5
+    spec.bits = std::string("\x00\xF8\xE0\x07", 4);
+    const std::string rows = Through(spec);
+    ASSERT_EQ(8u, rows.size());
+    EXPECT_EQ(0x0000FFu, testing::StoredColour(rows, "", 2, 32, 0, 0));
+    EXPECT_EQ(0x00FF00u, testing::StoredColour(rows, "", 2, 32, 1, 0));
+}
+
+TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
+    ScratchDir scratch;
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    const BmpSpec spec = PlainSpec(7, -3, 24);
+    scratch.Write("in.bmp", MakeBmp(spec));
+    BitmapHandle bitmap = nullptr;
+    PaletteHandle palette = nullptr;
+    ASSERT_EQ(1, LoadBMPImage("in.bmp", bitmap, palette));
+    WriteBMPImage("out.bmp", bitmap, palette);
+    graphics.DeleteBitmap(bitmap);
+    const std::string rows = CheckWrittenLayout(scratch.Read("out.bmp"), 7, 3, 32);
+    ASSERT_EQ(3 * Stride(7, 32), rows.size());
+    for (std::int32_t r = 0; r < 3; ++r) {
+        for (std::int32_t x = 0; x < 7; ++x) {
+            EXPECT_EQ(testing::StoredColour(spec.bits, "", 7, 24, x, r), testing::StoredColour(rows, "", 7, 32, x, 2 - r))
+                << x << "," << r;
+        }
+    }
+}
+
+TEST(RoundTripLayout, OnlyThePlatformLoaderHonoursBfOffBits) {
+    ScratchDir scratch;
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    BmpSpec spec = PlainSpec(2, 2, 24);
+    spec.gap = std::string(8, '\x7F');
+    scratch.Write("in.bmp", MakeBmp(spec));
+
+    BitmapHandle loaded = graphics.LoadBitmapFile("in.bmp");
+    ASSERT_NE(nullptr, loaded);
+    WriteBMPImage("platform.bmp", loaded, nullptr);
+    graphics.DeleteBitmap(loaded);
+    EXPECT_EQ(spec.bits, CheckWrittenLayout(scratch.Read("platform.bmp"), 2, 2, 24));
+
+    BitmapHandle read = nullptr;
+    PaletteHandle palette = nullptr;
+    ASSERT_EQ(1, LoadBMPImage("in.bmp", read, palette));
+    WriteBMPImage("reader.bmp", read, palette);
+    graphics.DeleteBitmap(read);
+    const std::string rows = CheckWrittenLayout(scratch.Read("reader.bmp"), 2, 2, 32);
+    ASSERT_EQ(16u, rows.size());
+    // The first pixel of the bottom row comes from the gap.
+    EXPECT_EQ(0x7F7F7Fu, testing::StoredColour(rows, "", 2, 32, 0, 0));
+}
+
+}  // namespace
+}  // namespace paneloom
