@@ -71,6 +71,22 @@ TEST(LinuxTextOutput, AFontDeletedWhileSelectedLivesUntilItIsDeselected) {
     ASSERT_TRUE(Output().MeasureString(dc, "x", extent));
 }
 
+TEST(LinuxTextOutput, AnOpaqueCellOfNegativeWidthPaintsNothing) {
+    Canvas canvas(200, 40, 0xFFFFFF);
+    const platform::DcHandle dc = canvas.dc();
+    platform::TextExtent one;
+    ASSERT_TRUE(Output().MeasureString(dc, "l", one));
+    // Two characters whose spacing makes the cell 2^32 - 50 pixels wide to
+    // the left: in 32 bits its right edge would wrap round to x + 50.
+    const int extra = static_cast<int>(-2147483648LL + 25 - one.cx);
+    Output().SetCharacterExtra(dc, extra);
+    Output().SetBackgroundColor(dc, 0x0000FF);
+    Output().SetForegroundColor(dc, 0xFFFFFF);  // glyphs invisible on white
+    EXPECT_TRUE(Output().WriteString(dc, 10, 5, "ll"));
+    for (std::int32_t y = 0; y < 40; ++y)
+        for (std::int32_t x = 0; x < 200; ++x) ASSERT_EQ(0xFFFFFFu, canvas.Pixel(x, y)) << x << "," << y;
+}
+
 // Pages of address space the process holds now.
 long AddressSpacePages() {
     std::ifstream statm("/proc/self/statm");
