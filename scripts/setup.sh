@@ -4,13 +4,13 @@
 set -eu
 
 PACKAGES="
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang libclang-rt-14-dev llvm
   libgtest-dev googletest libbenchmark-dev
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2 fonts-dejavu-core
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine64 wine
   libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend
-  util-linux
+  util-linux iproute2
 "
 
 missing=""

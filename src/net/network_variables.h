@@ -3,11 +3,21 @@
 // order, so every other family can be named inside a network value.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace paneloom {
 
-// Replaces the network variables in `text`, in their fixed order.
+// Replaces the network variables in `text`, in their fixed order: host name,
+// domain, DNS servers, the eight names of each adapter, the lists over all
+// adapters, and the five names of each interface. The network is read afresh
+// on every call. Missing data shows as the views' fall-back texts; nothing is
+// logged here.
 void SubstituteNetworkVariables(std::string& text);
+
+// An interface speed in bits per second as "%.1f" in Mb/sec (from
+// 10,000,000), Kb/sec (from 10,000) or b/sec. The whole unsigned 32-bit
+// range is shown as the value it is.
+std::string SpeedText(std::uint32_t bitsPerSecond);
 
 }  // namespace paneloom

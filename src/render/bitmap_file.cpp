@@ -1,5 +1,6 @@
 #include "render/bitmap_file.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 
@@ -166,7 +167,7 @@ std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::Pal
 
     std::optional<DibBlock> result;
     try {
-        DibBlock block(dib::kInfoHeaderSize + table);
+        DibBlock block(dib::kInfoHeaderSize + table, 0);
         header.Write(block.data());
         const auto lines = static_cast<std::uint32_t>(record.height);
         graphics.GetDeviceIndependentBits(screen, bitmap, 0, lines, nullptr, 0, block.data(), block.size());
@@ -180,8 +181,15 @@ std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::Pal
             image <= std::numeric_limits<std::uint32_t>::max() - block.size()) {
             block.resize(block.size() + static_cast<std::size_t>(image));
             std::uint8_t* bits = block.data() + dib::kInfoHeaderSize + table;
-            if (graphics.GetDeviceIndependentBits(screen, bitmap, 0, lines, bits, static_cast<std::size_t>(image),
-                                                  block.data(), dib::kInfoHeaderSize + table) != 0) {
+            const int got = graphics.GetDeviceIndependentBits(screen, bitmap, 0, lines, bits,
+                                                              static_cast<std::size_t>(image), block.data(),
+                                                              dib::kInfoHeaderSize + table);
+            if (got > 0) {
+                // Whatever the rows did not fill is cleared, never written
+                // out as it was found in memory.
+                const std::uint64_t filled =
+                    dib::RowStride(completed.width, completed.bitCount) * static_cast<std::uint64_t>(got);
+                if (filled < image) std::fill(bits + filled, bits + image, std::uint8_t{0});
                 result = std::move(block);
             }
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,9 +20,31 @@ namespace paneloom {
 // while reading an opened file is thrown as platform::FileError.
 int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette);
 
+// Leaves new bytes uninitialised: the rows of a block are written by the
+// system right after it grows, so clearing them first would only cost a
+// pass over the whole image.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+
 // One packed device-independent bitmap: information header, colour table
 // and pixel rows in one block.
-using DibBlock = std::vector<std::uint8_t>;
+using DibBlock = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
 
 // Converts the bitmap into a packed DIB at its own depth through the screen
 // context with `palette` selected (the system's default palette when it is

@@ -55,7 +55,7 @@ bool ReadPicture(const std::string& bytes, Picture& picture) {
 }
 
 std::string PlainPicture(std::int32_t width, std::int32_t height, std::uint32_t colour) {
-    BmpSpec spec;
+    BmpParts spec;
     spec.width = width;
     spec.height = height;
     spec.bitCount = 24;

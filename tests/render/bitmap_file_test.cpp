@@ -16,7 +16,7 @@ namespace {
 
 using platform::BitmapHandle;
 using platform::PaletteHandle;
-using testing::BmpSpec;
+using testing::BmpParts;
 using testing::MakeBmp;
 using testing::PatternRows;
 using testing::PatternTable;
@@ -31,14 +31,14 @@ constexpr std::uint32_t kBiBitfields = 3;
 
 std::size_t TableEntries(std::uint16_t bpp) { return bpp <= 8 ? std::size_t{1} << bpp : 0; }
 
-BmpSpec PlainSpec(std::int32_t width, std::int32_t height, std::uint16_t bpp, unsigned seed = 1) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitCount = bpp;
-    spec.table = PatternTable(TableEntries(bpp));
-    spec.bits = PatternRows(width, height < 0 ? -height : height, bpp, seed);
-    return spec;
+BmpParts PlainBmp(std::int32_t width, std::int32_t height, std::uint16_t bpp, unsigned seed = 1) {
+    BmpParts bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.bitCount = bpp;
+    bmp.table = PatternTable(TableEntries(bpp));
+    bmp.bits = PatternRows(width, height < 0 ? -height : height, bpp, seed);
+    return bmp;
 }
 
 std::vector<std::string> FilesIn(const std::filesystem::path& directory) {
@@ -115,33 +115,33 @@ protected:
 };
 
 TEST_F(ReaderRules, EightBitsWithoutColourCountGetAFullPaletteAndBitsAfterIt) {
-    BmpSpec spec = PlainSpec(3, 2, 8);
-    ASSERT_EQ(1, Load(MakeBmp(spec)));
+    BmpParts bmp = PlainBmp(3, 2, 8);
+    ASSERT_EQ(1, Load(MakeBmp(bmp)));
     EXPECT_EQ(256u, graphics.palette.size());
     EXPECT_EQ(1064, graphics.bitsOffset);
     EXPECT_EQ(1064u, graphics.infoSize);
-    EXPECT_EQ(spec.bits, graphics.bits);
+    EXPECT_EQ(bmp.bits, graphics.bits);
     EXPECT_NE(nullptr, bitmap);
     EXPECT_NE(nullptr, palette);
 }
 
 TEST_F(ReaderRules, FourBitsWithSixColoursGetSixEntries) {
-    BmpSpec spec = PlainSpec(5, 3, 4);
-    spec.clrUsed = 6;
-    spec.table = PatternTable(6);
-    ASSERT_EQ(1, Load(MakeBmp(spec)));
+    BmpParts bmp = PlainBmp(5, 3, 4);
+    bmp.clrUsed = 6;
+    bmp.table = PatternTable(6);
+    ASSERT_EQ(1, Load(MakeBmp(bmp)));
     EXPECT_EQ(6u, graphics.palette.size());
     EXPECT_EQ(40 + 24, graphics.bitsOffset);
-    EXPECT_EQ(spec.bits, graphics.bits);
+    EXPECT_EQ(bmp.bits, graphics.bits);
 }
 
 TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
     for (std::uint16_t bpp : {24, 32}) {
         graphics.calls.clear();
-        BmpSpec spec = PlainSpec(3, 2, bpp);
-        ASSERT_EQ(1, Load(MakeBmp(spec))) << bpp;
+        BmpParts bmp = PlainBmp(3, 2, bpp);
+        ASSERT_EQ(1, Load(MakeBmp(bmp))) << bpp;
         EXPECT_EQ(40, graphics.bitsOffset) << bpp;
-        EXPECT_EQ(spec.bits, graphics.bits) << bpp;
+        EXPECT_EQ(bmp.bits, graphics.bits) << bpp;
         EXPECT_EQ(graphics.calls.end(), std::find(graphics.calls.begin(), graphics.calls.end(), "RealizeDcPalette"));
         EXPECT_EQ(nullptr, palette);
     }
@@ -149,19 +149,19 @@ TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
 }
 
 TEST_F(ReaderRules, SixteenBitFieldsHaveTheirBitsAfterTheMasks) {
-    BmpSpec spec = PlainSpec(3, 2, 16);
-    spec.compression = kBiBitfields;
-    spec.masks = {0xF800, 0x07E0, 0x001F};
-    ASSERT_EQ(1, Load(MakeBmp(spec)));
+    BmpParts bmp = PlainBmp(3, 2, 16);
+    bmp.compression = kBiBitfields;
+    bmp.masks = {0xF800, 0x07E0, 0x001F};
+    ASSERT_EQ(1, Load(MakeBmp(bmp)));
     EXPECT_EQ(52, graphics.bitsOffset);
-    EXPECT_EQ(spec.bits, graphics.bits);
+    EXPECT_EQ(bmp.bits, graphics.bits);
     EXPECT_EQ(nullptr, palette);
 }
 
 TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
-    BmpSpec spec = PlainSpec(2, 2, 24);
-    spec.gap = "GAP!GAP!";
-    const std::string file = MakeBmp(spec);
+    BmpParts bmp = PlainBmp(2, 2, 24);
+    bmp.gap = "GAP!GAP!";
+    const std::string file = MakeBmp(bmp);
     ASSERT_EQ(54u + 8u, U32At(file, 10));
     ASSERT_EQ(1, Load(file));
     EXPECT_EQ(40, graphics.bitsOffset);
@@ -171,9 +171,9 @@ TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
 }
 
 TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
-    BmpSpec spec = PlainSpec(2, 1, 1);
-    spec.table = std::string("\x01\x02\x03\x04\xF0\xE0\xD0\xC0", 8);
-    ASSERT_EQ(1, Load(MakeBmp(spec)));
+    BmpParts bmp = PlainBmp(2, 1, 1);
+    bmp.table = std::string("\x01\x02\x03\x04\xF0\xE0\xD0\xC0", 8);
+    ASSERT_EQ(1, Load(MakeBmp(bmp)));
     ASSERT_EQ(2u, graphics.palette.size());
     EXPECT_EQ(3, graphics.palette[0].red);
     EXPECT_EQ(2, graphics.palette[0].green);
@@ -185,7 +185,7 @@ TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
 }
 
 TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDeselected) {
-    ASSERT_EQ(1, Load(MakeBmp(PlainSpec(4, 4, 4))));
+    ASSERT_EQ(1, Load(MakeBmp(PlainBmp(4, 4, 4))));
     const std::vector<std::string> expected = {
         "CreateLogicalPalette 16", "GetScreenDC",       "SelectDcPalette 5", "RealizeDcPalette",
         "CreateDeviceBitmap",      "SelectDcPalette 7", "ReleaseScreenDC 3",
@@ -195,7 +195,7 @@ TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDesel
 
 TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
     graphics.failCreate = true;
-    EXPECT_EQ(0, Load(MakeBmp(PlainSpec(4, 4, 8))));
+    EXPECT_EQ(0, Load(MakeBmp(PlainBmp(4, 4, 8))));
     EXPECT_EQ(nullptr, bitmap);
     EXPECT_EQ(nullptr, palette);
     const std::vector<std::string> tail = {"SelectDcPalette 7", "ReleaseScreenDC 3", "DeletePalette 5"};
@@ -205,7 +205,7 @@ TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
 
 TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
     EXPECT_EQ(0, Load(std::string("BM\0\0\0\0\0\0\0\0\0\0\0", 13)));
-    std::string file = MakeBmp(PlainSpec(2, 2, 24));
+    std::string file = MakeBmp(PlainBmp(2, 2, 24));
     file[1] = 'N';
     EXPECT_EQ(0, Load(file));
     platform::ScopedFake<platform::Graphics> fake(graphics);
@@ -250,23 +250,23 @@ std::string Rle4Stream() { return std::string("\x05\x12\x00\x00\x00\x03\x34\x50\
 
 TEST(ReaderHostileFiles, EveryTruncationIsRefused) {
     ScratchDir scratch;
-    BmpSpec rle8 = PlainSpec(4, 2, 8);
+    BmpParts rle8 = PlainBmp(4, 2, 8);
     rle8.compression = kBiRle8;
     rle8.bits = Rle8Stream();
     rle8.sizeImage = static_cast<std::uint32_t>(rle8.bits.size());
-    BmpSpec rle4 = PlainSpec(5, 2, 4);
+    BmpParts rle4 = PlainBmp(5, 2, 4);
     rle4.compression = kBiRle4;
     rle4.bits = Rle4Stream();  // no size: the rest of the file is the stream
-    BmpSpec fields = PlainSpec(3, 3, 16);
+    BmpParts fields = PlainBmp(3, 3, 16);
     fields.compression = kBiBitfields;
     fields.masks = {0x7C00, 0x03E0, 0x001F};
-    const std::vector<BmpSpec> specs = {PlainSpec(5, 3, 4), PlainSpec(3, -2, 24), PlainSpec(9, 2, 1), rle8, rle4,
+    const std::vector<BmpParts> files = {PlainBmp(5, 3, 4), PlainBmp(3, -2, 24), PlainBmp(9, 2, 1), rle8, rle4,
                                         fields};
-    for (const BmpSpec& spec : specs) {
-        const std::string file = MakeBmp(spec);
-        ASSERT_EQ(1, LoadReal(scratch, file)) << spec.bitCount;
+    for (const BmpParts& bmp : files) {
+        const std::string file = MakeBmp(bmp);
+        ASSERT_EQ(1, LoadReal(scratch, file)) << bmp.bitCount;
         for (std::size_t length = 0; length < file.size(); ++length) {
-            EXPECT_EQ(0, LoadReal(scratch, file.substr(0, length))) << spec.bitCount << " bits, " << length << " bytes";
+            EXPECT_EQ(0, LoadReal(scratch, file.substr(0, length))) << bmp.bitCount << " bits, " << length << " bytes";
         }
     }
 }
@@ -275,52 +275,52 @@ TEST(ReaderHostileFiles, HeadersDescribingWhatCannotBeAreRefused) {
     ScratchDir scratch;
     struct Case {
         const char* what;
-        BmpSpec spec;
+        BmpParts bmp;
     };
     std::vector<Case> cases;
     auto add = [&](const char* what, auto change) {
-        BmpSpec spec = PlainSpec(4, 3, 8);
-        change(spec);
-        cases.push_back({what, spec});
+        BmpParts bmp = PlainBmp(4, 3, 8);
+        change(bmp);
+        cases.push_back({what, bmp});
     };
-    add("huge colour count", [](BmpSpec& s) { s.clrUsed = 0xFFFFFFFFu; });
-    add("257 colours at 8 bits", [](BmpSpec& s) {
+    add("huge colour count", [](BmpParts& s) { s.clrUsed = 0xFFFFFFFFu; });
+    add("257 colours at 8 bits", [](BmpParts& s) {
         s.clrUsed = 257;
         s.table = PatternTable(257);
     });
-    add("colour table past the end at 24 bits", [](BmpSpec& s) {
+    add("colour table past the end at 24 bits", [](BmpParts& s) {
         s.bitCount = 24;
         s.clrUsed = 0x40000000u;
         s.table.clear();
         s.bits = PatternRows(4, 3, 24);
     });
-    add("zero width", [](BmpSpec& s) { s.width = 0; });
-    add("negative width", [](BmpSpec& s) { s.width = -4; });
-    add("zero height", [](BmpSpec& s) { s.height = 0; });
-    add("most negative height", [](BmpSpec& s) { s.height = INT32_MIN; });
-    add("huge height", [](BmpSpec& s) { s.height = 0x7FFFFFFF; });
-    add("huge width at 32 bits", [](BmpSpec& s) {
+    add("zero width", [](BmpParts& s) { s.width = 0; });
+    add("negative width", [](BmpParts& s) { s.width = -4; });
+    add("zero height", [](BmpParts& s) { s.height = 0; });
+    add("most negative height", [](BmpParts& s) { s.height = INT32_MIN; });
+    add("huge height", [](BmpParts& s) { s.height = 0x7FFFFFFF; });
+    add("huge width at 32 bits", [](BmpParts& s) {
         s.width = 0x7FFFFFFF;
         s.bitCount = 32;
         s.table.clear();
         s.bits = PatternRows(4, 3, 32);
     });
-    add("huge negative height", [](BmpSpec& s) { s.height = -0x7FFFFFFF; });
-    add("depth 0", [](BmpSpec& s) { s.bitCount = 0; });
-    add("depth 2", [](BmpSpec& s) { s.bitCount = 2; });
-    add("depth 64", [](BmpSpec& s) { s.bitCount = 64; });
-    add("JPEG data", [](BmpSpec& s) { s.compression = 4; });
-    add("unknown compression", [](BmpSpec& s) { s.compression = 0x7FFF; });
-    add("bit fields at 8 bits", [](BmpSpec& s) { s.compression = kBiBitfields; });
-    add("RLE4 at 8 bits", [](BmpSpec& s) { s.compression = kBiRle4; });
-    add("top-down RLE8", [](BmpSpec& s) {
+    add("huge negative height", [](BmpParts& s) { s.height = -0x7FFFFFFF; });
+    add("depth 0", [](BmpParts& s) { s.bitCount = 0; });
+    add("depth 2", [](BmpParts& s) { s.bitCount = 2; });
+    add("depth 64", [](BmpParts& s) { s.bitCount = 64; });
+    add("JPEG data", [](BmpParts& s) { s.compression = 4; });
+    add("unknown compression", [](BmpParts& s) { s.compression = 0x7FFF; });
+    add("bit fields at 8 bits", [](BmpParts& s) { s.compression = kBiBitfields; });
+    add("RLE4 at 8 bits", [](BmpParts& s) { s.compression = kBiRle4; });
+    add("top-down RLE8", [](BmpParts& s) {
         s.compression = kBiRle8;
         s.height = -2;
         s.bits = Rle8Stream();
     });
-    add("core header", [](BmpSpec& s) { s.headerSize = 12; });
-    add("V5 header", [](BmpSpec& s) { s.headerSize = 124; });
-    for (const Case& c : cases) EXPECT_EQ(0, LoadReal(scratch, MakeBmp(c.spec))) << c.what;
+    add("core header", [](BmpParts& s) { s.headerSize = 12; });
+    add("V5 header", [](BmpParts& s) { s.headerSize = 124; });
+    for (const Case& c : cases) EXPECT_EQ(0, LoadReal(scratch, MakeBmp(c.bmp))) << c.what;
 }
 
 TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
@@ -342,11 +342,11 @@ TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
         {"empty stream", kBiRle8, std::string(), 0},
     };
     for (const Case& c : cases) {
-        BmpSpec spec = PlainSpec(4, 2, c.compression == kBiRle4 ? 4 : 8);
-        spec.compression = c.compression;
-        spec.bits = c.stream;
-        spec.sizeImage = c.sizeImage;
-        EXPECT_EQ(0, LoadReal(scratch, MakeBmp(spec))) << c.what;
+        BmpParts bmp = PlainBmp(4, 2, c.compression == kBiRle4 ? 4 : 8);
+        bmp.compression = c.compression;
+        bmp.bits = c.stream;
+        bmp.sizeImage = c.sizeImage;
+        EXPECT_EQ(0, LoadReal(scratch, MakeBmp(bmp))) << c.what;
     }
 }
 
@@ -475,8 +475,8 @@ protected:
 
 TEST_P(RoundTrip, PlatformLoaderKeepsTheDepthTableAndRows) {
     const std::uint16_t bpp = GetParam();
-    const BmpSpec spec = PlainSpec(13, 5, bpp, bpp);
-    scratch.Write("in.bmp", MakeBmp(spec));
+    const BmpParts bmp = PlainBmp(13, 5, bpp, bpp);
+    scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = graphics.LoadBitmapFile("in.bmp");
     ASSERT_NE(nullptr, bitmap);
     EXPECT_EQ(1, WriteBMPImage("out.bmp", bitmap, nullptr));
@@ -484,14 +484,14 @@ TEST_P(RoundTrip, PlatformLoaderKeepsTheDepthTableAndRows) {
 
     const std::string out = scratch.Read("out.bmp");
     const std::string rows = CheckWrittenLayout(out, 13, 5, bpp);
-    EXPECT_EQ(spec.table, out.substr(54, spec.table.size()));
-    EXPECT_TRUE(rows == spec.bits) << "rows differ at " << bpp << " bits";
+    EXPECT_EQ(bmp.table, out.substr(54, bmp.table.size()));
+    EXPECT_TRUE(rows == bmp.bits) << "rows differ at " << bpp << " bits";
 }
 
 TEST_P(RoundTrip, ScreenDepthKeepsEveryColour) {
     const std::uint16_t bpp = GetParam();
-    const BmpSpec spec = PlainSpec(11, 4, bpp, bpp + 100);
-    scratch.Write("in.bmp", MakeBmp(spec));
+    const BmpParts bmp = PlainBmp(11, 4, bpp, bpp + 100);
+    scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
     ASSERT_EQ(1, LoadBMPImage("in.bmp", bitmap, palette));
@@ -509,7 +509,7 @@ TEST_P(RoundTrip, ScreenDepthKeepsEveryColour) {
     const std::string rows = CheckWrittenLayout(out, 11, 4, screen);
     for (std::int32_t row = 0; row < 4; ++row) {
         for (std::int32_t x = 0; x < 11; ++x) {
-            ASSERT_EQ(testing::StoredColour(spec.bits, spec.table, 11, bpp, x, row),
+            ASSERT_EQ(testing::StoredColour(bmp.bits, bmp.table, 11, bpp, x, row),
                       testing::StoredColour(rows, std::string(), 11, screen, x, row))
                 << bpp << " bits, pixel " << x << "," << row;
         }
@@ -524,8 +524,8 @@ INSTANTIATE_TEST_SUITE_P(EveryDepth, RoundTrip, ::testing::Values(1, 4, 8, 16, 2
 class CompressedInput : public ::testing::Test {
 protected:
     // Loads at the screen's depth and returns the written rows at 32 bits.
-    std::string Through(const BmpSpec& spec) {
-        scratch.Write("in.bmp", MakeBmp(spec));
+    std::string Through(const BmpParts& bmp) {
+        scratch.Write("in.bmp", MakeBmp(bmp));
         BitmapHandle bitmap = nullptr;
         PaletteHandle palette = nullptr;
         if (LoadBMPImage("in.bmp", bitmap, palette) != 1) return "not loaded";
@@ -535,7 +535,7 @@ protected:
         WriteBMPImage("out.bmp", bitmap, palette);
         graphics.DeleteBitmap(bitmap);
         graphics.DeletePalette(palette);
-        return CheckWrittenLayout(scratch.Read("out.bmp"), spec.width, spec.height, 32);
+        return CheckWrittenLayout(scratch.Read("out.bmp"), bmp.width, bmp.height, 32);
     }
 
     static std::uint32_t Colour(const std::string& table, std::size_t index) {
@@ -547,43 +547,43 @@ protected:
 };
 
 TEST_F(CompressedInput, Rle8RunsAbsoluteRunsAndDeltasLandWhereTheyBelong) {
-    BmpSpec spec = PlainSpec(4, 2, 8);
-    spec.compression = kBiRle8;
-    spec.bits = Rle8Stream();
-    spec.sizeImage = static_cast<std::uint32_t>(spec.bits.size());
-    const std::string rows = Through(spec);
+    BmpParts bmp = PlainBmp(4, 2, 8);
+    bmp.compression = kBiRle8;
+    bmp.bits = Rle8Stream();
+    bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
+    const std::string rows = Through(bmp);
     ASSERT_EQ(32u, rows.size());
     // Bottom row: 1 1 2 3; top row: x 2 and 3 hold 2.
     const std::vector<std::size_t> bottom = {1, 1, 2, 3};
     for (std::int32_t x = 0; x < 4; ++x) {
-        EXPECT_EQ(Colour(spec.table, bottom[x]), testing::StoredColour(rows, "", 4, 32, x, 0)) << x;
+        EXPECT_EQ(Colour(bmp.table, bottom[x]), testing::StoredColour(rows, "", 4, 32, x, 0)) << x;
     }
-    EXPECT_EQ(Colour(spec.table, 2), testing::StoredColour(rows, "", 4, 32, 2, 1));
-    EXPECT_EQ(Colour(spec.table, 2), testing::StoredColour(rows, "", 4, 32, 3, 1));
+    EXPECT_EQ(Colour(bmp.table, 2), testing::StoredColour(rows, "", 4, 32, 2, 1));
+    EXPECT_EQ(Colour(bmp.table, 2), testing::StoredColour(rows, "", 4, 32, 3, 1));
 }
 
 TEST_F(CompressedInput, Rle4AlternatesTheTwoColoursOfARun) {
-    BmpSpec spec = PlainSpec(5, 2, 4);
-    spec.compression = kBiRle4;
-    spec.bits = Rle4Stream();
-    const std::string rows = Through(spec);
+    BmpParts bmp = PlainBmp(5, 2, 4);
+    bmp.compression = kBiRle4;
+    bmp.bits = Rle4Stream();
+    const std::string rows = Through(bmp);
     ASSERT_EQ(40u, rows.size());
     const std::vector<std::size_t> bottom = {1, 2, 1, 2, 1};
     const std::vector<std::size_t> top = {3, 4, 5};
     for (std::int32_t x = 0; x < 5; ++x) {
-        EXPECT_EQ(Colour(spec.table, bottom[x]), testing::StoredColour(rows, "", 5, 32, x, 0)) << x;
+        EXPECT_EQ(Colour(bmp.table, bottom[x]), testing::StoredColour(rows, "", 5, 32, x, 0)) << x;
     }
     for (std::int32_t x = 0; x < 3; ++x) {
-        EXPECT_EQ(Colour(spec.table, top[x]), testing::StoredColour(rows, "", 5, 32, x, 1)) << x;
+        EXPECT_EQ(Colour(bmp.table, top[x]), testing::StoredColour(rows, "", 5, 32, x, 1)) << x;
     }
 }
 
 TEST_F(CompressedInput, BitFieldMasksAreHonoured) {
-    BmpSpec spec = PlainSpec(2, 1, 16);
-    spec.compression = kBiBitfields;
-    spec.masks = {0xF800, 0x07E0, 0x001F};  // R5 G6 B5
-    spec.bits = std::string("\x00\xF8\xE0\x07", 4);
-    const std::string rows = Through(spec);
+    BmpParts bmp = PlainBmp(2, 1, 16);
+    bmp.compression = kBiBitfields;
+    bmp.masks = {0xF800, 0x07E0, 0x001F};  // R5 G6 B5
+    bmp.bits = std::string("\x00\xF8\xE0\x07", 4);
+    const std::string rows = Through(bmp);
     ASSERT_EQ(8u, rows.size());
     EXPECT_EQ(0x0000FFu, testing::StoredColour(rows, "", 2, 32, 0, 0));
     EXPECT_EQ(0x00FF00u, testing::StoredColour(rows, "", 2, 32, 1, 0));
@@ -592,8 +592,8 @@ TEST_F(CompressedInput, BitFieldMasksAreHonoured) {
 TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
     ScratchDir scratch;
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    const BmpSpec spec = PlainSpec(7, -3, 24);
-    scratch.Write("in.bmp", MakeBmp(spec));
+    const BmpParts bmp = PlainBmp(7, -3, 24);
+    scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
     ASSERT_EQ(1, LoadBMPImage("in.bmp", bitmap, palette));
@@ -603,7 +603,7 @@ TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
     ASSERT_EQ(3 * Stride(7, 32), rows.size());
     for (std::int32_t r = 0; r < 3; ++r) {
         for (std::int32_t x = 0; x < 7; ++x) {
-            EXPECT_EQ(testing::StoredColour(spec.bits, "", 7, 24, x, r), testing::StoredColour(rows, "", 7, 32, x, 2 - r))
+            EXPECT_EQ(testing::StoredColour(bmp.bits, "", 7, 24, x, r), testing::StoredColour(rows, "", 7, 32, x, 2 - r))
                 << x << "," << r;
         }
     }
@@ -612,15 +612,15 @@ TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
 TEST(RoundTripLayout, OnlyThePlatformLoaderHonoursBfOffBits) {
     ScratchDir scratch;
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    BmpSpec spec = PlainSpec(2, 2, 24);
-    spec.gap = std::string(8, '\x7F');
-    scratch.Write("in.bmp", MakeBmp(spec));
+    BmpParts bmp = PlainBmp(2, 2, 24);
+    bmp.gap = std::string(8, '\x7F');
+    scratch.Write("in.bmp", MakeBmp(bmp));
 
     BitmapHandle loaded = graphics.LoadBitmapFile("in.bmp");
     ASSERT_NE(nullptr, loaded);
     WriteBMPImage("platform.bmp", loaded, nullptr);
     graphics.DeleteBitmap(loaded);
-    EXPECT_EQ(spec.bits, CheckWrittenLayout(scratch.Read("platform.bmp"), 2, 2, 24));
+    EXPECT_EQ(bmp.bits, CheckWrittenLayout(scratch.Read("platform.bmp"), 2, 2, 24));
 
     BitmapHandle read = nullptr;
     PaletteHandle palette = nullptr;

@@ -18,29 +18,29 @@ std::uint8_t Byte(const std::string& bytes, std::size_t offset) { return static_
 
 }  // namespace
 
-std::string MakeBmp(const BmpSpec& spec) {
+std::string MakeBmp(const BmpParts& bmp) {
     std::string info;
-    PutU32(info, spec.headerSize);
-    PutU32(info, static_cast<std::uint32_t>(spec.width));
-    PutU32(info, static_cast<std::uint32_t>(spec.height));
+    PutU32(info, bmp.headerSize);
+    PutU32(info, static_cast<std::uint32_t>(bmp.width));
+    PutU32(info, static_cast<std::uint32_t>(bmp.height));
     PutU16(info, 1);
-    PutU16(info, spec.bitCount);
-    PutU32(info, spec.compression);
-    PutU32(info, spec.sizeImage);
+    PutU16(info, bmp.bitCount);
+    PutU32(info, bmp.compression);
+    PutU32(info, bmp.sizeImage);
     PutU32(info, 0);
     PutU32(info, 0);
-    PutU32(info, spec.clrUsed);
+    PutU32(info, bmp.clrUsed);
     PutU32(info, 0);
-    if (spec.headerSize > 40) info.append(spec.headerSize - 40, '\0');
-    for (std::uint32_t mask : spec.masks) PutU32(info, mask);
-    info += spec.table;
-    info += spec.gap;
+    if (bmp.headerSize > 40) info.append(bmp.headerSize - 40, '\0');
+    for (std::uint32_t mask : bmp.masks) PutU32(info, mask);
+    info += bmp.table;
+    info += bmp.gap;
 
     std::string file = "BM";
-    PutU32(file, static_cast<std::uint32_t>(14 + info.size() + spec.bits.size()));
+    PutU32(file, static_cast<std::uint32_t>(14 + info.size() + bmp.bits.size()));
     PutU32(file, 0);
     PutU32(file, static_cast<std::uint32_t>(14 + info.size()));
-    return file + info + spec.bits;
+    return file + info + bmp.bits;
 }
 
 std::size_t Stride(std::int32_t width, std::uint16_t bitCount) {

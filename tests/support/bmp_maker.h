@@ -8,7 +8,7 @@
 
 namespace paneloom::testing {
 
-struct BmpSpec {
+struct BmpParts {
     std::int32_t width = 1;
     std::int32_t height = 1;  // negative: rows stored top-down
     std::uint16_t bitCount = 24;
@@ -24,7 +24,7 @@ struct BmpSpec {
 
 // The whole file: file header (bfOffBits pointing at the bits, bfSize the
 // file's length), information header, masks, table, gap, bits.
-std::string MakeBmp(const BmpSpec& spec);
+std::string MakeBmp(const BmpParts& bmp);
 
 // Bytes in one stored row.
 std::size_t Stride(std::int32_t width, std::uint16_t bitCount);

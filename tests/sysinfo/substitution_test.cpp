@@ -53,6 +53,14 @@ TEST_F(SubstituteVariablesTest, NamesAreCaseSensitiveAndUnknownNamesStay) {
               Substitute("%os% %Os% %VOLUME_c_INFO% %NOTAVARIABLE% %HOSTNAME_% 100%"));
 }
 
+TEST_F(SubstituteVariablesTest, IndexedNamesCountFromOne) {
+    // Index 0 names nothing in any family; drive letters are the only index
+    // of the volume family.
+    EXPECT_EQ("%ADAPTER_0_NAME% %INTERFACE_0_MTU% %VOLUME_0_INFO% %VOLUME__INFO%",
+              Substitute("%ADAPTER_0_NAME% %INTERFACE_0_MTU% %VOLUME_0_INFO% %VOLUME__INFO%"));
+    EXPECT_TRUE(facts.volumeQueries.empty());
+}
+
 TEST_F(SubstituteVariablesTest, ANameThatOccursThreeTimesIsReplacedThreeTimes) {
     EXPECT_EQ("alice, alice and alice", Substitute("%USERNAME%, %USERNAME% and %USERNAME%"));
 }

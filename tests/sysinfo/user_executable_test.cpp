@@ -86,6 +86,16 @@ TEST_F(ExecutableTest, ARecordThatCannotBeReadCountsAsMissing) {
     EXPECT_TRUE(records.textQueries.empty());
 }
 
+TEST_F(ExecutableTest, TheRecordIsReadAfreshOnEveryCall) {
+    records.readable = false;
+    EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(kAllFour));
+    records.readable = true;
+    EXPECT_EQ("Paneloom Developers|Paneloom|1.0.0|Copyright (C) Paneloom Developers", Substitute(kAllFour));
+    records.texts["\\StringFileInfo\\040904b0\\ProductVersion"] = "1.0.1";
+    EXPECT_EQ("1.0.1", Substitute("%EXECUTABLE_VERSION%"));
+    EXPECT_EQ(3u, records.sizeQueries.size());
+}
+
 TEST_F(ExecutableTest, MissingStringsKeepTheirStartingValues) {
     records.texts.erase("\\StringFileInfo\\040904b0\\LegalCopyright");
     records.texts.erase("\\StringFileInfo\\040904b0\\CompanyName");

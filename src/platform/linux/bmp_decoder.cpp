@@ -1,7 +1,13 @@
 #include "platform/linux/bmp_decoder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -373,22 +379,28 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, Dib& out) {
 }
 
 bool DecodeBmpFile(const std::string& path, Dib& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::vector<std::uint8_t> bytes;
-    std::vector<char> chunk(1 << 16);
-    for (;;) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const std::streamsize got = in.gcount();
-        if (got > 0) {
-            if (bytes.size() + static_cast<std::size_t>(got) > kMaxBmpFileBytes) return false;
-            bytes.insert(bytes.end(), chunk.data(), chunk.data() + got);
-        }
-        if (in.bad()) return false;
-        if (in.eof()) break;
-        if (!in) return false;
+    // One read into a buffer of the file's own size: no growing buffer to
+    // copy, and never more than the file and the bitmap in memory at once.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<std::uint64_t>(info.st_size) > kMaxBmpFileBytes) {
+        ::close(fd);
+        return false;
     }
-    return DecodeBmp(bytes.data(), bytes.size(), out);
+    const auto size = static_cast<std::size_t>(info.st_size);
+    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[size == 0 ? 1 : size]);
+    std::size_t total = 0;
+    while (bytes != nullptr && total < size) {
+        const ssize_t got = ::read(fd, bytes.get() + total, size - total);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    if (bytes == nullptr || total != size) return false;
+    return DecodeBmp(bytes.get(), size, out);
 }
 
 }  // namespace paneloom::platform::lnx

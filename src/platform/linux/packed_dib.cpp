@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/dib_format.h"
+#include "platform/linux/bmp_decoder.h"
 
 namespace paneloom::platform::lnx {
 
@@ -164,6 +165,9 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
         }
     }
 
+    // A few bytes of RLE can describe any size: the screen bitmap is held to
+    // the platform loader's limit.
+    if (dib::RowStride(h.width, 32) * static_cast<std::uint64_t>(height) > kMaxBmpPixelBytes) return false;
     Dib result;
     if (!result.Allocate(h.width, height, 32)) return false;
 

@@ -15,8 +15,9 @@ namespace paneloom::platform::lnx {
 // pixel data in `bits` (`bitsSize` bytes) become a 32-bit bitmap. Reads
 // 1, 4, 8, 16, 24 and 32 bits per pixel, BI_RGB, BI_BITFIELDS (16 and 32
 // bits), BI_RLE8 and BI_RLE4, rows bottom-up or top-down. False, with `out`
-// untouched, for any description that GDI would not take or that does not
-// fit inside the two buffers.
+// untouched, for any description that GDI would not take, that does not fit
+// inside the two buffers, or whose bitmap would pass the platform loader's
+// size limit (kMaxBmpPixelBytes).
 bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits, std::size_t bitsSize,
                     Dib& out);
 

@@ -1,12 +1,11 @@
 // The real Linux program, started in a scratch directory.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -65,33 +64,6 @@ TEST(LinuxProgram, ExistingLogIsAppendedTo) {
     EXPECT_NE(log.find("Could not LoadImage <Paneloom.bmp>!"), log.rfind("Could not LoadImage <Paneloom.bmp>!"));
 }
 
-TEST(LinuxProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {
-    ScratchDir scratch;
-    scratch.Write("paneloom.xml", "<displayoutput></displayoutput>");
-    scratch.Write("paneloomerror.log", "held\n");
-    const int holder = ::open(scratch.file("paneloomerror.log").c_str(), O_RDONLY);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(0, ::flock(holder, LOCK_EX | LOCK_NB));
-    EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
-    ::close(holder);
-    EXPECT_EQ("held\n", scratch.Read("paneloomerror.log"));
-}
-
-TEST(LinuxProgram, HostileConfigurationsEndNormally) {
-    ScratchDir scratch;
-    // A directory where the configuration should be: it cannot be loaded.
-    std::filesystem::create_directory(scratch.path() / "paneloom.xml");
-    EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
-    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
-    std::filesystem::remove(scratch.path() / "paneloom.xml");
-
-    // Binary noise, unterminated tags, comments and quotes.
-    std::string noise;
-    for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 7919 + 13) % 255 + 1);
-    scratch.Write("paneloom.xml", noise + "<globalsettings><inputbmp name=\"x<!-- <displayoutput><output>");
-    EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
-}
-
 // A GNOME session whose settings live in a keyfile under the scratch
 // directory, for the tests' own process and every program it starts.
 class GnomeKeyfileSession {
@@ -131,13 +103,13 @@ private:
 };
 
 std::string SmallPicture(std::uint16_t bpp) {
-    testing::BmpSpec spec;
-    spec.width = 6;
-    spec.height = 4;
-    spec.bitCount = bpp;
-    spec.table = testing::PatternTable(bpp <= 8 ? std::size_t{1} << bpp : 0);
-    spec.bits = testing::PatternRows(6, 4, bpp);
-    return testing::MakeBmp(spec);
+    testing::BmpParts bmp;
+    bmp.width = 6;
+    bmp.height = 4;
+    bmp.bitCount = bpp;
+    bmp.table = testing::PatternTable(bpp <= 8 ? std::size_t{1} << bpp : 0);
+    bmp.bits = testing::PatternRows(6, 4, bpp);
+    return testing::MakeBmp(bmp);
 }
 
 TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {
@@ -155,7 +127,7 @@ TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {
     EXPECT_EQ("'wallpaper'\n", GnomeKeyfileSession::Get("picture-options"));
     // The picture, unchanged, at its own depth.
     const std::string out = scratch.Read("PaneloomInfo.bmp");
-    EXPECT_EQ(54u + 4 * 20, out.size());  // rows of 18 bytes padded to 20
+    EXPECT_EQ(54u + 20 * 4, out.size());  // rows of 18 bytes padded to 20
     EXPECT_EQ(scratch.Read("in.bmp").substr(54), out.substr(54));
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
@@ -220,6 +192,33 @@ TEST(LinuxProgram, FullDiskKeepsThePreviousOutputAndEndsInMainLoopError) {
     EXPECT_EQ((std::vector<std::string>{"Paneloom.bmp", "PaneloomInfo.bmp", "config", "paneloom.xml",
                                         "paneloomerror.log"}),
               names);
+}
+
+TEST(LinuxProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", "<displayoutput></displayoutput>");
+    scratch.Write("paneloomerror.log", "held\n");
+    const int holder = ::open(scratch.file("paneloomerror.log").c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(0, ::flock(holder, LOCK_EX | LOCK_NB));
+    EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
+    ::close(holder);
+    EXPECT_EQ("held\n", scratch.Read("paneloomerror.log"));
+}
+
+TEST(LinuxProgram, HostileConfigurationsEndNormally) {
+    ScratchDir scratch;
+    // A directory where the configuration should be: it cannot be loaded.
+    std::filesystem::create_directory(scratch.path() / "paneloom.xml");
+    EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+    std::filesystem::remove(scratch.path() / "paneloom.xml");
+
+    // Binary noise, unterminated tags, comments and quotes.
+    std::string noise;
+    for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 7919 + 13) % 255 + 1);
+    scratch.Write("paneloom.xml", noise + "<globalsettings><inputbmp name=\"x<!-- <displayoutput><output>");
+    EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
 }
 
 }  // namespace

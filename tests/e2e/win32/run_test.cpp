@@ -63,26 +63,6 @@ TEST(WindowsProgram, ExistingLogIsAppendedTo) {
     EXPECT_NE(log.find("Could not LoadImage"), log.rfind("Could not LoadImage"));
 }
 
-TEST(WindowsProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {
-    ScratchDir scratch;
-    scratch.Write("paneloom.xml", "<displayoutput></displayoutput>");
-    scratch.Write("paneloomerror.log", "held\r\n");
-    HANDLE holder = CreateFileA(scratch.file("paneloomerror.log").c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    EXPECT_EQ(3, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
-    CloseHandle(holder);
-    EXPECT_EQ("held\r\n", scratch.Read("paneloomerror.log"));
-}
-
-TEST(WindowsProgram, ConfigurationThatIsADirectoryEndsQuietly) {
-    ScratchDir scratch;
-    std::filesystem::create_directory(scratch.path() / "paneloom.xml");
-    EXPECT_EQ(0, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
-    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
-}
-
 // The user's desktop settings in the build's own Wine prefix. Each test
 // starts from known values and puts the old ones back afterwards.
 class WindowsProgramDesktop : public ::testing::Test {
@@ -125,13 +105,13 @@ protected:
     }
 
     static std::string Picture() {
-        testing::BmpSpec spec;
-        spec.width = 6;
-        spec.height = 4;
-        spec.bitCount = 24;
-        spec.bits = testing::PatternRows(6, 4, 24);
-        spec.sizeImage = static_cast<std::uint32_t>(spec.bits.size());  // as the writer fills it in
-        return testing::MakeBmp(spec);
+        testing::BmpParts bmp;
+        bmp.width = 6;
+        bmp.height = 4;
+        bmp.bitCount = 24;
+        bmp.bits = testing::PatternRows(6, 4, 24);
+        bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());  // as the writer fills it in
+        return testing::MakeBmp(bmp);
     }
 
     HKEY key_ = nullptr;
@@ -195,6 +175,26 @@ TEST_F(WindowsProgramDesktop, ScreenDepthRunWritesTheScreensDepth) {
     EXPECT_EQ(static_cast<std::uint16_t>(depth), testing::U16At(out, 28));
     EXPECT_EQ(out.size(), testing::U32At(out, 2));
     EXPECT_EQ(scratch.file("PaneloomInfo.bmp"), Value("Wallpaper").value_or("missing"));
+}
+
+TEST(WindowsProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", "<displayoutput></displayoutput>");
+    scratch.Write("paneloomerror.log", "held\r\n");
+    HANDLE holder = CreateFileA(scratch.file("paneloomerror.log").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    EXPECT_EQ(3, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    CloseHandle(holder);
+    EXPECT_EQ("held\r\n", scratch.Read("paneloomerror.log"));
+}
+
+TEST(WindowsProgram, ConfigurationThatIsADirectoryEndsQuietly) {
+    ScratchDir scratch;
+    std::filesystem::create_directory(scratch.path() / "paneloom.xml");
+    EXPECT_EQ(0, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
 }  // namespace

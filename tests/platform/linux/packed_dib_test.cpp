@@ -102,6 +102,8 @@ TEST(UnpackToScreen, DescriptionsThatDoNotFitAreRefused) {
     Bytes sized = Info(2, 2, 8, dib::kBiRle8, 0, 1024);
     dib::WriteU32(sized.data() + 20, 2);
     EXPECT_FALSE(Unpack(sized, Bytes{2, 1, 0, 1}, out));
+    // A two-byte stream for a bitmap past the size limit.
+    EXPECT_FALSE(Unpack(Info(16384, 16385, 8, dib::kBiRle8, 0, 1024), Bytes{0, 1}, out));
     // Nothing was touched.
     EXPECT_EQ(8, out.bitsPerPixel);
     EXPECT_EQ(1, out.width);

@@ -1,0 +1,272 @@
+// The network views over records that a fake IP helper library hands out:
+// accessors, fall-backs and error texts, and the texts the views build.
+#include "net/network_views.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "app/error_log.h"
+#include "support/fake_iphelper.h"
+#include "support/scratch.h"
+#include "support/time_zone.h"
+
+namespace paneloom {
+namespace {
+
+using testing::FakeAdapter;
+using testing::FakeInterface;
+using testing::FakeIpHelper;
+using testing::ScopedTimeZone;
+
+FakeAdapter Adapter(const std::string& description, DWORD index, std::vector<testing::FakeAddress> ips) {
+    FakeAdapter adapter;
+    adapter.description = description;
+    adapter.index = index;
+    adapter.address = {0x00, 0x0c, 0x29, 0x3e, 0x5a, static_cast<std::uint8_t>(index)};
+    adapter.ips = std::move(ips);
+    return adapter;
+}
+
+class NetworkViewsTest : public ::testing::Test {
+protected:
+    testing::ScratchDir scratch;
+    FakeIpHelper fake;
+};
+
+TEST_F(NetworkViewsTest, WithoutTheLibraryEveryViewFallsBackSilently) {
+    fake.present = false;
+    NetworkParams params;
+    params.Load();
+    EXPECT_EQ(params.HostNameString(), "[unknown]");
+    EXPECT_EQ(params.DomainNameString(), "[unknown]");
+    EXPECT_EQ(params.DNSServerCount(), 0);
+    EXPECT_EQ(params.DNSServerString(0), "[unknown]");
+
+    AdapterList adapters;
+    adapters.Load();
+    EXPECT_EQ(adapters.AdapterCount(), 0);
+    EXPECT_EQ(adapters.DescriptionString(0), "[adapter::unknown]");
+
+    PerAdapterInfo perAdapter;
+    perAdapter.Load(1);
+    EXPECT_EQ(perAdapter.DNSServerCount(), 0);
+    EXPECT_EQ(perAdapter.DNSServerString(0), "[unknown]");
+
+    // A missing table is a table of no rows, with no row to read.
+    InterfaceTable table;
+    table.Load();
+    EXPECT_EQ(table.InterfaceCount(), 0u);
+    EXPECT_THROW(table.MTU(0), std::out_of_range);
+    EXPECT_THROW(table.DescriptionString(3), std::out_of_range);
+
+    EXPECT_FALSE(scratch.Exists(kErrorLogName));
+}
+
+TEST_F(NetworkViewsTest, NetworkParamsGiveHostDomainAndTheServerChain) {
+    fake.dnsServers = {"10.0.0.1", "10.0.0.2"};
+    NetworkParams params;
+    params.Load();
+    EXPECT_EQ(params.HostNameString(), "pc1");
+    EXPECT_EQ(params.DomainNameString(), "lab");
+    EXPECT_EQ(params.DNSServerCount(), 2);
+    EXPECT_EQ(params.DNSServerString(0), "10.0.0.1");
+    EXPECT_EQ(params.DNSServerString(1), "10.0.0.2");
+    EXPECT_EQ(params.DNSServerString(2), "[unknown]");
+
+    // Without servers the chain still has its one, empty, entry.
+    fake.dnsServers.clear();
+    params.Load();
+    EXPECT_EQ(params.DNSServerCount(), 1);
+    EXPECT_EQ(params.DNSServerString(0), "");
+    EXPECT_EQ(params.DNSServerString(1), "[unknown]");
+}
+
+TEST_F(NetworkViewsTest, AllInstancesOfAViewShareTheLastLoadedRecord) {
+    NetworkParams first;
+    NetworkParams second;
+    first.Load();
+    EXPECT_EQ(second.HostNameString(), "pc1");
+    fake.networkParams.failWith = 31;
+    second.Load();
+    EXPECT_EQ(first.HostNameString(), "[unknown]");
+}
+
+TEST_F(NetworkViewsTest, AdapterListReadsEachAdapterAndAnswersMissingOnesWithTheirErrorTexts) {
+    FakeAdapter dhcp = Adapter("Fast Ethernet Adapter", 4, {{"192.168.1.5", "255.255.255.0"}, {"10.1.1.5", "255.0.0.0"}});
+    dhcp.dhcp = true;
+    dhcp.dhcpServer = "192.168.1.1";
+    dhcp.leaseObtained = 1092000000;
+    dhcp.leaseExpires = 1092086400;
+    FakeAdapter fixed = Adapter("Wireless", 9, {{"10.0.1.5", "255.255.0.0"}});
+    fixed.type = 71;
+    fake.adapters = {dhcp, fixed};
+
+    ScopedTimeZone utc("UTC0");
+    AdapterList adapters;
+    adapters.Load();
+    ASSERT_EQ(adapters.AdapterCount(), 2);
+
+    EXPECT_EQ(adapters.DescriptionString(0), "Fast Ethernet Adapter");
+    EXPECT_EQ(adapters.TypeString(0), "ETHERNET");
+    EXPECT_EQ(adapters.HWAddressString(0), "00:0c:29:3e:5a:04");
+    EXPECT_EQ(adapters.AdapterIndex(0), 4u);
+    EXPECT_EQ(adapters.IPAddressCount(0), 2);
+    EXPECT_EQ(adapters.IPAddressString(0, 1), "10.1.1.5");
+    EXPECT_EQ(adapters.IPMaskString(0, 1), "255.0.0.0");
+    EXPECT_EQ(adapters.IPAddressString(0, 2), "[IPAddressString::error]");
+    EXPECT_EQ(adapters.IPMaskString(0, 2), "[IPMaskString::error]");
+    EXPECT_TRUE(adapters.DHCPEnabled(0));
+    EXPECT_EQ(adapters.DHCPServer(0), "192.168.1.1");
+    EXPECT_EQ(adapters.DHCPLeaseObtained(0), "Sun Aug 08 21:20:00 2004");
+    EXPECT_EQ(adapters.DHCPLeaseExpires(0), "Mon Aug 09 21:20:00 2004");
+
+    EXPECT_EQ(adapters.TypeString(1), "[unknown interface type]");
+    EXPECT_EQ(adapters.IPAddressCount(1), 1);
+    EXPECT_FALSE(adapters.DHCPEnabled(1));
+    // A negative position reads the first adapter.
+    EXPECT_EQ(adapters.AdapterIndex(-3), 4u);
+
+    for (int missing : {2, 5}) {
+        SCOPED_TRACE(missing);
+        EXPECT_EQ(adapters.DescriptionString(missing), "[adapter::unknown]");
+        EXPECT_EQ(adapters.TypeString(missing), "[TypeString::error]");
+        EXPECT_EQ(adapters.HWAddressString(missing), "[HWAddressString::error]");
+        EXPECT_EQ(adapters.IPAddressCount(missing), 0);
+        EXPECT_EQ(adapters.IPAddressString(missing, 0), "IPAddress:error");
+        EXPECT_EQ(adapters.IPMaskString(missing, 0), "IpMask:error");
+        EXPECT_FALSE(adapters.DHCPEnabled(missing));
+        EXPECT_EQ(adapters.DHCPServer(missing), "[DHCPServer::error]");
+        EXPECT_EQ(adapters.DHCPLeaseObtained(missing), "[DHCPLeaseObtained::error]");
+        EXPECT_EQ(adapters.DHCPLeaseExpires(missing), "[adapter_info::error]");
+        EXPECT_EQ(adapters.AdapterIndex(missing), 0u);
+    }
+}
+
+TEST_F(NetworkViewsTest, HardwareAddressTextFollowsTheLengthButNeverLeavesTheField) {
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        int length;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{}, 0, "xx:xx:xx:xx:xx:xx:"},
+        {{0x0a}, 1, "0a"},
+        {{0x00, 0x0C, 0x29, 0x3E, 0x5A, 0x01}, 6, "00:0c:29:3e:5a:01"},
+        {{1, 2, 3, 4, 5, 6, 7, 0xff}, 8, "01:02:03:04:05:06:07:ff"},
+        // A length beyond the 8 bytes the record has reads those 8 only.
+        {{1, 2, 3, 4, 5, 6, 7, 0xff}, 200, "01:02:03:04:05:06:07:ff"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        FakeAdapter adapter = Adapter("a", 1, {{"10.0.0.5", "255.0.0.0"}});
+        adapter.address = c.bytes;
+        adapter.addressLength = c.length;
+        fake.adapters = {adapter};
+        AdapterList adapters;
+        adapters.Load();
+        EXPECT_EQ(adapters.HWAddressString(0), c.text);
+    }
+}
+
+TEST_F(NetworkViewsTest, LeaseDatesAre24CharactersOfLocalTime) {
+    {
+        ScopedTimeZone utc("UTC0");
+        EXPECT_EQ(LeaseDateText(1092000000), "Sun Aug 08 21:20:00 2004");
+        EXPECT_EQ(LeaseDateText(0), "Thu Jan 01 00:00:00 1970");
+        EXPECT_EQ(LeaseDateText(1709251199), "Thu Feb 29 23:59:59 2024");
+        EXPECT_EQ(LeaseDateText(1092000000).size(), 24u);
+    }
+    {
+        ScopedTimeZone east("ABC-2");
+        EXPECT_EQ(LeaseDateText(1092000000), "Sun Aug 08 23:20:00 2004");
+    }
+    EXPECT_EQ(LeaseDateText(-1), "[invalid data]");
+    EXPECT_EQ(LeaseDateText(-1092000000), "[invalid data]");
+}
+
+TEST_F(NetworkViewsTest, PerAdapterInfoGivesTheLastLoadedAdaptersServers) {
+    fake.perAdapter = {{3, {"10.0.0.1", "10.0.0.2"}, 0}, {4, {}, 0}};
+    PerAdapterInfo info;
+    info.Load(3);
+    EXPECT_EQ(info.DNSServerCount(), 2);
+    EXPECT_EQ(info.DNSServerString(1), "10.0.0.2");
+    EXPECT_EQ(info.DNSServerString(2), "[unknown]");
+    info.Load(4);
+    EXPECT_EQ(info.DNSServerCount(), 1);
+    EXPECT_EQ(info.DNSServerString(0), "");
+    info.Load(5);  // no such interface
+    EXPECT_EQ(info.DNSServerCount(), 0);
+    EXPECT_EQ(info.DNSServerString(0), "[unknown]");
+}
+
+TEST_F(NetworkViewsTest, InterfaceRowsGiveTypeMacMtuSpeedAndDescription) {
+    FakeInterface loopback;
+    loopback.type = 24;
+    loopback.mtu = 65536;
+    loopback.speed = 0;
+    loopback.physical = {1, 2, 3, 4, 5, 6};
+    loopback.description = "lo";
+    FakeInterface ethernet;
+    ethernet.physical = {0x00, 0x0C, 0x29, 0x3E, 0x5A, 0x01, 0x77, 0x88};
+    ethernet.description = " eth0 ";
+    FakeInterface wireless;
+    wireless.type = 71;
+    wireless.speed = 4000000000u;
+    wireless.description = "wlan0";
+    fake.interfaces = {loopback, ethernet, wireless};
+
+    InterfaceTable table;
+    table.Load();
+    ASSERT_EQ(table.InterfaceCount(), 3u);
+    EXPECT_EQ(table.TypeString(0), "LOOPBACK");
+    EXPECT_EQ(table.MACAddressString(0), "ENET Mac Address 0.0.0.0");
+    EXPECT_EQ(table.MTU(0), 65536u);
+    EXPECT_EQ(table.DescriptionString(0), "lo");
+    EXPECT_EQ(table.TypeString(1), "ETHERNET");
+    EXPECT_EQ(table.MACAddressString(1), "00:0c:29:3e:5a:01");
+    EXPECT_EQ(table.DescriptionString(1), " eth0 ");
+    EXPECT_EQ(table.Speed(1), 100000000u);
+    EXPECT_EQ(table.TypeString(2), "[unknown interface type]");
+    EXPECT_EQ(table.Speed(2), 4000000000u);
+    // Positions past the end read the last row.
+    EXPECT_EQ(table.DescriptionString(3), "wlan0");
+    EXPECT_EQ(table.DescriptionString(7), "wlan0");
+    EXPECT_EQ(table.DescriptionString(0xFFFFFFFFu), "wlan0");
+
+    fake.interfaces.clear();
+    table.Load();
+    EXPECT_EQ(table.InterfaceCount(), 0u);
+    EXPECT_THROW(table.TypeString(0), std::out_of_range);
+}
+
+TEST_F(NetworkViewsTest, InterfaceDescriptionStopsAtItsLengthAndItsField) {
+    FakeInterface row;
+    row.description = "Intel(R) PRO/1000";
+    row.descrLength = 5;
+    FakeInterface unterminated;
+    unterminated.description = "abc";
+    unterminated.unterminated = true;
+    unterminated.descrLength = 100000;
+    fake.interfaces = {row, unterminated};
+
+    InterfaceTable table;
+    table.Load();
+    EXPECT_EQ(table.DescriptionString(0), "Intel");
+    EXPECT_EQ(table.DescriptionString(1), "abc" + std::string(253, 'X'));
+}
+
+TEST(InterfaceTypeNameTest, KnownCodesHaveNamesAndOthersTheUnknownText) {
+    EXPECT_STREQ(InterfaceTypeName(6), "ETHERNET");
+    EXPECT_STREQ(InterfaceTypeName(9), "TOKENRING");
+    EXPECT_STREQ(InterfaceTypeName(15), "FDDI");
+    EXPECT_STREQ(InterfaceTypeName(23), "PPP");
+    EXPECT_STREQ(InterfaceTypeName(24), "LOOPBACK");
+    EXPECT_STREQ(InterfaceTypeName(28), "SLIP");
+    EXPECT_STREQ(InterfaceTypeName(0), "[unknown interface type]");
+    EXPECT_STREQ(InterfaceTypeName(71), "[unknown interface type]");
+}
+
+}  // namespace
+}  // namespace paneloom
