@@ -55,18 +55,18 @@ bool ReadPicture(const std::string& bytes, Picture& picture) {
 }
 
 std::string PlainPicture(std::int32_t width, std::int32_t height, std::uint32_t colour) {
-    BmpParts spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitCount = 24;
+    BmpParts parts;
+    parts.width = width;
+    parts.height = height;
+    parts.bitCount = 24;
     std::string row(Stride(width, 24), '\0');
     for (std::int32_t x = 0; x < width; ++x) {
         row[3 * static_cast<std::size_t>(x)] = static_cast<char>(colour >> 16);
         row[3 * static_cast<std::size_t>(x) + 1] = static_cast<char>(colour >> 8);
         row[3 * static_cast<std::size_t>(x) + 2] = static_cast<char>(colour);
     }
-    for (std::int32_t y = 0; y < height; ++y) spec.bits += row;
-    return MakeBmp(spec);
+    for (std::int32_t y = 0; y < height; ++y) parts.bits += row;
+    return MakeBmp(parts);
 }
 
 std::int32_t FirstRowWith(const Picture& picture, std::uint32_t colour) {
