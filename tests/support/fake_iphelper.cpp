@@ -62,7 +62,7 @@ private:
 template <std::size_t N>
 void CopyText(char (&field)[N], const std::string& text) {
     const std::size_t n = std::min(text.size(), N - 1);
-    std::memcpy(field, text.data(), n);
+    std::copy_n(text.begin(), n, field);
     field[n] = '\0';
 }
 
@@ -126,7 +126,7 @@ ULONG PANELOOM_IPHLPAPI_CALL FakeGetAdaptersInfo(PIP_ADAPTER_INFO block, PULONG 
     for (const FakeAdapter& a : fake.adapters) {
         IP_ADAPTER_INFO info{};
         CopyText(info.Description, a.description);
-        std::memcpy(info.Address, a.address.data(), std::min<std::size_t>(a.address.size(), sizeof info.Address));
+        std::copy_n(a.address.begin(), std::min<std::size_t>(a.address.size(), sizeof info.Address), info.Address);
         info.AddressLength =
             static_cast<UINT>(a.addressLength >= 0 ? static_cast<std::size_t>(a.addressLength) : a.address.size());
         info.Index = a.index;
@@ -183,9 +183,9 @@ DWORD PANELOOM_IPHLPAPI_CALL FakeGetIfTable(PMIB_IFTABLE block, PULONG length, B
         row.dwMtu = in.mtu;
         row.dwSpeed = in.speed;
         row.dwPhysAddrLen = static_cast<DWORD>(std::min<std::size_t>(in.physical.size(), sizeof row.bPhysAddr));
-        std::memcpy(row.bPhysAddr, in.physical.data(), row.dwPhysAddrLen);
+        std::copy_n(in.physical.begin(), row.dwPhysAddrLen, row.bPhysAddr);
         const std::size_t n = std::min(in.description.size(), sizeof row.bDescr);
-        std::memcpy(row.bDescr, in.description.data(), n);
+        std::copy_n(in.description.begin(), n, row.bDescr);
         if (in.unterminated) {
             std::memset(row.bDescr + n, 'X', sizeof row.bDescr - n);
         }
