@@ -61,62 +61,29 @@ bool UsesGSettings(DesktopKind kind) {
     return kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate;
 }
 
-// picture-options: the same three names in all three schemas.
-const char* GSettingsOption(WallpaperMode mode) {
+// Each tool names the three modes its own way.
+const char* ModeName(WallpaperMode mode, const char* center, const char* tile, const char* stretch) {
     switch (mode) {
         case WallpaperMode::Tile:
-            return "wallpaper";
+            return tile;
         case WallpaperMode::Stretch:
-            return "stretched";
+            return stretch;
         default:
-            return "centered";
+            return center;
     }
 }
+
+// picture-options: the same three names in all three schemas.
+const char* GSettingsOption(WallpaperMode mode) { return ModeName(mode, "centered", "wallpaper", "stretched"); }
 
 // xfdesktop's image-style numbers.
-const char* XfceStyle(WallpaperMode mode) {
-    switch (mode) {
-        case WallpaperMode::Tile:
-            return "2";
-        case WallpaperMode::Stretch:
-            return "3";
-        default:
-            return "1";
-    }
-}
+const char* XfceStyle(WallpaperMode mode) { return ModeName(mode, "1", "2", "3"); }
 
-const char* PlasmaFillMode(WallpaperMode mode) {
-    switch (mode) {
-        case WallpaperMode::Tile:
-            return "tile";
-        case WallpaperMode::Stretch:
-            return "stretch";
-        default:
-            return "pad";
-    }
-}
+const char* PlasmaFillMode(WallpaperMode mode) { return ModeName(mode, "pad", "tile", "stretch"); }
 
-const char* SwayMode(WallpaperMode mode) {
-    switch (mode) {
-        case WallpaperMode::Tile:
-            return "tile";
-        case WallpaperMode::Stretch:
-            return "stretch";
-        default:
-            return "center";
-    }
-}
+const char* SwayMode(WallpaperMode mode) { return ModeName(mode, "center", "tile", "stretch"); }
 
-const char* FehOption(WallpaperMode mode) {
-    switch (mode) {
-        case WallpaperMode::Tile:
-            return "--bg-tile";
-        case WallpaperMode::Stretch:
-            return "--bg-scale";
-        default:
-            return "--bg-center";
-    }
-}
+const char* FehOption(WallpaperMode mode) { return ModeName(mode, "--bg-center", "--bg-tile", "--bg-scale"); }
 
 bool HasControlCharacter(const std::string& text) {
     for (char c : text) {

@@ -1,10 +1,13 @@
 // What the opaque drawing handles point at in the Linux build.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "platform/gdi.h"
 #include "platform/linux/dib.h"
+#include "platform/linux/text_engine.h"
+#include "platform/text.h"
 
 namespace paneloom::platform {
 
@@ -18,9 +21,17 @@ struct PaletteObject {
     bool stock = false;  // the default palette; never deleted
 };
 
-struct DcObject {
-    BitmapObject* selected = nullptr;
-    PaletteObject* palette = nullptr;
+// A logical font. The engine's font is made the first time text is measured
+// or drawn with it, so that making a font only to learn its height, or a
+// context that never writes text, costs no font matching.
+struct FontObject {
+    LogFontRecord record;
+    std::shared_ptr<lnx::Font> font;
+    bool stock = false;
+    // As in GDI, a font deleted while selected into a context lives on until
+    // it is deselected.
+    int selections = 0;
+    bool deletePending = false;
 };
 
 namespace lnx {
@@ -28,6 +39,26 @@ namespace lnx {
 BitmapObject* StockBitmap();
 // The default palette every new context holds: the 20 static colours.
 PaletteObject* StockPalette();
+// The font every new context holds: the default face at the default size.
+FontObject* StockFont();
+// Counts a selection of `font` into a context, or its end; the end deletes a
+// font whose deletion was asked for while it was selected.
+void RetainFont(FontObject* font);
+void ReleaseFont(FontObject* font);
 }  // namespace lnx
+
+struct DcObject {
+    BitmapObject* selected = nullptr;  // none for the screen's context
+    PaletteObject* palette = nullptr;
+    // Text attributes, GDI's defaults for a fresh context: the stock font,
+    // black text on white, opaque background, no character extra.
+    FontObject* font = nullptr;
+    lnx::DrawState text;
+
+    DcObject() : font(lnx::StockFont()) { lnx::RetainFont(font); }
+    ~DcObject() { lnx::ReleaseFont(font); }
+    DcObject(const DcObject&) = delete;
+    DcObject& operator=(const DcObject&) = delete;
+};
 
 }  // namespace paneloom::platform

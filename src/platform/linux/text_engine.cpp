@@ -9,6 +9,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <deque>
+#include <tuple>
+#include <vector>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -31,6 +35,17 @@ constexpr int kBoldFaceWeight = 600;
 // FreeType's span records hold 16-bit positions; glyph pixels are clipped to
 // this range around their origin (far beyond any glyph under kMaxFontPixels).
 constexpr std::int64_t kSpanLimit = 32767;
+
+// A glyph whose box holds at most this many pixels keeps its coverage once
+// rendered, so that each further use is a blend of that mask (at 16 points
+// every glyph fits many times over). Larger glyphs are rasterised straight
+// into the bitmap each time, clipped to it, so no glyph-sized buffer is
+// ever made for them. At most 256 masks of 4 KB per font.
+constexpr std::int64_t kMaskPixels = 4096;
+
+// Fonts made recently are kept and handed out again for the same logical
+// font: a run makes one font per text item, mostly the same one.
+constexpr std::size_t kKeptFonts = 8;
 
 // Pen positions and extents are summed in 64 bits and kept within this bound
 // so that no string length or spacing can overflow them.
@@ -149,6 +164,10 @@ struct GlyphInfo {
     // Pixels the outline can touch, relative to the pen position and the
     // baseline, y pointing up; the maxima are exclusive.
     std::int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+    // The coverage of the box, top row first, once rendered; only for boxes
+    // of at most kMaskPixels.
+    bool masked = false;
+    std::vector<std::uint8_t> mask;
 };
 
 // Ascent and descent in font units: the OS/2 Windows metrics, else the
@@ -173,12 +192,45 @@ void ReadCellMetrics(Face& f) {
     if (f.ascent + f.descent <= 0) f.ascent = f.unitsPerEm;
 }
 
+// Puts one pixel of glyph coverage into the bitmap: above 8 bits per pixel
+// blended in `colour`, at 8 bits or fewer the nearest palette colour where
+// the glyph covers at least half of the pixel. (x, y) lies inside the
+// bitmap. 24- and 32-bit pixels are written in place.
+void PutCoverage(Dib& dib, std::int32_t x, std::int32_t y, std::uint32_t colour, unsigned coverage) {
+    if (coverage == 0) return;
+    const std::uint16_t bpp = dib.bitsPerPixel;
+    if (bpp == 32 || bpp == 24) {
+        std::uint8_t* p = dib.Row(y) + static_cast<std::size_t>(x) * (bpp / 8);
+        const unsigned fr = colour & 0xFF;
+        const unsigned fg = (colour >> 8) & 0xFF;
+        const unsigned fb = (colour >> 16) & 0xFF;
+        if (coverage == 255) {
+            p[0] = static_cast<std::uint8_t>(fb);
+            p[1] = static_cast<std::uint8_t>(fg);
+            p[2] = static_cast<std::uint8_t>(fr);
+        } else {
+            const unsigned rest = 255 - coverage;
+            p[0] = static_cast<std::uint8_t>((fb * coverage + p[0] * rest + 127) / 255);
+            p[1] = static_cast<std::uint8_t>((fg * coverage + p[1] * rest + 127) / 255);
+            p[2] = static_cast<std::uint8_t>((fr * coverage + p[2] * rest + 127) / 255);
+        }
+        if (bpp == 32) p[3] = 0;
+        return;
+    }
+    if (bpp <= 8) {
+        if (coverage >= 128) dib.SetPixel(x, y, colour);
+    } else if (coverage == 255) {
+        dib.SetPixel(x, y, colour);
+    } else {
+        dib.SetPixel(x, y, Blend(colour, dib.GetPixel(x, y), coverage));
+    }
+}
+
 struct SpanTarget {
     Dib* dib;
     std::int64_t originX;
     std::int64_t baseline;
     std::uint32_t color;
-    bool blend;
 };
 
 void DrawSpans(int y, int count, const FT_Span* spans, void* user) {
@@ -194,25 +246,52 @@ void DrawSpans(int y, int count, const FT_Span* spans, void* user) {
         for (unsigned k = 0; k < span.len; ++k) {
             const std::int64_t col = target->originX + span.x + k;
             if (col < 0 || col >= dib.width) continue;
-            const auto px = static_cast<std::int32_t>(col);
-            const auto py = static_cast<std::int32_t>(row);
-            if (!target->blend) {
-                if (span.coverage >= 128) dib.SetPixel(px, py, target->color);
-            } else if (span.coverage == 255) {
-                dib.SetPixel(px, py, target->color);
-            } else {
-                dib.SetPixel(px, py, Blend(target->color, dib.GetPixel(px, py), span.coverage));
-            }
+            PutCoverage(dib, static_cast<std::int32_t>(col), static_cast<std::int32_t>(row), target->color,
+                        span.coverage);
+        }
+    }
+}
+
+// Rendering a glyph into its own coverage mask.
+struct MaskTarget {
+    GlyphInfo* glyph;
+};
+
+void MaskSpans(int y, int count, const FT_Span* spans, void* user) {
+    GlyphInfo& glyph = *static_cast<MaskTarget*>(user)->glyph;
+    const std::int64_t width = std::int64_t{glyph.xMax} - glyph.xMin;
+    const std::int64_t row = std::int64_t{glyph.yMax} - 1 - y;
+    if (row < 0 || row >= std::int64_t{glyph.yMax} - glyph.yMin) return;
+    for (int i = 0; i < count; ++i) {
+        const FT_Span& span = spans[i];
+        for (unsigned k = 0; k < span.len; ++k) {
+            const std::int64_t col = std::int64_t{span.x} + k - glyph.xMin;
+            if (col < 0 || col >= width) continue;
+            glyph.mask[static_cast<std::size_t>(row * width + col)] = span.coverage;
         }
     }
 }
 
 void FillRect(Dib& dib, std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom,
               std::uint32_t colour) {
-    const auto x0 = static_cast<std::int32_t>(std::max<std::int64_t>(left, 0));
-    const auto x1 = static_cast<std::int32_t>(std::min<std::int64_t>(right, dib.width));
-    const auto y0 = static_cast<std::int32_t>(std::max<std::int64_t>(top, 0));
-    const auto y1 = static_cast<std::int32_t>(std::min<std::int64_t>(bottom, dib.height));
+    // Clamped to the bitmap in 64 bits first: a cell can lie anywhere.
+    const auto x0 = static_cast<std::int32_t>(std::clamp<std::int64_t>(left, 0, dib.width));
+    const auto x1 = static_cast<std::int32_t>(std::clamp<std::int64_t>(right, 0, dib.width));
+    const auto y0 = static_cast<std::int32_t>(std::clamp<std::int64_t>(top, 0, dib.height));
+    const auto y1 = static_cast<std::int32_t>(std::clamp<std::int64_t>(bottom, 0, dib.height));
+    if (x0 >= x1 || y0 >= y1) return;
+    const std::uint16_t bpp = dib.bitsPerPixel;
+    if (bpp == 32 || bpp == 24) {
+        const std::size_t size = bpp / 8;
+        const std::uint8_t pixel[4] = {static_cast<std::uint8_t>((colour >> 16) & 0xFF),
+                                       static_cast<std::uint8_t>((colour >> 8) & 0xFF),
+                                       static_cast<std::uint8_t>(colour & 0xFF), 0};
+        for (std::int32_t py = y0; py < y1; ++py) {
+            std::uint8_t* p = dib.Row(py) + static_cast<std::size_t>(x0) * size;
+            for (std::int32_t px = x0; px < x1; ++px, p += size) std::memcpy(p, pixel, size);
+        }
+        return;
+    }
     for (std::int32_t py = y0; py < y1; ++py)
         for (std::int32_t px = x0; px < x1; ++px) dib.SetPixel(px, py, colour);
 }
@@ -277,6 +356,10 @@ struct TextEngine::Impl {
     std::map<std::pair<std::string, int>, std::shared_ptr<Face>> faces;
     // Font mapper answers by (requested face, weight).
     std::map<std::pair<std::string, int>, Match> matches;
+    // The fonts made last, by (height as made, weight, requested face);
+    // the most recent at the back.
+    using FontKey = std::tuple<std::int64_t, int, std::string>;
+    std::deque<std::pair<FontKey, std::shared_ptr<Font>>> kept;
 
     Impl() {
         // Loading the configuration scans the font directories (or reads
@@ -287,6 +370,8 @@ struct TextEngine::Impl {
         if (config != nullptr) FcConfigSetCurrent(config);
     }
     ~Impl() {
+        // Each font takes the lock itself as it goes.
+        kept.clear();
         std::lock_guard<std::mutex> lock(library->mutex);
         faces.clear();
     }
@@ -415,7 +500,53 @@ struct TextEngine::Impl {
             info.yMax = Saturate32(CeilDiv(box.yMax, 64));
             info.hasOutline = info.xMax > info.xMin && info.yMax > info.yMin;
         }
+        if (info.hasOutline &&
+            (std::int64_t{info.xMax} - info.xMin) * (std::int64_t{info.yMax} - info.yMin) <= kMaskPixels) {
+            RenderMask(font, info);
+        }
         return info;
+    }
+
+    // Renders the glyph just loaded into its coverage mask. Caller holds the
+    // lock.
+    static void RenderMask(Font::State& font, GlyphInfo& info) {
+        const FT_GlyphSlot slot = font.face->face->glyph;
+        if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
+        info.mask.assign(static_cast<std::size_t>((std::int64_t{info.xMax} - info.xMin) *
+                                                  (std::int64_t{info.yMax} - info.yMin)),
+                         0);
+        MaskTarget target{&info};
+        FT_Raster_Params params{};
+        params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;
+        params.gray_spans = MaskSpans;
+        params.user = &target;
+        params.clip_box.xMin = info.xMin;
+        params.clip_box.xMax = info.xMax;
+        params.clip_box.yMin = info.yMin;
+        params.clip_box.yMax = info.yMax;
+        info.masked = FT_Outline_Render(font.library->ft, &slot->outline, &params) == 0;
+        if (!info.masked) std::vector<std::uint8_t>().swap(info.mask);
+    }
+
+    // Blends a glyph's mask into the bitmap at the pen position, clipped.
+    static void BlitMask(Dib& dib, const GlyphInfo& info, std::int64_t penX, std::int64_t baseline,
+                         std::uint32_t colour) {
+        const std::int64_t width = std::int64_t{info.xMax} - info.xMin;
+        const std::int64_t height = std::int64_t{info.yMax} - info.yMin;
+        const std::int64_t left = penX + info.xMin;
+        const std::int64_t top = baseline - info.yMax;
+        const std::int64_t c0 = std::max<std::int64_t>(0, -left);
+        const std::int64_t c1 = std::min<std::int64_t>(width, std::int64_t{dib.width} - left);
+        const std::int64_t r0 = std::max<std::int64_t>(0, -top);
+        const std::int64_t r1 = std::min<std::int64_t>(height, std::int64_t{dib.height} - top);
+        for (std::int64_t r = r0; r < r1; ++r) {
+            const std::uint8_t* coverage = info.mask.data() + r * width;
+            for (std::int64_t c = c0; c < c1; ++c) {
+                if (coverage[c] == 0) continue;
+                PutCoverage(dib, static_cast<std::int32_t>(left + c), static_cast<std::int32_t>(top + r), colour,
+                            coverage[c]);
+            }
+        }
     }
 
     // Caller holds the lock.
@@ -429,18 +560,22 @@ struct TextEngine::Impl {
     // Caller holds the lock.
     void RenderGlyph(Dib& dib, Font::State& font, unsigned char byte, const GlyphInfo& info, std::int64_t penX,
                      std::int64_t baseline, std::uint32_t colour) {
-        // Only the part of the glyph that lands in the bitmap is rasterised,
-        // straight into it; no glyph-sized buffer is made.
+        // Only the part of the glyph that lands in the bitmap is blended or,
+        // for a glyph too large for a mask, rasterised straight into it.
         const std::int64_t xMin = std::max<std::int64_t>({info.xMin, -penX, -kSpanLimit});
         const std::int64_t xMax = std::min<std::int64_t>({info.xMax, dib.width - penX, kSpanLimit});
         const std::int64_t yMin = std::max<std::int64_t>({info.yMin, baseline - dib.height, -kSpanLimit});
         const std::int64_t yMax = std::min<std::int64_t>({info.yMax, baseline, kSpanLimit});
         if (xMin >= xMax || yMin >= yMax) return;
+        if (info.masked) {
+            BlitMask(dib, info, penX, baseline, colour);
+            return;
+        }
         if (!LoadGlyph(font, byte)) return;
         FT_GlyphSlot slot = font.face->face->glyph;
         if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
 
-        SpanTarget target{&dib, penX, baseline, colour, dib.bitsPerPixel > 8};
+        SpanTarget target{&dib, penX, baseline, colour};
         FT_Raster_Params params{};
         params.flags = FT_RASTER_FLAG_AA | FT_RASTER_FLAG_DIRECT | FT_RASTER_FLAG_CLIP;
         params.gray_spans = DrawSpans;
@@ -473,6 +608,14 @@ std::shared_ptr<Font> TextEngine::CreateFont(const LogFontSpec& spec) {
     auto state = std::make_unique<Font::State>();
     state->requested = RequestedFaceName(spec.face);
     const int weight = EffectiveWeight(spec.weight);
+    const std::int64_t madeHeight = std::clamp<std::int64_t>(spec.height == 0 ? kDefaultFontHeight : spec.height,
+                                                             -kMaxFontPixels, kMaxFontPixels);
+    const Impl::FontKey fontKey{madeHeight, weight, state->requested};
+    {
+        std::lock_guard<std::mutex> lock(impl.library->mutex);
+        for (const auto& [key, font] : impl.kept)
+            if (key == fontKey) return font;
+    }
     {
         std::lock_guard<std::mutex> lock(impl.library->mutex);
         const auto key = std::make_pair(state->requested, weight);
@@ -526,7 +669,19 @@ std::shared_ptr<Font> TextEngine::CreateFont(const LogFontSpec& spec) {
         }
     }
     state->library = impl.library;
-    return std::shared_ptr<Font>(new Font(std::move(state)));
+    auto font = std::shared_ptr<Font>(new Font(std::move(state)));
+    // A font pushed out is released after the lock is given up: its own
+    // release takes the lock.
+    std::shared_ptr<Font> pushedOut;
+    {
+        std::lock_guard<std::mutex> lock(impl.library->mutex);
+        if (impl.kept.size() >= kKeptFonts) {
+            pushedOut = std::move(impl.kept.front().second);
+            impl.kept.pop_front();
+        }
+        impl.kept.emplace_back(fontKey, font);
+    }
+    return font;
 }
 
 TextEngine::Extent TextEngine::Measure(const Font& font, const std::string& text, std::int32_t charExtra) {

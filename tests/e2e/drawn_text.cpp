@@ -1,0 +1,128 @@
+#include "e2e/drawn_text.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "support/bmp_maker.h"
+
+namespace paneloom::testing {
+
+const char* const kLinesConfiguration =
+    "<globalsettings><inputbmp name=\"plain.bmp\"/><outputbmp name=\"drawn.bmp\"/></globalsettings>\r\n"
+    "<displayoutput>\r\n"
+    "  <textsettings><textstart x=\"40\" y=\"30\"/>"
+    "<backgroundcolor red=\"0\" green=\"0\" blue=\"0\" transparent=\"0\"/>"
+    "<textcolor red=\"255\" green=\"255\" blue=\"255\"/></textsettings>\r\n"
+    "  <output>\r\n"
+    "    <textline bgcolor=\"0000FF\">First line</textline>\r\n"
+    "    <textline bgcolor=\"00FF00\">Second line</textline>\r\n"
+    "  </output>\r\n"
+    "</displayoutput>\r\n"
+    "<displayoutput>\r\n"
+    "  <textsettings><font points=\"24\"/></textsettings>\r\n"
+    "  <output>\r\n"
+    "    <textat x=\"600\" y=\"10\" align=\"2\" bgcolor=\"00FFFF\" string=\"Placed\"/>\r\n"
+    "    <textline bgcolor=\"FF0000\">Third, larger</textline>\r\n"
+    "  </output>\r\n"
+    "</displayoutput>\r\n";
+
+bool ReadPicture(const std::string& bytes, Picture& picture) {
+    if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0) return false;
+    const std::uint32_t offBits = U32At(bytes, 10);
+    const auto width = static_cast<std::int32_t>(U32At(bytes, 18));
+    const auto height = static_cast<std::int32_t>(U32At(bytes, 22));
+    const std::uint16_t bpp = U16At(bytes, 28);
+    if (width <= 0 || height == 0 || (bpp != 24 && bpp != 32) || U32At(bytes, 30) != 0) return false;
+    const std::int32_t rows = height < 0 ? -height : height;
+    const std::size_t stride = Stride(width, bpp);
+    if (offBits > bytes.size() || stride * static_cast<std::size_t>(rows) > bytes.size() - offBits) return false;
+    picture.width = width;
+    picture.height = rows;
+    picture.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows), 0);
+    for (std::int32_t y = 0; y < rows; ++y) {
+        const std::int32_t stored = height < 0 ? y : rows - 1 - y;
+        const std::size_t row = offBits + stride * static_cast<std::size_t>(stored);
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::size_t at = row + static_cast<std::size_t>(x) * (bpp / 8);
+            const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])); };
+            picture.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
+                byte(at + 2) | (byte(at + 1) << 8) | (byte(at) << 16);
+        }
+    }
+    return true;
+}
+
+std::string PlainPicture(std::int32_t width, std::int32_t height, std::uint32_t colour) {
+    BmpParts parts;
+    parts.width = width;
+    parts.height = height;
+    parts.bitCount = 24;
+    std::string row(Stride(width, 24), '\0');
+    for (std::int32_t x = 0; x < width; ++x) {
+        row[3 * static_cast<std::size_t>(x)] = static_cast<char>(colour >> 16);
+        row[3 * static_cast<std::size_t>(x) + 1] = static_cast<char>(colour >> 8);
+        row[3 * static_cast<std::size_t>(x) + 2] = static_cast<char>(colour);
+    }
+    for (std::int32_t y = 0; y < height; ++y) parts.bits += row;
+    return MakeBmp(parts);
+}
+
+std::int32_t FirstRowWith(const Picture& picture, std::uint32_t colour) {
+    for (std::int32_t y = 0; y < picture.height; ++y)
+        for (std::int32_t x = 0; x < picture.width; ++x)
+            if (picture.At(x, y) == colour) return y;
+    return -1;
+}
+
+std::int32_t FirstColumnWith(const Picture& picture, std::uint32_t colour) {
+    for (std::int32_t x = 0; x < picture.width; ++x)
+        for (std::int32_t y = 0; y < picture.height; ++y)
+            if (picture.At(x, y) == colour) return x;
+    return -1;
+}
+
+std::int32_t LastColumnWith(const Picture& picture, std::uint32_t colour) {
+    for (std::int32_t x = picture.width - 1; x >= 0; --x)
+        for (std::int32_t y = 0; y < picture.height; ++y)
+            if (picture.At(x, y) == colour) return x;
+    return -1;
+}
+
+void ExpectLinesLaidOut(const Picture& picture) {
+    ASSERT_EQ(kLinesWidth, picture.width);
+    ASSERT_EQ(kLinesHeight, picture.height);
+    // 16 points at 96 pixels per inch are 21 pixels, plus 1 of extra: the
+    // second line starts 22 below the first, and the second displayoutput
+    // goes on below it.
+    EXPECT_EQ(30, FirstRowWith(picture, 0x0000FF));
+    EXPECT_EQ(40, FirstColumnWith(picture, 0x0000FF));
+    EXPECT_EQ(52, FirstRowWith(picture, 0x00FF00));
+    EXPECT_EQ(40, FirstColumnWith(picture, 0x00FF00));
+    EXPECT_EQ(74, FirstRowWith(picture, 0xFF0000));
+    EXPECT_EQ(40, FirstColumnWith(picture, 0xFF0000));
+    // The placed item is right-aligned: its cell ends just before x 600.
+    EXPECT_EQ(10, FirstRowWith(picture, 0x00FFFF));
+    EXPECT_EQ(599, LastColumnWith(picture, 0x00FFFF));
+    // White glyphs inside the cells; the picture around them untouched.
+    EXPECT_NE(-1, FirstRowWith(picture, 0xFFFFFF));
+    EXPECT_EQ(kLinesBackground, picture.At(0, 0));
+    EXPECT_EQ(kLinesBackground, picture.At(kLinesWidth - 1, kLinesHeight - 1));
+}
+
+std::string SampleConfiguration() {
+    std::string path = PANELOOM_SAMPLE_CONFIG;
+#ifdef _WIN32
+    // The build records a Unix path; Wine maps the Unix root to drive Z:.
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        path = "Z:" + path;
+    }
+#endif
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace paneloom::testing
