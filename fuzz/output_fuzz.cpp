@@ -1,7 +1,10 @@
 // The content of an output element as anyone may write it, laid out and
 // drawn for real: line conversion, item collection, attribute reading and
-// the text output of this build on a small 32-bit bitmap (the text engine
-// on Linux), with any sizes, weights, spacings and positions.
+// the text output of this build on a small bitmap (the text engine on
+// Linux), with any sizes, weights, spacings and positions. The bitmap's
+// depth follows the input's length, so every depth the loader gives is
+// drawn on: true colour at 32, 24 and 16 bits, and palette pictures whose
+// colour table is full, clamped short or empty.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +19,21 @@
 // life of the process; they are its own, made once.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
+namespace {
+
+// A 96 x 48 bitmap of that depth with `colours` entries in its colour table.
+paneloom::platform::BitmapObject* MakeBitmap(std::uint16_t bitsPerPixel, int colours) {
+    auto* bitmap = new paneloom::platform::BitmapObject;
+    bitmap->dib.Allocate(96, 48, bitsPerPixel);
+    for (int i = 0; i < colours; ++i) {
+        const auto level = static_cast<std::uint8_t>(255 * i / (colours > 1 ? colours - 1 : 1));
+        bitmap->dib.palette.push_back({level, static_cast<std::uint8_t>(255 - level), level, 0});
+    }
+    return bitmap;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace paneloom;
     std::string content(reinterpret_cast<const char*>(data), size);
@@ -23,11 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (zero != std::string::npos) content.resize(zero);
 
     static platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    static platform::BitmapObject* bitmap = [] {
-        auto* b = new platform::BitmapObject;
-        b->dib.Allocate(96, 48, 32);
-        return b;
-    }();
+    static platform::BitmapObject* const bitmaps[] = {
+        MakeBitmap(32, 0), MakeBitmap(24, 0), MakeBitmap(16, 0), MakeBitmap(8, 5), MakeBitmap(4, 0), MakeBitmap(1, 2),
+    };
+    platform::BitmapObject* bitmap = bitmaps[size % (sizeof bitmaps / sizeof bitmaps[0])];
     platform::DcHandle dc = graphics.CreateScreenCompatibleDC();
     platform::BitmapHandle previous = graphics.SelectBitmap(dc, bitmap);
 

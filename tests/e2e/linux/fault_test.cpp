@@ -313,7 +313,7 @@ TEST(LinuxProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPart
 }
 
 // 100 MB of comments and blank lines around the settings: read, cleaned and
-// scanned in one pass each, then a normal run.
+// scanned in one pass each, then a normal run to the end.
 TEST(LinuxProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
     ScratchDir scratch;
     const std::string picture = Picture(6, 4);
@@ -325,7 +325,9 @@ TEST(LinuxProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
         std::string chunk;
         while (chunk.size() < (1u << 20)) chunk += block;
         for (int i = 0; i < 100; ++i) config << chunk;
-        config << "</globalsettings><displayoutput><output></output></displayoutput>";
+        // An empty output draws the default lines, here outside the picture.
+        config << "</globalsettings><displayoutput><textsettings><textstart x=\"100\" y=\"100\"/></textsettings>"
+                  "<output></output></displayoutput>";
     }
     ASSERT_GE(fs::file_size(scratch.path() / "paneloom.xml"), 100u << 20);
 

@@ -235,7 +235,7 @@ TEST(WindowsProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPa
 }
 
 // 100 MB of comments and blank lines around the settings: read, cleaned and
-// scanned in one pass each, then a normal run.
+// scanned in one pass each, then a normal run to the end.
 TEST(WindowsProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
     ScratchDir scratch;
     SavedWallpaper wallpaper;
@@ -248,7 +248,9 @@ TEST(WindowsProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
         std::string chunk;
         while (chunk.size() < (1u << 20)) chunk += block;
         for (int i = 0; i < 100; ++i) config << chunk;
-        config << "</globalsettings><displayoutput><output></output></displayoutput>";
+        // An empty output draws the default lines, here outside the picture.
+        config << "</globalsettings><displayoutput><textsettings><textstart x=\"100\" y=\"100\"/></textsettings>"
+                  "<output></output></displayoutput>";
     }
     ASSERT_GE(fs::file_size(scratch.path() / "paneloom.xml"), 100u << 20);
 
