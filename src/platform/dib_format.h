@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/little_endian.h"
+
 namespace paneloom::platform::dib {
 
 inline constexpr std::size_t kFileHeaderSize = 14;
@@ -19,22 +21,11 @@ inline constexpr std::uint32_t kBiRle8 = 1;
 inline constexpr std::uint32_t kBiRle4 = 2;
 inline constexpr std::uint32_t kBiBitfields = 3;
 
-inline std::uint16_t ReadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t ReadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
+using paneloom::ReadU16;
+using paneloom::ReadU32;
+using paneloom::WriteU16;
+using paneloom::WriteU32;
 inline std::int32_t ReadS32(const std::uint8_t* p) { return static_cast<std::int32_t>(ReadU32(p)); }
-
-inline void WriteU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void WriteU32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 inline void WriteS32(std::uint8_t* p, std::int32_t v) { WriteU32(p, static_cast<std::uint32_t>(v)); }
 
 // BITMAPINFOHEADER, field by field.

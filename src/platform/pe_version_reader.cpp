@@ -5,6 +5,9 @@
 #include <fstream>
 #include <ios>
 
+#include "common/cp1252.h"
+#include "common/little_endian.h"
+
 namespace paneloom::platform {
 namespace {
 
@@ -19,42 +22,7 @@ constexpr std::uint16_t kVersionResourceId = 1;     // VS_VERSION_INFO
 constexpr std::uint16_t kLanguageNeutral = 0x0000;
 constexpr std::uint16_t kLanguageEnglishUs = 0x0409;
 
-std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 std::size_t Align4(std::size_t n) { return (n + 3) & ~static_cast<std::size_t>(3); }
-
-// ---------------------------------------------------------------------------
-// Windows-1252
-
-// Characters of the bytes 0x80..0x9F. The five bytes Windows-1252 leaves
-// unassigned stand for the C1 controls of the same number, as in the Windows
-// tables, so they convert both ways.
-constexpr std::uint16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-std::uint16_t Cp1252ToUnicode(unsigned char c) {
-    if (c >= 0x80 && c < 0xA0) return kCp1252High[c - 0x80];
-    return c;
-}
-
-char UnicodeToCp1252(std::uint32_t u) {
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
-    for (std::size_t i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == u) return static_cast<char>(0x80 + i);
-    }
-    return '?';
-}
 
 std::uint32_t FoldAscii(std::uint32_t u) { return (u >= 'A' && u <= 'Z') ? u + ('a' - 'A') : u; }
 
@@ -81,15 +49,15 @@ struct Block {
 // inside the block.
 bool ParseBlock(const std::uint8_t* rec, std::size_t offset, std::size_t limit, Block& b) {
     if (limit < kBlockHeaderSize || offset > limit - kBlockHeaderSize) return false;
-    const std::size_t length = Le16(rec + offset);
+    const std::size_t length = ReadU16(rec + offset);
     if (length < kBlockHeaderSize) return false;
     b.end = std::min(offset + length, limit);
-    b.valueLength = Le16(rec + offset + 2);
-    b.isText = Le16(rec + offset + 4) != 0;
+    b.valueLength = ReadU16(rec + offset + 2);
+    b.isText = ReadU16(rec + offset + 4) != 0;
 
     b.keyBegin = offset + kBlockHeaderSize;
     std::size_t p = b.keyBegin;
-    while (p + 2 <= b.end && Le16(rec + p) != 0) p += 2;
+    while (p + 2 <= b.end && ReadU16(rec + p) != 0) p += 2;
     if (p + 2 > b.end) return false;
     b.keyUnits = (p - b.keyBegin) / 2;
 
@@ -106,7 +74,7 @@ bool ParseBlock(const std::uint8_t* rec, std::size_t offset, std::size_t limit, 
 bool KeyMatches(const std::uint8_t* rec, const Block& b, const char* name, std::size_t length) {
     if (b.keyUnits != length) return false;
     for (std::size_t i = 0; i < length; ++i) {
-        const std::uint32_t unit = Le16(rec + b.keyBegin + 2 * i);
+        const std::uint32_t unit = ReadU16(rec + b.keyBegin + 2 * i);
         const std::uint32_t wanted = Cp1252ToUnicode(static_cast<unsigned char>(name[i]));
         if (FoldAscii(unit) != FoldAscii(wanted)) return false;
     }
@@ -120,7 +88,7 @@ bool FindChild(const std::uint8_t* rec, const Block& parent, const char* name,
                std::size_t length, Block& found) {
     std::size_t offset = parent.childrenBegin;
     while (offset < parent.end && parent.end - offset >= kBlockHeaderSize) {
-        const std::size_t childLength = Le16(rec + offset);
+        const std::size_t childLength = ReadU16(rec + offset);
         if (childLength < kBlockHeaderSize) return false;
         Block child;
         if (ParseBlock(rec, offset, parent.end, child) && KeyMatches(rec, child, name, length)) {
@@ -136,11 +104,11 @@ std::string ReadText(const std::uint8_t* rec, std::size_t begin, std::size_t end
     std::string text;
     std::size_t p = begin;
     while (p + 2 <= end) {
-        const std::uint32_t unit = Le16(rec + p);
+        const std::uint32_t unit = ReadU16(rec + p);
         p += 2;
         if (unit == 0) break;
         if (unit >= 0xD800 && unit <= 0xDBFF && p + 2 <= end) {
-            const std::uint32_t low = Le16(rec + p);
+            const std::uint32_t low = ReadU16(rec + p);
             // A whole pair is one character outside Windows-1252.
             if (low >= 0xDC00 && low <= 0xDFFF) p += 2;
             text.push_back('?');
@@ -261,18 +229,18 @@ public:
     bool ReadHeaders() {
         std::uint8_t dos[64];
         if (!source_.Read(0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-        const std::uint64_t pe = Le32(dos + 0x3C);
+        const std::uint64_t pe = ReadU32(dos + 0x3C);
 
         std::uint8_t nt[24];
         if (!source_.Read(pe, nt, sizeof nt)) return false;
         if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0) return false;
-        const std::uint16_t sectionCount = Le16(nt + 6);
-        const std::uint16_t optionalSize = Le16(nt + 20);
+        const std::uint16_t sectionCount = ReadU16(nt + 6);
+        const std::uint16_t optionalSize = ReadU16(nt + 20);
 
         std::uint8_t magic[2];
         if (optionalSize < sizeof magic || !source_.Read(pe + 24, magic, sizeof magic)) return false;
         std::size_t countOffset = 0;
-        switch (Le16(magic)) {
+        switch (ReadU16(magic)) {
         case 0x10B: countOffset = 92; break;   // PE32
         case 0x20B: countOffset = 108; break;  // PE32+
         default: return false;
@@ -282,9 +250,9 @@ public:
         if (optionalSize < needed) return false;
         std::vector<std::uint8_t> optional(needed);
         if (!source_.Read(pe + 24, optional.data(), needed)) return false;
-        if (Le32(optional.data() + countOffset) < 3) return false;
-        resourceRva_ = Le32(optional.data() + directoriesOffset + 2 * 8);
-        if (Le32(optional.data() + directoriesOffset + 2 * 8 + 4) == 0) return false;
+        if (ReadU32(optional.data() + countOffset) < 3) return false;
+        resourceRva_ = ReadU32(optional.data() + directoriesOffset + 2 * 8);
+        if (ReadU32(optional.data() + directoriesOffset + 2 * 8 + 4) == 0) return false;
 
         if (sectionCount == 0) return false;
         std::vector<std::uint8_t> table(static_cast<std::size_t>(sectionCount) * 40);
@@ -293,10 +261,10 @@ public:
         for (std::size_t i = 0; i < sectionCount; ++i) {
             const std::uint8_t* h = table.data() + i * 40;
             Section& s = sections_[i];
-            const std::uint32_t virtualSize = Le32(h + 8);
-            s.virtualAddress = Le32(h + 12);
-            s.rawSize = Le32(h + 16);
-            s.rawPointer = Le32(h + 20);
+            const std::uint32_t virtualSize = ReadU32(h + 8);
+            s.virtualAddress = ReadU32(h + 12);
+            s.rawSize = ReadU32(h + 16);
+            s.rawPointer = ReadU32(h + 20);
             s.span = std::max(virtualSize, s.rawSize);
         }
         return true;
@@ -349,14 +317,14 @@ bool ReadDirectory(const Image& image, std::uint32_t offset, std::vector<Directo
     const std::uint64_t at = static_cast<std::uint64_t>(image.ResourceRva()) + offset;
     std::uint8_t header[16];
     if (!image.ReadRva(at, header, sizeof header)) return false;
-    namedCount = Le16(header + 12);
-    const std::size_t count = namedCount + Le16(header + 14);
+    namedCount = ReadU16(header + 12);
+    const std::size_t count = namedCount + ReadU16(header + 14);
     std::vector<std::uint8_t> table(count * 8);
     if (count != 0 && !image.ReadRva(at + sizeof header, table.data(), table.size())) return false;
     entries.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
-        entries[i].name = Le32(table.data() + i * 8);
-        entries[i].target = Le32(table.data() + i * 8 + 4);
+        entries[i].name = ReadU32(table.data() + i * 8);
+        entries[i].target = ReadU32(table.data() + i * 8 + 4);
     }
     return true;
 }
@@ -396,8 +364,8 @@ bool FindVersionRecord(const ByteSource& source, std::vector<std::uint8_t>& reco
                        dataEntry, sizeof dataEntry)) {
         return false;
     }
-    const std::uint32_t dataRva = Le32(dataEntry);
-    const std::uint32_t dataSize = Le32(dataEntry + 4);
+    const std::uint32_t dataRva = ReadU32(dataEntry);
+    const std::uint32_t dataSize = ReadU32(dataEntry + 4);
     if (dataSize < kBlockHeaderSize || !image.Fits(dataRva, dataSize)) return false;
 
     std::vector<std::uint8_t> bytes(std::min<std::size_t>(dataSize, kMaxRecordSize));
@@ -457,7 +425,7 @@ std::vector<VersionTranslation> VersionResource::Translations() const {
     VersionValue value;
     if (!QueryValue("\\VarFileInfo\\Translation", value)) return translations;
     for (std::size_t i = 0; i + 4 <= value.data.size(); i += 4) {
-        translations.push_back({Le16(value.data.data() + i), Le16(value.data.data() + i + 2)});
+        translations.push_back({ReadU16(value.data.data() + i), ReadU16(value.data.data() + i + 2)});
     }
     return translations;
 }

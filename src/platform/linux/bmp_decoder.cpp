@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/little_endian.h"
+
 namespace paneloom::platform::lnx {
 
 namespace {
@@ -26,15 +28,6 @@ constexpr std::uint32_t kBiRgb = 0;
 constexpr std::uint32_t kBiRle8 = 1;
 constexpr std::uint32_t kBiRle4 = 2;
 constexpr std::uint32_t kBiBitfields = 3;
-
-std::uint16_t ReadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t ReadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Two's-complement reading done by hand: a plain cast is implementation-defined
 // before C++20.

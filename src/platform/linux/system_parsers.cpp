@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "common/cp1252.h"
+
 namespace paneloom::platform::lnx {
 
 namespace {
@@ -62,23 +64,6 @@ bool ParseMHz(const std::string& text, std::uint32_t& mhz) {
     }
     mhz = whole;
     return true;
-}
-
-// Windows-1252's characters at 0x80..0x9F. The five bytes the code page
-// leaves unassigned stand for the C1 controls of the same number, as in the
-// Windows tables.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-char AnsiOf(char32_t code) {
-    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<char>(code);
-    for (std::size_t i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == code) return static_cast<char>(0x80 + i);
-    }
-    return '?';
 }
 
 // Decodes one UTF-8 character at `position`; false (consuming nothing) when
@@ -333,7 +318,7 @@ std::string Utf8ToAnsi(const std::string& text) {
         }
         char32_t code = 0;
         if (DecodeUtf8(text, position, code)) {
-            ansi.push_back(AnsiOf(code));
+            ansi.push_back(UnicodeToCp1252(code));
         } else {
             ansi.push_back('?');
             ++position;

@@ -51,14 +51,6 @@ constexpr std::size_t kKeptFonts = 8;
 // so that no string length or spacing can overflow them.
 constexpr std::int64_t kPositionLimit = std::int64_t{1} << 60;
 
-// Windows-1252 bytes 0x80 to 0x9F; the other bytes are Latin-1.
-constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
-};
-
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -297,11 +289,6 @@ void FillRect(Dib& dib, std::int64_t left, std::int64_t top, std::int64_t right,
 }
 
 }  // namespace
-
-char32_t Cp1252ToUnicode(unsigned char byte) {
-    if (byte >= 0x80 && byte <= 0x9F) return kCp1252High[byte - 0x80];
-    return byte;
-}
 
 struct Font::State {
     std::shared_ptr<Library> library;  // set last: until then the state owns no FreeType object

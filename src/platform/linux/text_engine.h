@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "common/cp1252.h"
 #include "platform/linux/dib.h"
 
 namespace paneloom::platform::lnx {
@@ -127,9 +128,7 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The Unicode code point that a Windows-1252 byte stands for. The five bytes
-// the code page leaves undefined map to the C1 controls of the same value,
-// as Windows maps them.
-char32_t Cp1252ToUnicode(unsigned char byte);
+// Text bytes are Windows-1252: this is how the engine reads each of them.
+using paneloom::Cp1252ToUnicode;
 
 }  // namespace paneloom::platform::lnx
