@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/graphics.h"
 #include "render/bitmap_file.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "platform/ansi.h"
+#include "platform/ansi_code_page.h"
 #include "support/system_fakes.h"
-#include "sysinfo/substitution.h"
+#include "variables/substitution.h"
 
 namespace paneloom {
 namespace {

@@ -41,10 +41,10 @@
 #include <vector>
 
 #include "config/run_settings.h"
-#include "platform/gdi.h"
-#include "platform/linux/gdi_objects.h"
-#include "platform/linux/text_engine.h"
-#include "platform/text.h"
+#include "platform/graphics.h"
+#include "platform/linux/drawing/objects.h"
+#include "platform/linux/text/engine.h"
+#include "platform/text_output.h"
 #include "render/output.h"
 #include "render/text_items.h"
 

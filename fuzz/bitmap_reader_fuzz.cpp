@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/gdi.h"
+#include "platform/graphics.h"
 #include "render/bitmap_file.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/linux/bmp_decoder.h"
+#include "platform/linux/drawing/bmp_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     paneloom::platform::lnx::Dib dib;

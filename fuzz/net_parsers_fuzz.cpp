@@ -10,7 +10,7 @@
 #include <limits>
 #include <string>
 
-#include "platform/linux/iphelper_parsers.h"
+#include "platform/linux/network/parsers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace paneloom::platform::lnx;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "config/run_settings.h"
-#include "platform/gdi.h"
-#include "platform/linux/gdi_objects.h"
+#include "platform/graphics.h"
+#include "platform/linux/drawing/objects.h"
 #include "render/output.h"
 #include "render/text_items.h"
 

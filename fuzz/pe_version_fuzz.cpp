@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/pe_version_reader.h"
+#include "formats/pe_version.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace paneloom::platform;

@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "config/run_settings.h"
-#include "platform/ansi.h"
+#include "platform/ansi_code_page.h"
 #include "platform/files.h"
 #include "support/fake_iphelper.h"
 #include "support/fakes.h"
 #include "support/system_fakes.h"
-#include "sysinfo/substitution.h"
+#include "variables/substitution.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/system_parsers.h"
+#include "platform/linux/system/parsers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace paneloom::platform::lnx;

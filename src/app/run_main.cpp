@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/error_log.h"
-#include "common/text.h"
+#include "app/config_path.h"
+#include "log/error_log.h"
+#include "common/format.h"
 #include "config/markup.h"
 #include "config/run_settings.h"
 #include "config/settings_elements.h"
-#include "platform/gdi.h"
+#include "platform/graphics.h"
 #include "platform/process.h"
 #include "render/bitmap_file.h"
 #include "render/output.h"

@@ -2,8 +2,9 @@
 
 #include <string_view>
 
-#include "app/error_log.h"
-#include "common/text.h"
+#include "log/error_log.h"
+#include "common/format.h"
+#include "codepage/ansi_text.h"
 #include "platform/files.h"
 
 namespace paneloom {

@@ -1,7 +1,7 @@
 #include "config/settings_elements.h"
 
-#include "app/error_log.h"
-#include "common/text.h"
+#include "log/error_log.h"
+#include "codepage/ansi_text.h"
 #include "config/markup.h"
 #include "config/run_settings.h"
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "platform/dib_format.h"
+#include "formats/dib.h"
 #include "platform/files.h"
 
 namespace paneloom {

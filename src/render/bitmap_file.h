@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/graphics.h"
 
 namespace paneloom {
 

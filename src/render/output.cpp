@@ -2,15 +2,15 @@
 
 #include <cstdint>
 
-#include "app/error_log.h"
+#include "log/error_log.h"
 #include "common/saturate.h"
-#include "common/text.h"
+#include "common/format.h"
 #include "config/markup.h"
 #include "config/run_settings.h"
-#include "platform/gdi.h"
-#include "platform/text.h"
+#include "platform/graphics.h"
+#include "platform/text_output.h"
 #include "render/text_items.h"
-#include "sysinfo/substitution.h"
+#include "variables/substitution.h"
 
 namespace paneloom {
 

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "platform/gdi.h"
+#include "platform/graphics.h"
 
 namespace paneloom {
 

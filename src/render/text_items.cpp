@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/error_log.h"
+#include "log/error_log.h"
 #include "common/saturate.h"
 #include "config/markup.h"
 #include "config/run_settings.h"

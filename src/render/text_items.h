@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/gdi.h"
-#include "platform/text.h"
+#include "platform/graphics.h"
+#include "platform/text_output.h"
 
 namespace paneloom {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ansi.h"
+#include "platform/ansi_code_page.h"
 
 #include "support/fakes.h"
 #include "support/scratch.h"

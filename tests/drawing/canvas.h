@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/gdi.h"
+#include "platform/graphics.h"
 
 namespace paneloom::testing {
 

@@ -9,7 +9,7 @@
 
 #include "config/run_settings.h"
 #include "drawing/canvas.h"
-#include "platform/text.h"
+#include "platform/text_output.h"
 #include "render/output.h"
 #include "render/text_items.h"
 #include "support/scratch.h"

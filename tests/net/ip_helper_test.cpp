@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/error_log.h"
+#include "log/error_log.h"
 #include "support/fake_iphelper.h"
 #include "support/scratch.h"
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/error_log.h"
+#include "log/error_log.h"
 #include "support/fake_iphelper.h"
 #include "support/scratch.h"
 #include "support/time_zone.h"

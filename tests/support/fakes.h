@@ -9,7 +9,7 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
-#include "platform/gdi.h"
+#include "platform/graphics.h"
 #include "platform/process.h"
 
 namespace paneloom::testing {

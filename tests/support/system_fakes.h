@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/system_info.h"
-#include "platform/version_info.h"
+#include "platform/system_facts.h"
+#include "platform/version_records.h"
 
 namespace paneloom::testing {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/command_line.h"
+#include "platform/linux/raw_command_line.h"
 
 namespace paneloom::platform {
 

@@ -1,3 +1,5 @@
+#include "platform/linux/tool_runner.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,7 +13,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "platform/linux/desktop_linux.h"
 
 extern char** environ;
 
@@ -85,7 +86,7 @@ public:
         return false;
     }
 
-    bool Run(const CommandLine& argv, std::string* output) override {
+    bool Run(const Argv& argv, std::string* output) override {
         if (argv.empty()) return false;
         SpawnActions actions;
         if (!actions.ok()) return false;

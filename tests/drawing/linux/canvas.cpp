@@ -1,6 +1,6 @@
 #include "drawing/canvas.h"
 
-#include "platform/linux/gdi_objects.h"
+#include "platform/linux/drawing/objects.h"
 
 namespace paneloom::testing {
 

@@ -12,8 +12,8 @@
 
 #include "config/run_settings.h"
 #include "drawing/canvas.h"
-#include "platform/linux/gdi_objects.h"
-#include "platform/text.h"
+#include "platform/linux/drawing/objects.h"
+#include "platform/text_output.h"
 #include "render/text_items.h"
 #include "support/scratch.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "drawing/canvas.h"
-#include "platform/text.h"
+#include "platform/text_output.h"
 
 namespace paneloom {
 namespace {

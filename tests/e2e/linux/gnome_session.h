@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/linux/desktop_linux.h"
+#include "platform/linux/desktop/desktop.h"
 
 namespace paneloom::testing {
 

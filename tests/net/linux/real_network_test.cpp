@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "net/network_variables.h"
+#include "variables/network.h"
 #include "net/network_views.h"
 #include "support/scratch.h"
-#include "sysinfo/substitution.h"
+#include "variables/substitution.h"
 
 namespace paneloom {
 namespace {

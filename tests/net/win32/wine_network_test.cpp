@@ -12,7 +12,7 @@
 
 #include "net/network_views.h"
 #include "support/scratch.h"
-#include "sysinfo/substitution.h"
+#include "variables/substitution.h"
 
 namespace paneloom {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/bmp_decoder.h"
+#include "platform/linux/drawing/bmp_decoder.h"
 
 #include <gtest/gtest.h>
 

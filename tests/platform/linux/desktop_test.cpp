@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/linux/desktop_linux.h"
+#include "platform/linux/desktop/desktop.h"
 #include "support/scratch.h"
 
 namespace paneloom::platform::lnx {
 namespace {
 
-using Commands = std::vector<CommandLine>;
+using Commands = std::vector<Argv>;
 
 TEST(LinuxDesktopCommands, StyleValuesMapToTheirMode) {
     EXPECT_EQ(WallpaperMode::Center, ModeFromStyleValues("0", "0"));
@@ -68,7 +68,7 @@ TEST(LinuxDesktopCommands, GSettingsDesktopsWriteTheirOwnSchema) {
     EXPECT_EQ((Commands{{"gsettings", "set", "org.mate.background", "picture-options", "stretched"}}),
               StyleCommands(DesktopKind::Mate, WallpaperMode::Stretch, ""));
 
-    EXPECT_EQ((CommandLine{"gsettings", "list-keys", schema}), ProbeCommand(DesktopKind::Gnome, Step::Picture));
+    EXPECT_EQ((Argv{"gsettings", "list-keys", schema}), ProbeCommand(DesktopKind::Gnome, Step::Picture));
     const std::string path = "/home/ann/my pictures/it's 100%.bmp";
     const std::string uri = "'file:///home/ann/my%20pictures/it%27s%20100%25.bmp'";
     EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-uri", uri},
@@ -108,7 +108,7 @@ TEST(LinuxDesktopCommands, XfceSetsEveryMonitorsProperties) {
         "/backdrop/screen0/monitor0/workspace0/image-style\n"
         "/backdrop/screen0/monitor0/workspace0/last-image\n"
         "/desktop-icons/style\n";
-    EXPECT_EQ((CommandLine{"xfconf-query", "-c", "xfce4-desktop", "-l"}), ProbeCommand(DesktopKind::Xfce, Step::Style));
+    EXPECT_EQ((Argv{"xfconf-query", "-c", "xfce4-desktop", "-l"}), ProbeCommand(DesktopKind::Xfce, Step::Style));
     const std::string base = "/backdrop/screen0/monitor";
     EXPECT_EQ((Commands{
                   {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "HDMI-1/workspace0/image-style", "-s", "2"},
@@ -157,7 +157,7 @@ public:
     std::vector<std::string> ran;
 
     bool Present(const std::string& tool) override { return tools.count(tool) != 0; }
-    bool Run(const CommandLine& argv, std::string* output) override {
+    bool Run(const Argv& argv, std::string* output) override {
         std::string line;
         for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
         ran.push_back(line);

@@ -1,10 +1,10 @@
 // Our CreateDIBitmap and GetDIBits: packed descriptions in, our bitmap out,
 // and back, never reading or writing outside the buffers they are given.
-#include "platform/linux/packed_dib.h"
+#include "platform/linux/drawing/packed_dib.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/dib_format.h"
+#include "formats/dib.h"
 
 namespace paneloom::platform::lnx {
 namespace {

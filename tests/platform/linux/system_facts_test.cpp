@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/system_info.h"
+#include "platform/system_facts.h"
 
 namespace paneloom::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/linux/system_parsers.h"
+#include "platform/linux/system/parsers.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/linux/text_engine.h"
+#include "platform/linux/text/engine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,134 @@
+#include "platform/linux/drawing/dib.h"
+
+#include <limits>
+
+namespace paneloom::platform::lnx {
+
+namespace {
+
+bool SupportedDepth(std::uint16_t bpp) {
+    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
+
+std::uint32_t Pack(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    return static_cast<std::uint32_t>(r) | (static_cast<std::uint32_t>(g) << 8) |
+           (static_cast<std::uint32_t>(b) << 16);
+}
+
+std::uint8_t Red(std::uint32_t c) { return static_cast<std::uint8_t>(c & 0xFF); }
+std::uint8_t Green(std::uint32_t c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
+std::uint8_t Blue(std::uint32_t c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }
+
+}  // namespace
+
+std::size_t DibStride(std::int32_t width, std::uint16_t bitsPerPixel) {
+    if (width <= 0 || !SupportedDepth(bitsPerPixel)) return 0;
+    const std::uint64_t rowBits = static_cast<std::uint64_t>(width) * bitsPerPixel;
+    const std::uint64_t stride = ((rowBits + 31) / 32) * 4;
+    if (stride > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return 0;
+    return static_cast<std::size_t>(stride);
+}
+
+bool Dib::Allocate(std::int32_t w, std::int32_t h, std::uint16_t bpp) {
+    const std::size_t stride = DibStride(w, bpp);
+    if (stride == 0 || h <= 0) return false;
+    const std::uint64_t total = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(h);
+    if (total > (std::uint64_t{1} << 31)) return false;
+    width = w;
+    height = h;
+    bitsPerPixel = bpp;
+    bits.assign(static_cast<std::size_t>(total), 0);
+    return true;
+}
+
+std::size_t Dib::Stride() const { return DibStride(width, bitsPerPixel); }
+
+bool Dib::Valid() const {
+    const std::size_t stride = Stride();
+    return stride != 0 && height > 0 && bits.size() == stride * static_cast<std::size_t>(height);
+}
+
+std::uint32_t Dib::GetPixel(std::int32_t x, std::int32_t y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height || !Valid()) return 0;
+    const std::uint8_t* row = Row(y);
+    switch (bitsPerPixel) {
+        case 1:
+        case 4:
+        case 8: {
+            const unsigned perByte = 8u / bitsPerPixel;
+            const std::uint8_t byte = row[static_cast<std::size_t>(x) / perByte];
+            const unsigned shift = 8u - bitsPerPixel * (static_cast<unsigned>(x) % perByte + 1);
+            const unsigned index = (byte >> shift) & ((1u << bitsPerPixel) - 1);
+            if (index >= palette.size()) return 0;
+            const RgbQuad& q = palette[index];
+            return Pack(q.red, q.green, q.blue);
+        }
+        case 16: {
+            const std::uint16_t v = static_cast<std::uint16_t>(row[2 * x] | (row[2 * x + 1] << 8));
+            auto expand = [](unsigned five) { return static_cast<std::uint8_t>((five << 3) | (five >> 2)); };
+            return Pack(expand((v >> 10) & 31), expand((v >> 5) & 31), expand(v & 31));
+        }
+        case 24:
+            return Pack(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+        case 32:
+            return Pack(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+        default:
+            return 0;
+    }
+}
+
+void Dib::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) {
+    if (x < 0 || y < 0 || x >= width || y >= height || !Valid()) return;
+    std::uint8_t* row = Row(y);
+    switch (bitsPerPixel) {
+        case 1:
+        case 4:
+        case 8: {
+            const unsigned perByte = 8u / bitsPerPixel;
+            std::uint8_t& byte = row[static_cast<std::size_t>(x) / perByte];
+            const unsigned shift = 8u - bitsPerPixel * (static_cast<unsigned>(x) % perByte + 1);
+            const unsigned mask = ((1u << bitsPerPixel) - 1) << shift;
+            const unsigned index = NearestIndex(colour) & ((1u << bitsPerPixel) - 1);
+            byte = static_cast<std::uint8_t>((byte & ~mask) | (index << shift));
+            break;
+        }
+        case 16: {
+            const unsigned v = ((Red(colour) >> 3) << 10) | ((Green(colour) >> 3) << 5) | (Blue(colour) >> 3);
+            row[2 * x] = static_cast<std::uint8_t>(v & 0xFF);
+            row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
+            break;
+        }
+        case 24:
+            row[3 * x] = Blue(colour);
+            row[3 * x + 1] = Green(colour);
+            row[3 * x + 2] = Red(colour);
+            break;
+        case 32:
+            row[4 * x] = Blue(colour);
+            row[4 * x + 1] = Green(colour);
+            row[4 * x + 2] = Red(colour);
+            row[4 * x + 3] = 0;
+            break;
+        default:
+            break;
+    }
+}
+
+std::uint32_t Dib::NearestIndex(std::uint32_t colour) const {
+    std::uint32_t best = 0;
+    long bestDistance = -1;
+    for (std::size_t i = 0; i < palette.size(); ++i) {
+        const long dr = static_cast<long>(palette[i].red) - Red(colour);
+        const long dg = static_cast<long>(palette[i].green) - Green(colour);
+        const long db = static_cast<long>(palette[i].blue) - Blue(colour);
+        const long d = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || d < bestDistance) {
+            bestDistance = d;
+            best = static_cast<std::uint32_t>(i);
+            if (d == 0) break;
+        }
+    }
+    return best;
+}
+
+}  // namespace paneloom::platform::lnx

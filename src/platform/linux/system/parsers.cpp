@@ -1,0 +1,330 @@
+#include "platform/linux/system/parsers.h"
+
+#include <limits>
+
+#include "common/cp1252.h"
+
+namespace paneloom::platform::lnx {
+
+namespace {
+
+constexpr std::uint32_t kMax32 = std::numeric_limits<std::uint32_t>::max();
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string Trim(const std::string& text, std::size_t begin, std::size_t end) {
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+// Calls `visit(begin, end)` for each line of `text`, without its line feed.
+template <class Visit>
+void ForEachLine(const std::string& text, Visit visit) {
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        visit(begin, end);
+        begin = end + 1;
+    }
+}
+
+// Decimal digits from `position` as a number held at the 32-bit maximum;
+// `position` ends after the digits. False when there is no digit.
+bool ReadNumber(const std::string& text, std::size_t& position, std::uint32_t& number) {
+    const std::size_t start = position;
+    std::uint64_t value = 0;
+    while (position < text.size() && IsDigit(text[position])) {
+        value = value * 10 + static_cast<std::uint64_t>(text[position] - '0');
+        if (value > kMax32) value = kMax32;
+        ++position;
+    }
+    number = static_cast<std::uint32_t>(value);
+    return position > start;
+}
+
+// The clock text of /proc/cpuinfo ("2993.218"), rounded to whole MHz.
+bool ParseMHz(const std::string& text, std::uint32_t& mhz) {
+    std::size_t position = 0;
+    std::uint32_t whole = 0;
+    if (!ReadNumber(text, position, whole)) return false;
+    if (position + 1 < text.size() && text[position] == '.' && IsDigit(text[position + 1]) &&
+        text[position + 1] >= '5' && whole < kMax32) {
+        ++whole;
+    }
+    mhz = whole;
+    return true;
+}
+
+// Decodes one UTF-8 character at `position`; false (consuming nothing) when
+// the bytes there are not a well-formed character.
+bool DecodeUtf8(const std::string& text, std::size_t& position, char32_t& code) {
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char lead = byte(position);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+    } else {
+        return false;
+    }
+    if (text.size() - position < length) return false;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char next = byte(position + i);
+        const unsigned char min = i == 1 ? low : 0x80;
+        const unsigned char max = i == 1 ? high : 0xBF;
+        if (next < min || next > max) return false;
+        code = (code << 6) | (next & 0x3F);
+    }
+    position += length;
+    return true;
+}
+
+}  // namespace
+
+CpuInfo ParseCpuInfo(const std::string& text) {
+    // Name keys in order of preference: x86 and most others say "model
+    // name"; older ARM kernels "Processor"; MIPS "cpu model".
+    static const char* const kNameKeys[] = {"model name", "Processor", "cpu model"};
+    constexpr std::size_t kNameKeyCount = sizeof kNameKeys / sizeof kNameKeys[0];
+    bool found[kNameKeyCount] = {};
+    std::string names[kNameKeyCount];
+    CpuInfo info;
+    ForEachLine(text, [&](std::size_t begin, std::size_t end) {
+        const std::size_t colon = text.find(':', begin);
+        if (colon == std::string::npos || colon >= end) return;
+        const std::string key = Trim(text, begin, colon);
+        const std::string value = Trim(text, colon + 1, end);
+        for (std::size_t i = 0; i < kNameKeyCount; ++i) {
+            if (!found[i] && key == kNameKeys[i]) {
+                found[i] = true;
+                names[i] = value;
+            }
+        }
+        if (!info.hasClock && key == "cpu MHz") info.hasClock = ParseMHz(value, info.clockMHz);
+    });
+    for (std::size_t i = 0; i < kNameKeyCount; ++i) {
+        if (found[i]) {
+            info.hasName = true;
+            info.name = names[i];
+            break;
+        }
+    }
+    return info;
+}
+
+bool OsReleaseValue(const std::string& text, const std::string& key, std::string& value) {
+    bool assigned = false;
+    ForEachLine(text, [&](std::size_t begin, std::size_t end) {
+        while (begin < end && IsBlank(text[begin])) ++begin;
+        if (end - begin <= key.size() || text.compare(begin, key.size(), key) != 0 ||
+            text[begin + key.size()] != '=') {
+            return;
+        }
+        // Shell word rules, as the file is meant to be sourced by a shell:
+        // double quotes with \" \\ \$ \` escapes, single quotes taken as they
+        // stand, a backslash outside quotes escaping the next character, and
+        // the word ending at the first blank outside quotes. A quote left
+        // open runs to the end of the line.
+        std::string word;
+        std::size_t i = begin + key.size() + 1;
+        while (i < end) {
+            const char c = text[i];
+            if (c == '"') {
+                ++i;
+                while (i < end && text[i] != '"') {
+                    if (text[i] == '\\' && i + 1 < end &&
+                        (text[i + 1] == '"' || text[i + 1] == '\\' || text[i + 1] == '$' || text[i + 1] == '`')) {
+                        ++i;
+                    }
+                    word.push_back(text[i]);
+                    ++i;
+                }
+                ++i;
+            } else if (c == '\'') {
+                ++i;
+                while (i < end && text[i] != '\'') word.push_back(text[i++]);
+                ++i;
+            } else if (c == '\\') {
+                if (i + 1 < end) word.push_back(text[i + 1]);
+                i += 2;
+            } else if (IsBlank(c)) {
+                break;
+            } else {
+                word.push_back(c);
+                ++i;
+            }
+        }
+        value = word;
+        assigned = true;
+    });
+    return assigned;
+}
+
+std::string OsReleaseSystemName(const std::string& text) {
+    std::string pretty;
+    if (OsReleaseValue(text, "PRETTY_NAME", pretty) && !pretty.empty()) return pretty;
+    std::string name;
+    if (!OsReleaseValue(text, "NAME", name) || name.empty()) name = "Linux";
+    std::string version;
+    if (OsReleaseValue(text, "VERSION", version) && !version.empty()) name += " " + version;
+    return name;
+}
+
+void ParseKernelRelease(const std::string& release, std::uint32_t& major, std::uint32_t& minor) {
+    major = 0;
+    minor = 0;
+    std::size_t position = 0;
+    if (!ReadNumber(release, position, major)) return;
+    if (position < release.size() && release[position] == '.') {
+        ++position;
+        ReadNumber(release, position, minor);
+    }
+}
+
+std::uint32_t KernelBuildNumber(const std::string& version) {
+    std::size_t hash = version.find('#');
+    while (hash != std::string::npos) {
+        std::size_t position = hash + 1;
+        std::uint32_t number = 0;
+        if (ReadNumber(version, position, number)) return number;
+        hash = version.find('#', hash + 1);
+    }
+    return 0;
+}
+
+std::vector<MountEntry> ParseMountTable(const std::string& text) {
+    std::vector<MountEntry> entries;
+    ForEachLine(text, [&](std::size_t begin, std::size_t end) {
+        std::string fields[3];
+        std::size_t count = 0;
+        std::size_t i = begin;
+        while (i < end && count < 3) {
+            while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;
+            if (i >= end) break;
+            std::string& field = fields[count++];
+            while (i < end && text[i] != ' ' && text[i] != '\t') {
+                // The kernel writes blanks, tabs, line feeds and backslashes
+                // in names as three octal digits after a backslash.
+                if (text[i] == '\\' && end - i >= 4 && text[i + 1] >= '0' && text[i + 1] <= '3' &&
+                    text[i + 2] >= '0' && text[i + 2] <= '7' && text[i + 3] >= '0' && text[i + 3] <= '7') {
+                    field.push_back(static_cast<char>(((text[i + 1] - '0') << 6) | ((text[i + 2] - '0') << 3) |
+                                                      (text[i + 3] - '0')));
+                    i += 4;
+                } else {
+                    field.push_back(text[i++]);
+                }
+            }
+        }
+        if (count < 3) return;
+        entries.push_back(MountEntry{fields[0], fields[1], fields[2]});
+    });
+    return entries;
+}
+
+std::vector<LogicalDrive> AssignDriveLetters(const std::vector<MountEntry>& mounts) {
+    std::vector<LogicalDrive> drives;
+    drives.push_back(LogicalDrive{'C', "/"});
+    // A device mounted again elsewhere (a bind mount, another subvolume) is
+    // the same file system: it keeps the letter it already has.
+    std::vector<std::string> devices;
+    MountEntry root;
+    if (FindMount(mounts, "/", root)) devices.push_back(root.source);
+    for (const MountEntry& mount : mounts) {
+        if (drives.back().letter == 'Z') break;
+        if (mount.mountPoint.empty() || mount.mountPoint[0] != '/') continue;
+        if (mount.source.compare(0, 5, "/dev/") != 0 || mount.source.size() == 5) continue;
+        if (mount.fileSystem == "squashfs") continue;
+        bool taken = false;
+        for (const LogicalDrive& drive : drives) taken = taken || drive.root == mount.mountPoint;
+        for (const std::string& device : devices) taken = taken || device == mount.source;
+        if (taken) continue;
+        devices.push_back(mount.source);
+        drives.push_back(LogicalDrive{static_cast<char>(drives.back().letter + 1), mount.mountPoint});
+    }
+    return drives;
+}
+
+bool FindMount(const std::vector<MountEntry>& mounts, const std::string& mountPoint, MountEntry& entry) {
+    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
+        if (it->mountPoint == mountPoint) {
+            entry = *it;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t SerialFromUuid(const std::string& uuid) {
+    std::string digits;
+    for (char c : uuid) {
+        if (c == '-') continue;
+        if (HexValue(c) < 0) return 0;
+        digits.push_back(c);
+    }
+    if (digits.size() < 8) return 0;
+    const std::size_t start = digits.size() == 16 ? 8 : 0;
+    std::uint32_t serial = 0;
+    for (std::size_t i = start; i < start + 8; ++i) serial = (serial << 4) | static_cast<std::uint32_t>(HexValue(digits[i]));
+    return serial;
+}
+
+std::string DecodeUdevName(const std::string& name) {
+    std::string decoded;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && HexValue(name[i + 2]) >= 0 &&
+            HexValue(name[i + 3]) >= 0) {
+            decoded.push_back(static_cast<char>((HexValue(name[i + 2]) << 4) | HexValue(name[i + 3])));
+            i += 3;
+        } else {
+            decoded.push_back(name[i]);
+        }
+    }
+    return decoded;
+}
+
+std::string Utf8ToAnsi(const std::string& text) {
+    std::string ansi;
+    ansi.reserve(text.size());
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const unsigned char byte = static_cast<unsigned char>(text[position]);
+        if (byte < 0x80) {
+            ansi.push_back(static_cast<char>(byte));
+            ++position;
+            continue;
+        }
+        char32_t code = 0;
+        if (DecodeUtf8(text, position, code)) {
+            ansi.push_back(UnicodeToCp1252(code));
+        } else {
+            ansi.push_back('?');
+            ++position;
+        }
+    }
+    return ansi;
+}
+
+}  // namespace paneloom::platform::lnx

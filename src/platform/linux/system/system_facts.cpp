@@ -1,0 +1,191 @@
+#include "platform/system_facts.h"
+
+#include <dirent.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <sys/sysinfo.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "platform/linux/system/parsers.h"
+
+namespace paneloom::platform {
+
+namespace {
+
+// Windows' flag for a volume mounted read-only, so the flags mean the same
+// on both builds.
+constexpr std::uint32_t kReadOnlyVolume = 0x00080000;
+
+// The whole of a (possibly /proc) file; false when it cannot be opened.
+bool ReadSystemFile(const char* path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+std::string CanonicalPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr) return std::string();
+    return resolved;
+}
+
+// The name of the entry in a /dev/disk/by-* directory that links to
+// `device`, decoded; empty when none does.
+std::string DiskLinkName(const char* directory, const std::string& device) {
+    const std::string target = CanonicalPath(device);
+    if (target.empty()) return std::string();
+    DIR* listing = ::opendir(directory);
+    if (listing == nullptr) return std::string();
+    std::string found;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (CanonicalPath(std::string(directory) + "/" + name) == target) {
+            found = lnx::DecodeUdevName(name);
+            break;
+        }
+    }
+    ::closedir(listing);
+    return found;
+}
+
+std::vector<lnx::MountEntry> MountTable() {
+    std::string text;
+    if (!ReadSystemFile("/proc/self/mounts", text)) return {};
+    return lnx::ParseMountTable(text);
+}
+
+// The mount point to ask the system about for a root that LogicalDrives()
+// gave: roots are the mount points converted to the program's 8-bit text,
+// so the table is searched for the one that converts to it.
+std::string MountPointOf(const std::string& root, const std::vector<lnx::MountEntry>& mounts) {
+    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
+        if (lnx::Utf8ToAnsi(it->mountPoint) == root) return it->mountPoint;
+    }
+    return root;
+}
+
+class LinuxSystemFacts final : public SystemFacts {
+public:
+    bool QueryOsVersion(OsVersionRecord& record) override {
+        struct utsname names {};
+        if (::uname(&names) != 0) return false;
+        std::string osRelease;
+        if (!ReadSystemFile("/etc/os-release", osRelease)) ReadSystemFile("/usr/lib/os-release", osRelease);
+
+        record = OsVersionRecord();
+        record.systemName = lnx::Utf8ToAnsi(lnx::OsReleaseSystemName(osRelease));
+        // The kernel release stands where Windows names its service pack,
+        // and the kernel's build number (uname -v) where Windows has its own.
+        record.servicePack = lnx::Utf8ToAnsi(names.release).substr(0, 127);
+        lnx::ParseKernelRelease(names.release, record.majorVersion, record.minorVersion);
+        record.buildNumber = lnx::KernelBuildNumber(names.version);
+        return true;
+    }
+
+    std::uint32_t ProcessorCount() override {
+        const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+        return online > 0 ? static_cast<std::uint32_t>(online) : 1;
+    }
+
+    bool ReadProcessorDescription(ProcessorDescription& description) override {
+        std::string text;
+        if (!ReadSystemFile("/proc/cpuinfo", text)) return false;
+        const lnx::CpuInfo info = lnx::ParseCpuInfo(text);
+        if (info.hasClock) description.clockMHz = info.clockMHz;
+        if (info.hasName) description.name = lnx::Utf8ToAnsi(info.name);
+        return true;
+    }
+
+    std::vector<LogicalDrive> LogicalDrives() override {
+        std::vector<lnx::MountEntry> mounts = MountTable();
+        // Files bind-mounted into place (a container's /etc/hosts) are no
+        // volumes.
+        std::vector<lnx::MountEntry> directories;
+        for (const lnx::MountEntry& mount : mounts) {
+            struct stat info {};
+            if (::stat(mount.mountPoint.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) directories.push_back(mount);
+        }
+        std::vector<LogicalDrive> drives = lnx::AssignDriveLetters(directories);
+        for (LogicalDrive& drive : drives) drive.root = lnx::Utf8ToAnsi(drive.root);
+        return drives;
+    }
+
+    bool QueryVolume(const std::string& root, VolumeRecord& record, std::uint32_t& error) override {
+        const std::vector<lnx::MountEntry> mounts = MountTable();
+        const std::string mountPoint = MountPointOf(root, mounts);
+        struct statvfs space {};
+        struct statfs identity {};
+        if (::statvfs(mountPoint.c_str(), &space) != 0 || ::statfs(mountPoint.c_str(), &identity) != 0) {
+            error = static_cast<std::uint32_t>(errno);
+            return false;
+        }
+        lnx::MountEntry mount;
+        const bool mounted = lnx::FindMount(mounts, mountPoint, mount);
+
+        VolumeRecord result;
+        result.fileSystem = mounted ? lnx::Utf8ToAnsi(mount.fileSystem) : std::string();
+        result.maxComponentLength = static_cast<std::uint32_t>(space.f_namemax);
+        result.fileSystemFlags = (space.f_flag & ST_RDONLY) != 0 ? kReadOnlyVolume : 0;
+        if (mounted) {
+            result.label = lnx::Utf8ToAnsi(DiskLinkName("/dev/disk/by-label", mount.source));
+            result.serialNumber = lnx::SerialFromUuid(DiskLinkName("/dev/disk/by-uuid", mount.source));
+        }
+        if (result.serialNumber == 0) {
+            // Without udev's names (in a container, say) the file-system id,
+            // which disk file systems derive from their UUID, stands in.
+            int words[2];
+            static_assert(sizeof words == sizeof identity.f_fsid, "two 32-bit words");
+            std::memcpy(words, &identity.f_fsid, sizeof words);
+            result.serialNumber = static_cast<std::uint32_t>(words[0]) ^ static_cast<std::uint32_t>(words[1]);
+        }
+        record = result;
+        return true;
+    }
+
+    bool QueryDiskSpace(const std::string& root, DiskSpace& space) override {
+        const std::string mountPoint = MountPointOf(root, MountTable());
+        struct statvfs info {};
+        if (::statvfs(mountPoint.c_str(), &info) != 0) return false;
+        const std::uint64_t unit = info.f_frsize != 0 ? info.f_frsize : info.f_bsize;
+        space.freeToCaller = static_cast<std::uint64_t>(info.f_bavail) * unit;
+        space.total = static_cast<std::uint64_t>(info.f_blocks) * unit;
+        space.totalFree = static_cast<std::uint64_t>(info.f_bfree) * unit;
+        return true;
+    }
+
+    std::uint64_t TotalPhysicalMemory() override {
+        struct sysinfo info {};
+        if (::sysinfo(&info) != 0) return 0;
+        const std::uint64_t unit = info.mem_unit != 0 ? info.mem_unit : 1;
+        return static_cast<std::uint64_t>(info.totalram) * unit;
+    }
+
+    bool QueryUserName(std::string& name) override {
+        const passwd* entry = ::getpwuid(::geteuid());
+        if (entry == nullptr || entry->pw_name == nullptr) return false;
+        name = lnx::Utf8ToAnsi(entry->pw_name);
+        return true;
+    }
+};
+
+}  // namespace
+
+template <>
+SystemFacts& RealImpl<SystemFacts>() {
+    static LinuxSystemFacts facts;
+    return facts;
+}
+
+}  // namespace paneloom::platform

@@ -1,0 +1,134 @@
+// The Linux build's text engine: the font mapper and text output that GDI
+// provides on Windows, built on fontconfig (which face) and FreeType (its
+// metrics and glyphs), drawing onto our own Dib.
+//
+// It is shaped after GDI so that the device-context layer above it can pass
+// through what a Windows program asks for: a logical font (height, weight,
+// face name), a text colour, a background colour and mode, and an extra
+// spacing after each character. The metrics follow GDI's rules so that a
+// layout measured on Windows fits the same way here:
+//   - a negative height asks for the em (character) height in pixels, a
+//     positive height for the cell height, zero for the default size;
+//   - the cell is the font's Windows ascent plus descent (OS/2 usWinAscent and
+//     usWinDescent), each scaled to the em and rounded on its own;
+//   - text is placed by the top of its cell; the baseline lies `Ascent` below;
+//   - each character advances by its hinted advance width in whole pixels,
+//     plus the character extra;
+//   - text bytes are in the ANSI code page, Windows-1252.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/cp1252.h"
+#include "platform/linux/drawing/dib.h"
+
+namespace paneloom::platform::lnx {
+
+// Size used when a logical font asks for height 0: 12 points at 96 pixels per
+// inch, as an em height.
+inline constexpr std::int32_t kDefaultFontHeight = -16;
+
+// Largest em or cell height in pixels that a font is made with. Larger
+// requests are reduced to it: text that big is already far wider than any
+// screen, and the cap keeps the glyph work per character bounded.
+inline constexpr std::int32_t kMaxFontPixels = 2000;
+
+// What a GDI logical font carries that matters here.
+struct LogFontSpec {
+    std::int32_t height = 0;  // < 0: em height, > 0: cell height, 0: default
+    std::int32_t weight = 0;  // 0 to 1000; 0 means normal (400)
+    std::string face;         // ANSI (Windows-1252); only the first 31 bytes count
+};
+
+// The drawing attributes that a GDI device context holds for text output.
+// The defaults are those of a fresh context.
+struct DrawState {
+    std::uint32_t textColor = 0x000000;  // 0x00BBGGRR
+    std::uint32_t bkColor = 0xFFFFFF;    // 0x00BBGGRR
+    bool opaque = true;                  // OPAQUE: the text cell is filled with bkColor
+    std::int32_t charExtra = 0;          // pixels added after every character
+};
+
+// A font as the engine made it: the face that was found and its metrics at
+// the requested size. Fonts are shared and immutable to their users; they may
+// outlive the engine's own objects safely.
+class Font {
+public:
+    ~Font();
+    Font(const Font&) = delete;
+    Font& operator=(const Font&) = delete;
+
+    // The face that fontconfig chose.
+    const std::string& File() const;
+    int FaceIndex() const;
+    const std::string& Family() const;  // UTF-8
+    // The face name the match was asked for, as UTF-8, after the cut to
+    // 31 bytes; empty asks for the system's default face.
+    const std::string& RequestedFace() const;
+
+    std::int32_t EmPixels() const;
+    std::int32_t Ascent() const;   // cell top to baseline
+    std::int32_t Descent() const;  // baseline to cell bottom
+    std::int32_t CellHeight() const;
+    // True when the face has no bold of its own and bold was asked for: the
+    // outlines are thickened and each advance grows by one pixel, as GDI
+    // does when it simulates bold.
+    bool SyntheticBold() const;
+
+private:
+    friend class TextEngine;
+    struct State;
+    explicit Font(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+struct TextExtent {
+    std::int32_t cx = 0;
+    std::int32_t cy = 0;
+};
+
+class TextEngine {
+public:
+    using Extent = TextExtent;
+
+    // The process's engine. Fontconfig's configuration and the FreeType
+    // library are loaded the first time it is asked for.
+    static TextEngine& Instance();
+
+    ~TextEngine();
+    TextEngine(const TextEngine&) = delete;
+    TextEngine& operator=(const TextEngine&) = delete;
+
+    // Maps a logical font to a face as GDI's font mapper does: the named
+    // family or its metric-compatible substitute, else the system's fallback.
+    // nullptr only when no usable face can be found at all.
+    std::shared_ptr<Font> CreateFont(const LogFontSpec& spec);
+
+    // GetTextExtentPoint32A: cx is the sum over the bytes of (advance +
+    // charExtra), saturated to the 32-bit range; cy is the cell height.
+    Extent Measure(const Font& font, const std::string& text, std::int32_t charExtra);
+
+    // TextOutA with the context's default alignment: (x, y) is the top-left
+    // corner of the text cell. In opaque mode the cell (Measure's width by
+    // the cell height) is first filled with bkColor. Glyphs are blended in
+    // textColor above 8 bits per pixel; at 8 bits or fewer a pixel takes the
+    // palette colour nearest textColor where the glyph covers at least half of
+    // it. Everything is clipped to the bitmap.
+    void Draw(Dib& dib, const Font& font, std::int32_t x, std::int32_t y, const std::string& text,
+              const DrawState& state);
+
+    std::int32_t CellHeight(const Font& font) const;
+    std::int32_t Ascent(const Font& font) const;
+
+private:
+    TextEngine();
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Text bytes are Windows-1252: this is how the engine reads each of them.
+using paneloom::Cp1252ToUnicode;
+
+}  // namespace paneloom::platform::lnx

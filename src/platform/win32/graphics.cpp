@@ -1,0 +1,146 @@
+#include "platform/graphics.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "formats/dib.h"
+
+namespace paneloom::platform {
+
+namespace {
+
+HBITMAP ToHandle(BitmapHandle bitmap) { return reinterpret_cast<HBITMAP>(bitmap); }
+HDC ToHandle(DcHandle dc) { return reinterpret_cast<HDC>(dc); }
+HPALETTE ToHandle(PaletteHandle palette) { return reinterpret_cast<HPALETTE>(palette); }
+
+// Entries in the colour table that GDI reads or writes after a 40-byte
+// header with this depth, colour count and compression (masks included).
+std::size_t ColourTableBytes(const dib::InfoHeader& header) {
+    std::size_t bytes = header.compression == dib::kBiBitfields ? dib::kMaskBytes : 0;
+    if (header.bitCount <= 8) {
+        const std::uint32_t full = 1u << header.bitCount;
+        const std::uint32_t used = header.clrUsed != 0 && header.clrUsed < full ? header.clrUsed : full;
+        bytes += dib::kRgbQuadSize * used;
+    }
+    return bytes;
+}
+
+class Win32Graphics final : public Graphics {
+public:
+    BitmapHandle LoadBitmapFile(const std::string& path) override {
+        HANDLE image = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                  LR_CREATEDIBSECTION | LR_DEFAULTSIZE | LR_LOADFROMFILE);
+        return reinterpret_cast<BitmapHandle>(image);
+    }
+
+    DcHandle CreateScreenCompatibleDC() override {
+        return reinterpret_cast<DcHandle>(CreateCompatibleDC(nullptr));
+    }
+
+    BitmapHandle SelectBitmap(DcHandle dc, BitmapHandle bitmap) override {
+        return reinterpret_cast<BitmapHandle>(SelectObject(ToHandle(dc), ToHandle(bitmap)));
+    }
+
+    void DeleteDC(DcHandle dc) override {
+        if (dc != nullptr) ::DeleteDC(ToHandle(dc));
+    }
+
+    void DeleteBitmap(BitmapHandle bitmap) override {
+        if (bitmap != nullptr) DeleteObject(ToHandle(bitmap));
+    }
+
+    void DeletePalette(PaletteHandle palette) override {
+        if (palette != nullptr) DeleteObject(ToHandle(palette));
+    }
+
+    DcHandle GetScreenDC() override { return reinterpret_cast<DcHandle>(GetDC(nullptr)); }
+
+    void ReleaseScreenDC(DcHandle dc) override {
+        if (dc != nullptr) ReleaseDC(nullptr, ToHandle(dc));
+    }
+
+    PaletteHandle CreateLogicalPalette(const std::vector<PaletteEntry>& entries) override {
+        if (entries.empty() || entries.size() > 256) return nullptr;
+        // LOGPALETTE declares one entry; the others follow it in one block,
+        // which is freed as soon as the palette object exists.
+        std::vector<unsigned char> block(sizeof(LOGPALETTE) + entries.size() * sizeof(PALETTEENTRY));
+        auto* logical = reinterpret_cast<LOGPALETTE*>(block.data());
+        logical->palVersion = 0x300;
+        logical->palNumEntries = static_cast<WORD>(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            logical->palPalEntry[i].peRed = entries[i].red;
+            logical->palPalEntry[i].peGreen = entries[i].green;
+            logical->palPalEntry[i].peBlue = entries[i].blue;
+            logical->palPalEntry[i].peFlags = entries[i].flags;
+        }
+        return reinterpret_cast<PaletteHandle>(CreatePalette(logical));
+    }
+
+    PaletteHandle DefaultPalette() override {
+        return reinterpret_cast<PaletteHandle>(GetStockObject(DEFAULT_PALETTE));
+    }
+
+    PaletteHandle SelectDcPalette(DcHandle dc, PaletteHandle palette) override {
+        return reinterpret_cast<PaletteHandle>(SelectPalette(ToHandle(dc), ToHandle(palette), FALSE));
+    }
+
+    void RealizeDcPalette(DcHandle dc) override { RealizePalette(ToHandle(dc)); }
+
+    BitmapHandle CreateDeviceBitmap(DcHandle dc, const std::uint8_t* info, std::size_t infoSize,
+                                    const std::uint8_t* bits, std::size_t bitsSize) override {
+        if (info == nullptr || infoSize < dib::kInfoHeaderSize) return nullptr;
+        const dib::InfoHeader header = dib::InfoHeader::Read(info);
+        if (header.size != dib::kInfoHeaderSize) return nullptr;
+        const std::size_t table = ColourTableBytes(header);
+        if (table > infoSize - dib::kInfoHeaderSize) return nullptr;
+        // GDI does not check the bits against a size; the caller has. It
+        // gets an aligned copy of the header and table, which in a file
+        // buffer sit two bytes off a word boundary.
+        if (bits == nullptr || bitsSize == 0) return nullptr;
+        std::vector<DWORD> aligned((dib::kInfoHeaderSize + table + sizeof(DWORD) - 1) / sizeof(DWORD));
+        std::memcpy(aligned.data(), info, dib::kInfoHeaderSize + table);
+        const auto* bitmapInfo = reinterpret_cast<const BITMAPINFO*>(aligned.data());
+        HBITMAP bitmap = CreateDIBitmap(ToHandle(dc), &bitmapInfo->bmiHeader, CBM_INIT, bits, bitmapInfo,
+                                        DIB_RGB_COLORS);
+        return reinterpret_cast<BitmapHandle>(bitmap);
+    }
+
+    bool GetBitmapRecord(BitmapHandle bitmap, BitmapRecord& record) override {
+        BITMAP object{};
+        if (GetObjectA(ToHandle(bitmap), sizeof object, &object) != static_cast<int>(sizeof object)) return false;
+        record.width = object.bmWidth;
+        record.height = object.bmHeight;
+        record.planes = object.bmPlanes;
+        record.bitsPerPixel = object.bmBitsPixel;
+        return true;
+    }
+
+    int GetDeviceIndependentBits(DcHandle dc, BitmapHandle bitmap, std::uint32_t firstLine, std::uint32_t lines,
+                                 std::uint8_t* bits, std::size_t bitsSize, std::uint8_t* info,
+                                 std::size_t infoSize) override {
+        if (info == nullptr || infoSize < dib::kInfoHeaderSize) return 0;
+        const dib::InfoHeader header = dib::InfoHeader::Read(info);
+        if (header.size != dib::kInfoHeaderSize || header.compression != dib::kBiRgb) return 0;
+        if (header.bitCount <= 8 && infoSize < dib::kInfoHeaderSize + dib::kRgbQuadSize * (1u << header.bitCount)) {
+            return 0;
+        }
+        if (bits != nullptr) {
+            const std::uint64_t stride = dib::RowStride(header.width, header.bitCount);
+            if (stride == 0 || stride * lines > bitsSize) return 0;
+        }
+        return GetDIBits(ToHandle(dc), ToHandle(bitmap), firstLine, lines, bits,
+                         reinterpret_cast<BITMAPINFO*>(info), DIB_RGB_COLORS);
+    }
+};
+
+}  // namespace
+
+template <>
+Graphics& RealImpl<Graphics>() {
+    static Win32Graphics graphics;
+    return graphics;
+}
+
+}  // namespace paneloom::platform

@@ -1,0 +1,108 @@
+#include "variables/volumes.h"
+
+#include <vector>
+
+#include "common/format.h"
+#include "variables/substitution.h"
+
+namespace paneloom {
+
+namespace {
+
+struct DriveListCache {
+    std::vector<platform::LogicalDrive> drives;
+    bool filled = false;
+};
+
+DriveListCache& DriveCache() {
+    static DriveListCache cache;
+    return cache;
+}
+
+constexpr std::uint64_t kKilobyte = 1024;
+constexpr std::uint64_t kMegabyte = 1024 * kKilobyte;
+constexpr std::uint64_t kGigabyte = 1024 * kMegabyte;
+
+}  // namespace
+
+void DriveList::Load() {
+    DriveListCache& cache = DriveCache();
+    if (cache.filled) return;
+    cache.drives = platform::Get<platform::SystemFacts>().LogicalDrives();
+    cache.filled = true;
+}
+
+std::size_t DriveList::Count() { return DriveCache().drives.size(); }
+
+std::string DriveList::DriveRoot(std::size_t i) {
+    const DriveListCache& cache = DriveCache();
+    return i < cache.drives.size() ? cache.drives[i].root : std::string();
+}
+
+char DriveList::DriveLetter(std::size_t i) {
+    const DriveListCache& cache = DriveCache();
+    return i < cache.drives.size() ? cache.drives[i].letter : '\0';
+}
+
+void DriveList::ResetForTest() { DriveCache() = DriveListCache(); }
+
+bool VolumeInfo::Query(const std::string& queriedRoot) {
+    *this = VolumeInfo();
+    root = queriedRoot;
+    platform::VolumeRecord record;
+    std::uint32_t error = 0;
+    if (!platform::Get<platform::SystemFacts>().QueryVolume(root, record, error)) {
+        status = error;
+        return false;
+    }
+    label = record.label.substr(0, record.label.find('\0'));
+    fileSystem = record.fileSystem.substr(0, record.fileSystem.find('\0'));
+    serialNumber = record.serialNumber;
+    maxComponentLength = record.maxComponentLength;
+    fileSystemFlags = record.fileSystemFlags;
+    return true;
+}
+
+std::string VolumeSizeText(const std::string& root) {
+    platform::DiskSpace space;
+    if (!platform::Get<platform::SystemFacts>().QueryDiskSpace(root, space)) return std::string();
+    const std::uint64_t total = space.total;
+    if (total == 0) return std::string();
+
+    const char* format = "%.1f/%.1f GB Free";
+    std::uint64_t divisor = kGigabyte;
+    if (total <= 10 * kMegabyte) {
+        format = "%.1f/%.1f KB Free";
+        divisor = kKilobyte;
+    } else if (total <= 512 * kMegabyte) {
+        format = "%.1f/%.1f MB Free";
+        divisor = kMegabyte;
+    }
+    const double scale = static_cast<double>(divisor);
+    // The free figure is the volume's total free space, even where a quota
+    // leaves the user less.
+    return StringPrintf(format, static_cast<double>(space.totalFree) / scale,
+                        static_cast<double>(total) / scale);
+}
+
+std::string VolumeLine(const VolumeInfo& info, const std::string& sizeText) {
+    if (info.serialNumber == 0) return StringPrintf("%s", info.root.c_str());
+    return StringPrintf("%s  %s:%s:'%s':SN 0x%0X", info.root.c_str(), sizeText.c_str(),
+                        info.fileSystem.c_str(), info.label.c_str(), info.serialNumber);
+}
+
+void SubstituteVolumeVariables(std::string& text) {
+    DriveList::Load();
+    for (std::size_t i = 0; i < DriveList::Count(); ++i) {
+        const std::string root = DriveList::DriveRoot(i);
+        if (root.empty()) continue;
+        const std::string name = StringPrintf("%%VOLUME_%c_INFO%%", DriveList::DriveLetter(i));
+        if (!ContainsName(text, name)) continue;
+        VolumeInfo info;
+        info.Query(root);
+        const std::string sizeText = VolumeSizeText(root);
+        ReplaceAll(text, name, VolumeLine(info, sizeText));
+    }
+}
+
+}  // namespace paneloom

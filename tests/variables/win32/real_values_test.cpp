@@ -1,0 +1,129 @@
+// The Windows layer against the real system, which in these tests is Wine.
+#include <windows.h>
+
+#include <regex>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "common/format.h"
+#include "config/run_settings.h"
+#include "formats/pe_version.h"
+#include "platform/version_records.h"
+#include "support/scratch.h"
+#include "variables/substitution.h"
+
+namespace paneloom {
+namespace {
+
+using testing::ScratchDir;
+
+const char* const kAllFour =
+    "%EXECUTABLE_COMPANY%|%EXECUTABLE_PRODUCT%|%EXECUTABLE_VERSION%|%EXECUTABLE_COPYRIGHT%";
+
+bool UnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// The build records a Unix path; Wine maps the Unix root to drive Z:.
+std::string ProgramPath() {
+    std::string path = PANELOOM_PROGRAM;
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path) {
+            if (c == '/') c = '\\';
+        }
+        path = "Z:" + path;
+    }
+    return path;
+}
+
+class RealWindowsValues : public ::testing::Test {
+protected:
+    RealWindowsValues() {
+        ResetVariableCachesForTest();
+        ResetSettingsForTest();
+    }
+    ~RealWindowsValues() override {
+        ResetVariableCachesForTest();
+        ResetSettingsForTest();
+    }
+
+    static std::string Substitute(std::string text) {
+        SubstituteVariables(text);
+        return text;
+    }
+
+    ScratchDir scratch;
+};
+
+TEST_F(RealWindowsValues, WinesDefaultSystemIsWindows7ServicePack1) {
+    if (!UnderWine()) GTEST_SKIP() << "the expected version is Wine's";
+    // Wine 8 presents Windows 7 by default; a manifest declaring newer
+    // systems changes nothing there, as the version is not above 8.1.
+    EXPECT_EQ("Windows 7|Service Pack 1|7601", Substitute("%OS%|%SERVICEPACK%|%BUILD%"));
+}
+
+TEST_F(RealWindowsValues, TheDefaultExecutableShowsPaneloomsOwnVersionRecord) {
+    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), scratch.file("Paneloom.exe").c_str(), FALSE));
+    EXPECT_EQ(std::string("Paneloom Developers|Paneloom|") + PANELOOM_VERSION + "|Copyright (C) Paneloom Developers",
+              Substitute(kAllFour));
+}
+
+TEST_F(RealWindowsValues, AMissingExecutableHasNoInfo) {
+    Settings().executablePath = "no such program.exe";
+    EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(kAllFour));
+}
+
+TEST_F(RealWindowsValues, ThePortableReaderAgreesWithTheSystemOnPaneloomExe) {
+    platform::VersionRecords& system = platform::RealImpl<platform::VersionRecords>();
+    const std::string path = ProgramPath();
+    std::vector<std::uint8_t> record(system.RecordSize(path));
+    ASSERT_FALSE(record.empty());
+    ASSERT_TRUE(system.ReadRecord(path, record));
+
+    platform::VersionResource portable;
+    ASSERT_TRUE(portable.LoadFromFile(path));
+    const std::vector<platform::VersionTranslation> translations = portable.Translations();
+    ASSERT_EQ(1u, translations.size());
+    std::vector<std::uint8_t> table;
+    ASSERT_TRUE(system.QueryBinary(record, "\\VarFileInfo\\Translation", table));
+    ASSERT_EQ(4u, table.size());
+    EXPECT_EQ(translations[0].language, table[0] | (table[1] << 8));
+    EXPECT_EQ(translations[0].codePage, table[2] | (table[3] << 8));
+
+    const std::string key = StringPrintf("%04x%04x", translations[0].language, translations[0].codePage);
+    for (const char* name : {"CompanyName", "ProductName", "ProductVersion", "LegalCopyright", "FileVersion",
+                             "OriginalFilename"}) {
+        std::string bySystem;
+        std::string byReader;
+        EXPECT_TRUE(system.QueryText(record, "\\StringFileInfo\\" + key + "\\" + name, bySystem)) << name;
+        EXPECT_TRUE(portable.QueryString(key, name, byReader)) << name;
+        EXPECT_EQ(bySystem, byReader) << name;
+    }
+}
+
+TEST_F(RealWindowsValues, DriveCGivesAFullVolumeLine) {
+    const std::string line = Substitute("%VOLUME_C_INFO%");
+    EXPECT_TRUE(std::regex_match(
+        line, std::regex("C:\\\\  [0-9.]+/[0-9.]+ (KB|MB|GB) Free:[^:]+:'[^']*':SN 0x[1-9A-F][0-9A-F]*")))
+        << line;
+}
+
+TEST_F(RealWindowsValues, MemoryIsNeverCapped) {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&status));
+    const unsigned long long kilobytes = (status.ullTotalPhys + 1023) / 1024;
+    EXPECT_EQ(StringPrintf("%llu Kb RAM", kilobytes), Substitute("%RAMINFO%"));
+}
+
+TEST_F(RealWindowsValues, UserNameIsTheLoggedOnUser) {
+    char expected[256] = {};
+    const DWORD length = GetEnvironmentVariableA("USERNAME", expected, sizeof expected);
+    if (length == 0 || length >= sizeof expected) GTEST_SKIP() << "no USERNAME to compare with";
+    EXPECT_EQ(std::string(expected, length), Substitute("%USERNAME%"));
+}
+
+}  // namespace
+}  // namespace paneloom
