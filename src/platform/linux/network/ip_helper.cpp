@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/linux/file_reader.h"
 #include "platform/linux/network/parsers.h"
 
 namespace paneloom::platform::lnx {
@@ -68,40 +69,7 @@ std::string SystemPath(const std::string& path) { return ActiveSource().root + p
 // ---------------------------------------------------------------------------
 // Reading files
 
-// Reads a regular file, at most maxBytes of it: the first ones, or the last
-// ones when tail is set (lease files grow at their end). Anything that is not
-// a regular file (a FIFO would block, a directory has no text) counts as
-// unreadable.
-bool ReadFile(const std::string& path, std::size_t maxBytes, std::string& out, bool tail = false) {
-    out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    if (tail && st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > maxBytes) {
-        ::lseek(fd, st.st_size - static_cast<off_t>(maxBytes), SEEK_SET);
-    }
-    bool ok = true;
-    char chunk[4096];
-    while (out.size() < maxBytes) {
-        const std::size_t want = std::min(sizeof chunk, maxBytes - out.size());
-        const ssize_t got = ::read(fd, chunk, want);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            ok = false;  // e.g. the speed of a link that is down
-            break;
-        }
-        if (got == 0) break;
-        out.append(chunk, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return ok;
-}
-
-bool ReadAttribute(const std::string& path, std::string& out) { return ReadFile(path, kMaxAttributeBytes, out); }
+bool ReadAttribute(const std::string& path, std::string& out) { return ReadBoundedFile(path, kMaxAttributeBytes, out); }
 
 bool ModificationTime(const std::string& path, std::time_t& when) {
     struct stat st {};
@@ -225,7 +193,7 @@ std::vector<AddressPair> DnsEntries(const std::vector<std::string>& servers) {
 
 bool ReadResolverConfig(const std::string& path, ResolverConfig& config) {
     std::string text;
-    if (!ReadFile(SystemPath(path), kMaxTextFileBytes, text)) return false;
+    if (!ReadBoundedFile(SystemPath(path), kMaxTextFileBytes, text)) return false;
     config = ParseResolverConfig(text);
     return true;
 }
@@ -273,7 +241,7 @@ std::string RawHostName() {
 // drawn at login.
 std::string DomainFromHosts(const std::string& shortName) {
     std::string text;
-    if (shortName.empty() || !ReadFile(SystemPath("/etc/hosts"), kMaxTextFileBytes, text)) return std::string();
+    if (shortName.empty() || !ReadBoundedFile(SystemPath("/etc/hosts"), kMaxTextFileBytes, text)) return std::string();
     return HostsDomain(text, shortName);
 }
 
@@ -372,14 +340,14 @@ std::map<std::string, std::vector<AddressPair>> AddressesByInterface() {
 // The default gateway of each interface from the kernel's IPv4 routing table.
 std::map<std::string, std::string> DefaultGateways() {
     std::string text;
-    if (!ReadFile(SystemPath("/proc/net/route"), kMaxTextFileBytes, text)) return {};
+    if (!ReadBoundedFile(SystemPath("/proc/net/route"), kMaxTextFileBytes, text)) return {};
     return ParseDefaultGateways(text);
 }
 
 // The IPv4 DNS servers that systemd-resolved keeps for one link.
 std::vector<std::string> LinkDnsServers(DWORD index) {
     std::string text;
-    if (!ReadFile(SystemPath("/run/systemd/resolve/netif/" + std::to_string(index)), kMaxTextFileBytes, text)) {
+    if (!ReadBoundedFile(SystemPath("/run/systemd/resolve/netif/" + std::to_string(index)), kMaxTextFileBytes, text)) {
         return {};
     }
     return ParseLinkDnsServers(text);
@@ -404,7 +372,7 @@ Lease FindLease(const LinkInfo& link, const std::vector<AddressPair>& addresses)
     const auto readLease = [&](const std::string& path, bool tail) {
         written = 0;
         ModificationTime(path, written);
-        return ReadFile(path, kMaxTextFileBytes, text, tail);
+        return ReadBoundedFile(path, kMaxTextFileBytes, text, tail ? KeepEnd::Tail : KeepEnd::Head);
     };
 
     // systemd-networkd

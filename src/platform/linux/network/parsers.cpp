@@ -10,20 +10,6 @@ namespace paneloom::platform::lnx {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::vector<std::string> SplitWords(const std::string& text) {
     std::vector<std::string> words;
     std::size_t i = 0;
@@ -90,57 +76,6 @@ std::vector<std::string> DhclientTokens(const std::string& text) {
 }
 
 }  // namespace
-
-std::string Trim(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool ParseSigned(const std::string& text, std::int64_t& value) {
-    const std::string t = Trim(text);
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
-    if (i == t.size()) return false;
-    std::uint64_t magnitude = 0;
-    for (; i < t.size(); ++i) {
-        if (t[i] < '0' || t[i] > '9') return false;
-        const unsigned digit = static_cast<unsigned>(t[i] - '0');
-        if (magnitude > (static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) - digit) / 10) {
-            return false;
-        }
-        magnitude = magnitude * 10 + digit;
-    }
-    value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
-    return true;
-}
-
-bool ParseHex(const std::string& text, std::uint64_t& value) {
-    std::string t = Trim(text);
-    if (StartsWith(t, "0x") || StartsWith(t, "0X")) t = t.substr(2);
-    if (t.empty() || t.size() > 16) return false;
-    value = 0;
-    for (char c : t) {
-        unsigned digit;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        else return false;
-        value = value * 16 + digit;
-    }
-    return true;
-}
 
 bool CanonicalIpv4(const std::string& text, std::string& canonical) {
     in_addr addr {};

@@ -12,24 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "common/scan.h"
 #include "platform/iphelper_records.h"
 
 namespace paneloom::platform::lnx {
 
 // ---------------------------------------------------------------------------
-// Text helpers shared with the functions that read /sys and /proc
-
-// The text without the white space (blank, tab, CR, LF, VT, FF) at its ends.
-std::string Trim(const std::string& text);
-
-bool StartsWith(const std::string& text, const std::string& prefix);
-bool EndsWith(const std::string& text, const std::string& suffix);
-
-// A whole decimal number (surrounding white space allowed), without overflow.
-bool ParseSigned(const std::string& text, std::int64_t& value);
-
-// A whole hexadecimal number of at most 16 digits, "0x" allowed.
-bool ParseHex(const std::string& text, std::uint64_t& value);
+// Addresses and names
 
 // A dotted IPv4 text in its canonical form, or false.
 bool CanonicalIpv4(const std::string& text, std::string& canonical);
