@@ -1,4 +1,4 @@
-#include "platform/linux/raw_command_line.h"
+#include "platform/linux/process/raw_command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/tool_runner.h"
+#include "platform/linux/process/tool_runner.h"
 
 namespace paneloom::platform::lnx {
 

@@ -8,7 +8,7 @@
 
 #include "platform/desktop.h"
 #include "platform/linux/desktop/commands.h"
-#include "platform/linux/tool_runner.h"
+#include "platform/linux/process/tool_runner.h"
 
 namespace paneloom::platform::lnx {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/tool_runner.h"
+#include "platform/linux/process/tool_runner.h"
 
 #include <fcntl.h>
 #include <poll.h>

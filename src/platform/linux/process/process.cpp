@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/raw_command_line.h"
+#include "platform/linux/process/raw_command_line.h"
 
 namespace paneloom::platform {
 
