@@ -61,12 +61,12 @@ bool UsesGSettings(DesktopKind kind) {
     return kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate;
 }
 
-// Each tool names the three modes its own way.
-const char* ModeName(WallpaperMode mode, const char* center, const char* tile, const char* stretch) {
-    switch (mode) {
-        case WallpaperMode::Tile:
+// Each tool names the three styles its own way.
+const char* StyleName(WallpaperStyle style, const char* center, const char* tile, const char* stretch) {
+    switch (style) {
+        case WallpaperStyle::Tile:
             return tile;
-        case WallpaperMode::Stretch:
+        case WallpaperStyle::Stretch:
             return stretch;
         default:
             return center;
@@ -74,16 +74,16 @@ const char* ModeName(WallpaperMode mode, const char* center, const char* tile, c
 }
 
 // picture-options: the same three names in all three schemas.
-const char* GSettingsOption(WallpaperMode mode) { return ModeName(mode, "centered", "wallpaper", "stretched"); }
+const char* GSettingsOption(WallpaperStyle style) { return StyleName(style, "centered", "wallpaper", "stretched"); }
 
 // xfdesktop's image-style numbers.
-const char* XfceStyle(WallpaperMode mode) { return ModeName(mode, "1", "2", "3"); }
+const char* XfceStyle(WallpaperStyle style) { return StyleName(style, "1", "2", "3"); }
 
-const char* PlasmaFillMode(WallpaperMode mode) { return ModeName(mode, "pad", "tile", "stretch"); }
+const char* PlasmaFillMode(WallpaperStyle style) { return StyleName(style, "pad", "tile", "stretch"); }
 
-const char* SwayMode(WallpaperMode mode) { return ModeName(mode, "center", "tile", "stretch"); }
+const char* SwayMode(WallpaperStyle style) { return StyleName(style, "center", "tile", "stretch"); }
 
-const char* FehOption(WallpaperMode mode) { return ModeName(mode, "--bg-center", "--bg-tile", "--bg-scale"); }
+const char* FehOption(WallpaperStyle style) { return StyleName(style, "--bg-center", "--bg-tile", "--bg-scale"); }
 
 bool HasControlCharacter(const std::string& text) {
     for (char c : text) {
@@ -134,12 +134,6 @@ Argv GSettingsSet(DesktopKind kind, const std::string& key, const std::string& v
 
 }  // namespace
 
-WallpaperMode ModeFromStyleValues(const std::string& wallPaperStyle, const std::string& tileWallPaper) {
-    if (tileWallPaper == "1") return WallpaperMode::Tile;
-    if (wallPaperStyle == "2") return WallpaperMode::Stretch;
-    return WallpaperMode::Center;
-}
-
 std::string ToolFor(DesktopKind kind) {
     switch (kind) {
         case DesktopKind::Gnome:
@@ -184,20 +178,20 @@ Argv ProbeCommand(DesktopKind kind, Step step) {
     return {};
 }
 
-std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperMode mode, const std::string& probeOutput) {
+std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperStyle style, const std::string& probeOutput) {
     std::vector<Argv> commands;
     if (UsesGSettings(kind)) {
-        commands.push_back(GSettingsSet(kind, "picture-options", GSettingsOption(mode)));
+        commands.push_back(GSettingsSet(kind, "picture-options", GSettingsOption(style)));
     } else if (kind == DesktopKind::Xfce) {
         for (const std::string& property : XfceProperties(probeOutput, "/image-style")) {
-            commands.push_back({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", XfceStyle(mode)});
+            commands.push_back({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", XfceStyle(style)});
         }
     }
     // Plasma, sway and feh take the style together with the picture.
     return commands;
 }
 
-std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperMode mode, const std::string& fullPath,
+std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperStyle style, const std::string& fullPath,
                                          const std::string& probeOutput) {
     std::vector<Argv> commands;
     if (fullPath.empty()) return commands;
@@ -219,7 +213,7 @@ std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperMode mode, const st
         case DesktopKind::Plasma:
             if (!PlasmaTakesLiterally(fullPath)) break;
             if (probeOutput.find("--fill-mode") != std::string::npos) {
-                commands.push_back({"plasma-apply-wallpaperimage", "--fill-mode", PlasmaFillMode(mode), fullPath});
+                commands.push_back({"plasma-apply-wallpaperimage", "--fill-mode", PlasmaFillMode(style), fullPath});
             } else {
                 commands.push_back({"plasma-apply-wallpaperimage", fullPath});
             }
@@ -231,11 +225,11 @@ std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperMode mode, const st
             break;
         case DesktopKind::Sway:
             if (SwayTakesLiterally(fullPath)) {
-                commands.push_back({"swaymsg", "output", "*", "bg", fullPath, SwayMode(mode)});
+                commands.push_back({"swaymsg", "output", "*", "bg", fullPath, SwayMode(style)});
             }
             break;
         case DesktopKind::X11:
-            commands.push_back({"feh", FehOption(mode), fullPath});
+            commands.push_back({"feh", FehOption(style), fullPath});
             break;
         case DesktopKind::None:
             break;
