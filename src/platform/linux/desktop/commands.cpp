@@ -1,6 +1,6 @@
 #include "platform/linux/desktop/commands.h"
 
-#include <sstream>
+#include "common/scan.h"
 
 namespace paneloom::platform::lnx {
 
@@ -15,19 +15,15 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// A tool's output line by line, without the carriage returns and blanks
+// left at line ends. Not trimmed at the start: a line that begins with a
+// blank is no key or property name.
 std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
+    std::vector<std::string> lines = SplitLines(text);
+    for (std::string& line : lines) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        lines.push_back(line);
     }
     return lines;
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 DesktopKind KindOfEntry(const std::string& entry) {
@@ -120,7 +116,7 @@ bool PlasmaTakesLiterally(const std::string& path) {
 std::vector<std::string> XfceProperties(const std::string& listing, const std::string& leaf) {
     std::vector<std::string> names;
     for (const std::string& line : Lines(listing)) {
-        if (line.rfind("/backdrop/", 0) == 0 && EndsWith(line, leaf) &&
+        if (StartsWith(line, "/backdrop/") && EndsWith(line, leaf) &&
             line.find_first_of(" \t") == std::string::npos) {
             names.push_back(line);
         }
