@@ -1,21 +1,15 @@
 // The IP helper functions of the Linux build. They answer the four questions
-// of the Windows IP helper library from Linux's own sources and fill the same
-// records in the caller's block, with the same buffer protocol: a missing block
-// or a length smaller than needed gets the needed size written to the length
-// argument and the function's too-small code back; a block that is large
-// enough is filled, with every `Next` pointer pointing into that block, and the
-// length is left as it was.
+// of the Windows IP helper library from Linux's own sources (readers.h,
+// leases.h) and fill the same records in the caller's block with the same
+// buffer protocol (record_image.h).
 //
 // Every call reads the system afresh and builds its records before it looks at
 // the caller's block, so two calls may differ in size when the network changed
 // in between; the caller simply asks again.
 #pragma once
 
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "platform/iphelper_records.h"
+#include "platform/linux/network/readers.h"
 
 namespace paneloom::platform::lnx {
 
@@ -34,25 +28,6 @@ DWORD GetPerAdapterInfo(ULONG IfIndex, PIP_PER_ADAPTER_INFO pPerAdapterInfo, PUL
 // Every interface, loopback included, always sorted by interface index (the
 // order flag is accepted for the signature's sake).
 DWORD GetIfTable(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL bOrder);
-
-// One IPv4 address of an interface, as getifaddrs reports it.
-struct InterfaceAddress {
-    std::string interfaceName;  // an alias label such as "eth0:1" counts for eth0
-    std::string address;        // dotted text
-    std::string mask;           // dotted text
-};
-
-// Where the functions above read the system. Tests point it at a scratch tree.
-struct NetSource {
-    // Put before every absolute path read (/etc, /run, /sys, /proc, /var).
-    // Empty reads the running system.
-    std::string root;
-    // The host name as gethostname reports it; unset calls gethostname.
-    std::function<std::string()> hostName;
-    // The IPv4 addresses of all interfaces, in the kernel's order; unset calls
-    // getifaddrs.
-    std::function<std::vector<InterfaceAddress>()> ipv4Addresses;
-};
 
 // Replaces the source for all later calls; ResetNetSource goes back to the
 // running system. Not synchronised: the program calls it from its one thread.
