@@ -22,8 +22,8 @@ std::string Trimmed(const std::string& text) {
 }
 
 // Steps 1 to 3: host, domain and the machine's DNS servers.
-void SubstituteHostVariables(std::string& text) {
-    NetworkParams params;
+void SubstituteHostVariables(std::string& text, Network& network) {
+    NetworkParams params(network);
     params.Load();
 
     std::string host = params.HostNameString();
@@ -46,10 +46,10 @@ void SubstituteHostVariables(std::string& text) {
 }
 
 // Steps 4 and 5: each adapter's own names, then the lists over all adapters.
-void SubstituteAdapterVariables(std::string& text) {
+void SubstituteAdapterVariables(std::string& text, Network& network) {
     std::string allAddresses;
     std::string allHardware;
-    AdapterList adapters;
+    AdapterList adapters(network);
     adapters.Load();
     const int count = adapters.AdapterCount();
     for (int i = 0; i < count; ++i) {
@@ -68,7 +68,7 @@ void SubstituteAdapterVariables(std::string& text) {
 
         // An adapter whose record cannot be had shows "(none)"; one whose
         // record lists no server shows the empty entry.
-        PerAdapterInfo perAdapter;
+        PerAdapterInfo perAdapter(network);
         perAdapter.Load(adapters.AdapterIndex(i));
         std::string servers = "(none)";
         const int serverCount = perAdapter.DNSServerCount();
@@ -113,8 +113,8 @@ void SubstituteAdapterVariables(std::string& text) {
 // Step 6: the interface table. Where there is none (no library, or no
 // GetIfTable in it) it counts as a table of no rows: no interface name is
 // replaced and the later families still run.
-void SubstituteInterfaceVariables(std::string& text) {
-    InterfaceTable table;
+void SubstituteInterfaceVariables(std::string& text, Network& network) {
+    InterfaceTable table(network);
     table.Load();
     const std::uint32_t count = table.InterfaceCount();
     for (std::uint32_t r = 0; r < count; ++r) {
@@ -143,12 +143,12 @@ std::string SpeedText(std::uint32_t bitsPerSecond) {
     return StringPrintf("%.1f b/sec", v);
 }
 
-void SubstituteNetworkVariables(std::string& text) {
+void SubstituteNetworkVariables(std::string& text, Network& network) {
     // Every call reads the network afresh, whether or not the text names a
     // network variable.
-    SubstituteHostVariables(text);
-    SubstituteAdapterVariables(text);
-    SubstituteInterfaceVariables(text);
+    SubstituteHostVariables(text, network);
+    SubstituteAdapterVariables(text, network);
+    SubstituteInterfaceVariables(text, network);
 }
 
 }  // namespace paneloom

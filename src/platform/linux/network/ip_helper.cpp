@@ -19,27 +19,20 @@ namespace {
 // NetBIOS node type for a machine without WINS servers.
 constexpr UINT kBroadcastNodeType = 1;
 
-NetSource& ActiveSource() {
-    static NetSource source;
-    return source;
-}
-
 }  // namespace
 
-void SetNetSource(NetSource source) { ActiveSource() = std::move(source); }
+LinuxIpHelper::LinuxIpHelper(NetSource source) : source_(std::move(source)) {}
 
-void ResetNetSource() { ActiveSource() = NetSource(); }
-
-DWORD GetNetworkParams(PFIXED_INFO pFixedInfo, PULONG pOutBufLen) {
+DWORD LinuxIpHelper::GetNetworkParams(PFIXED_INFO pFixedInfo, PULONG pOutBufLen) {
     if (pOutBufLen == nullptr) return ERROR_INVALID_PARAMETER;
 
-    const std::string rawHost = RawHostName(ActiveSource());
+    const std::string rawHost = RawHostName(source_);
     const std::size_t dot = rawHost.find('.');
     const std::string shortName = rawHost.substr(0, dot);
-    const GlobalResolver resolver = ReadGlobalResolver(ActiveSource());
+    const GlobalResolver resolver = ReadGlobalResolver(source_);
     std::string domain = resolver.domain;
     if (domain.empty() && dot != std::string::npos) domain = DomainText(rawHost.substr(dot + 1));
-    if (domain.empty()) domain = DomainFromHosts(ActiveSource(), shortName);
+    if (domain.empty()) domain = DomainFromHosts(source_, shortName);
 
     RecordImage image;
     const std::size_t offset = image.Reserve<FIXED_INFO>();
@@ -47,7 +40,7 @@ DWORD GetNetworkParams(PFIXED_INFO pFixedInfo, PULONG pOutBufLen) {
     CopyText(info.HostName, shortName);
     CopyText(info.DomainName, domain);
     info.NodeType = kBroadcastNodeType;
-    info.EnableRouting = IpForwarding(ActiveSource()) ? 1 : 0;
+    info.EnableRouting = IpForwarding(source_) ? 1 : 0;
     image.Put(offset, info);
     const std::size_t head = offset + offsetof(FIXED_INFO, DnsServerList);
     PutChain(image, head, DnsEntries(resolver.servers));
@@ -55,17 +48,17 @@ DWORD GetNetworkParams(PFIXED_INFO pFixedInfo, PULONG pOutBufLen) {
     return image.Deliver(pFixedInfo, pOutBufLen, ERROR_BUFFER_OVERFLOW);
 }
 
-ULONG GetAdaptersInfo(PIP_ADAPTER_INFO AdapterInfo, PULONG SizePointer) {
+ULONG LinuxIpHelper::GetAdaptersInfo(PIP_ADAPTER_INFO AdapterInfo, PULONG SizePointer) {
     if (SizePointer == nullptr) return ERROR_INVALID_PARAMETER;
 
     std::vector<LinkInfo> adapters;
-    for (LinkInfo& link : ReadLinks(ActiveSource())) {
+    for (LinkInfo& link : ReadLinks(source_)) {
         if (IsAdapter(link)) adapters.push_back(std::move(link));
     }
     if (adapters.empty()) return ERROR_NO_DATA;
 
-    const std::map<std::string, std::vector<AddressPair>> addresses = AddressesByInterface(ActiveSource());
-    const std::map<std::string, std::string> gateways = DefaultGateways(ActiveSource());
+    const std::map<std::string, std::vector<AddressPair>> addresses = AddressesByInterface(source_);
+    const std::map<std::string, std::string> gateways = DefaultGateways(source_);
 
     // All adapter records first, one after the other, then the further
     // addresses of their chains.
@@ -80,7 +73,7 @@ ULONG GetAdaptersInfo(PIP_ADAPTER_INFO AdapterInfo, PULONG SizePointer) {
         if (found != addresses.end()) ipList = found->second;
         // Windows lists an adapter without an address with 0.0.0.0.
         if (ipList.empty()) ipList.push_back({"0.0.0.0", "0.0.0.0"});
-        const Lease lease = FindLease(ActiveSource(), link, ipList);
+        const Lease lease = FindLease(source_, link, ipList);
 
         IP_ADAPTER_INFO info {};
         info.ComboIndex = link.index;
@@ -109,19 +102,19 @@ ULONG GetAdaptersInfo(PIP_ADAPTER_INFO AdapterInfo, PULONG SizePointer) {
     return image.Deliver(AdapterInfo, SizePointer, ERROR_BUFFER_OVERFLOW);
 }
 
-DWORD GetPerAdapterInfo(ULONG IfIndex, PIP_PER_ADAPTER_INFO pPerAdapterInfo, PULONG pOutBufLen) {
+DWORD LinuxIpHelper::GetPerAdapterInfo(ULONG IfIndex, PIP_PER_ADAPTER_INFO pPerAdapterInfo, PULONG pOutBufLen) {
     if (pOutBufLen == nullptr) return ERROR_INVALID_PARAMETER;
 
-    const std::vector<LinkInfo> links = ReadLinks(ActiveSource());
+    const std::vector<LinkInfo> links = ReadLinks(source_);
     const auto link = std::find_if(links.begin(), links.end(), [&](const LinkInfo& l) { return l.index == IfIndex; });
     if (link == links.end()) return ERROR_NO_DATA;
 
     // The link's own servers where systemd-resolved keeps them, the
     // machine's otherwise.
-    std::vector<std::string> servers = LinkDnsServers(ActiveSource(), IfIndex);
-    if (servers.empty()) servers = ReadGlobalResolver(ActiveSource()).servers;
+    std::vector<std::string> servers = LinkDnsServers(source_, IfIndex);
+    if (servers.empty()) servers = ReadGlobalResolver(source_).servers;
 
-    const std::map<std::string, std::vector<AddressPair>> addresses = AddressesByInterface(ActiveSource());
+    const std::map<std::string, std::vector<AddressPair>> addresses = AddressesByInterface(source_);
     bool autoconfig = false;
     auto found = addresses.find(link->name);
     if (found != addresses.end()) {
@@ -141,10 +134,10 @@ DWORD GetPerAdapterInfo(ULONG IfIndex, PIP_PER_ADAPTER_INFO pPerAdapterInfo, PUL
     return image.Deliver(pPerAdapterInfo, pOutBufLen, ERROR_BUFFER_OVERFLOW);
 }
 
-DWORD GetIfTable(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL /*bOrder*/) {
+DWORD LinuxIpHelper::GetIfTable(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL /*bOrder*/) {
     if (pdwSize == nullptr) return ERROR_INVALID_PARAMETER;
 
-    const std::vector<LinkInfo> links = ReadLinks(ActiveSource());
+    const std::vector<LinkInfo> links = ReadLinks(source_);
     RecordImage image;
     const std::size_t offset = image.Reserve<MIB_IFTABLE>();  // the count and room for one row
     const std::size_t rows = offset + offsetof(MIB_IFTABLE, table);
@@ -155,3 +148,13 @@ DWORD GetIfTable(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL /*bOrder*/) {
 }
 
 }  // namespace paneloom::platform::lnx
+
+namespace paneloom::platform {
+
+template <>
+IpHelper& RealImpl<IpHelper>() {
+    static lnx::LinuxIpHelper library;
+    return library;
+}
+
+}  // namespace paneloom::platform

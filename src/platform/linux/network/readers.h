@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/iphelper_records.h"
+#include "platform/ip_helper_records.h"
 #include "platform/linux/network/record_image.h"
 
 namespace paneloom::platform::lnx {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/iphelper_records.h"
+#include "platform/ip_helper_records.h"
 
 namespace paneloom::platform::lnx {
 
