@@ -20,8 +20,6 @@ public:
     Network(Network&&) = default;
     Network& operator=(Network&&) = default;
 
-    IpHelperQueries& queries() { return queries_; }
-
 private:
     friend class NetworkParams;
     friend class AdapterList;
