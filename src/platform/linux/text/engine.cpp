@@ -15,7 +15,6 @@
 #include <vector>
 #include <limits>
 #include <map>
-#include <mutex>
 #include <utility>
 
 namespace paneloom::platform::lnx {
@@ -108,11 +107,9 @@ std::uint32_t Blend(std::uint32_t fg, std::uint32_t bg, unsigned coverage) {
     return out;
 }
 
-// The FreeType library and the one lock that guards every FreeType and
-// fontconfig call of the engine; shared by everything that holds FreeType
-// objects, so that fonts kept past the engine's end stay valid.
+// The FreeType library, shared by everything that holds FreeType objects so
+// that fonts kept past the engine's end stay valid.
 struct Library {
-    std::mutex mutex;
     FT_Library ft = nullptr;
 
     Library() {
@@ -127,7 +124,7 @@ struct Library {
 
 enum class CharMapping { kUnicode, kSymbol, kNative };
 
-// One opened font file face. Released only while the library lock is held.
+// One opened font file face.
 struct Face {
     FT_Face face = nullptr;
     CharMapping mapping = CharMapping::kUnicode;
@@ -310,7 +307,6 @@ struct Font::State {
     State& operator=(const State&) = delete;
     ~State() {
         if (!library) return;
-        std::lock_guard<std::mutex> lock(library->mutex);
         if (size != nullptr) FT_Done_Size(size);
         face.reset();
     }
@@ -357,15 +353,12 @@ struct TextEngine::Impl {
         if (config != nullptr) FcConfigSetCurrent(config);
     }
     ~Impl() {
-        // Each font takes the lock itself as it goes.
         kept.clear();
-        std::lock_guard<std::mutex> lock(library->mutex);
         faces.clear();
     }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
-    // Caller holds the lock.
     std::shared_ptr<Face> OpenFace(const std::string& file, int index) {
         const auto key = std::make_pair(file, index);
         if (auto it = faces.find(key); it != faces.end()) return it->second;
@@ -396,7 +389,6 @@ struct TextEngine::Impl {
         return face;
     }
 
-    // Caller holds the lock.
     bool TryCandidate(FcPattern* candidate, Match& out) {
         FcChar8* file = nullptr;
         if (FcPatternGetString(candidate, FC_FILE, 0, &file) != FcResultMatch || file == nullptr) return false;
@@ -412,7 +404,7 @@ struct TextEngine::Impl {
         return true;
     }
 
-    // The font mapper. Caller holds the lock.
+    // The font mapper.
     Match MatchFace(const std::string& face, int weight) {
         Match match;
         FcPattern* pattern = FcPatternCreate();
@@ -440,7 +432,6 @@ struct TextEngine::Impl {
         return match;
     }
 
-    // Caller holds the lock.
     static bool LoadGlyph(Font::State& font, unsigned char byte) {
         const FT_Face face = font.face->face;
         if (FT_Activate_Size(font.size) != 0) return false;
@@ -466,7 +457,6 @@ struct TextEngine::Impl {
         return true;
     }
 
-    // Caller holds the lock.
     static const GlyphInfo& Glyph(Font::State& font, unsigned char byte) {
         GlyphInfo& info = font.glyphs[byte];
         if (info.known) return info;
@@ -494,8 +484,7 @@ struct TextEngine::Impl {
         return info;
     }
 
-    // Renders the glyph just loaded into its coverage mask. Caller holds the
-    // lock.
+    // Renders the glyph just loaded into its coverage mask.
     static void RenderMask(Font::State& font, GlyphInfo& info) {
         const FT_GlyphSlot slot = font.face->face->glyph;
         if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
@@ -536,7 +525,6 @@ struct TextEngine::Impl {
         }
     }
 
-    // Caller holds the lock.
     static std::int64_t Width(Font::State& font, const std::string& text, std::int32_t charExtra) {
         std::int64_t total = 0;
         for (const char c : text)
@@ -544,7 +532,6 @@ struct TextEngine::Impl {
         return total;
     }
 
-    // Caller holds the lock.
     void RenderGlyph(Dib& dib, Font::State& font, unsigned char byte, const GlyphInfo& info, std::int64_t penX,
                      std::int64_t baseline, std::uint32_t colour) {
         // Only the part of the glyph that lands in the bitmap is blended or,
@@ -598,13 +585,9 @@ std::shared_ptr<Font> TextEngine::CreateFont(const LogFontSpec& spec) {
     const std::int64_t madeHeight = std::clamp<std::int64_t>(spec.height == 0 ? kDefaultFontHeight : spec.height,
                                                              -kMaxFontPixels, kMaxFontPixels);
     const Impl::FontKey fontKey{madeHeight, weight, state->requested};
+    for (const auto& [key, font] : impl.kept)
+        if (key == fontKey) return font;
     {
-        std::lock_guard<std::mutex> lock(impl.library->mutex);
-        for (const auto& [key, font] : impl.kept)
-            if (key == fontKey) return font;
-    }
-    {
-        std::lock_guard<std::mutex> lock(impl.library->mutex);
         const auto key = std::make_pair(state->requested, weight);
         auto it = impl.matches.find(key);
         if (it == impl.matches.end()) it = impl.matches.emplace(key, impl.MatchFace(state->requested, weight)).first;
@@ -657,23 +640,13 @@ std::shared_ptr<Font> TextEngine::CreateFont(const LogFontSpec& spec) {
     }
     state->library = impl.library;
     auto font = std::shared_ptr<Font>(new Font(std::move(state)));
-    // A font pushed out is released after the lock is given up: its own
-    // release takes the lock.
-    std::shared_ptr<Font> pushedOut;
-    {
-        std::lock_guard<std::mutex> lock(impl.library->mutex);
-        if (impl.kept.size() >= kKeptFonts) {
-            pushedOut = std::move(impl.kept.front().second);
-            impl.kept.pop_front();
-        }
-        impl.kept.emplace_back(fontKey, font);
-    }
+    if (impl.kept.size() >= kKeptFonts) impl.kept.pop_front();
+    impl.kept.emplace_back(fontKey, font);
     return font;
 }
 
 TextEngine::Extent TextEngine::Measure(const Font& font, const std::string& text, std::int32_t charExtra) {
     Font::State& state = *font.state_;
-    std::lock_guard<std::mutex> lock(state.library->mutex);
     return Extent{Saturate32(Impl::Width(state, text, charExtra)), font.CellHeight()};
 }
 
@@ -681,7 +654,6 @@ void TextEngine::Draw(Dib& dib, const Font& font, std::int32_t x, std::int32_t y
                       const DrawState& drawState) {
     if (!dib.Valid()) return;
     Font::State& state = *font.state_;
-    std::lock_guard<std::mutex> lock(state.library->mutex);
 
     if (drawState.opaque) {
         const std::int64_t width = Impl::Width(state, text, drawState.charExtra);
