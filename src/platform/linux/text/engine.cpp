@@ -9,13 +9,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <deque>
 #include <tuple>
 #include <vector>
 #include <limits>
 #include <map>
 #include <utility>
+
+#include "platform/linux/drawing/compositing.h"
 
 namespace paneloom::platform::lnx {
 
@@ -97,16 +98,6 @@ int EffectiveWeight(std::int32_t weight) {
     return std::min<std::int32_t>(weight, 1000);
 }
 
-std::uint32_t Blend(std::uint32_t fg, std::uint32_t bg, unsigned coverage) {
-    std::uint32_t out = 0;
-    for (unsigned shift = 0; shift <= 16; shift += 8) {
-        const unsigned f = (fg >> shift) & 0xFF;
-        const unsigned b = (bg >> shift) & 0xFF;
-        out |= ((f * coverage + b * (255 - coverage) + 127) / 255) << shift;
-    }
-    return out;
-}
-
 // The FreeType library, shared by everything that holds FreeType objects so
 // that fonts kept past the engine's end stay valid.
 struct Library {
@@ -181,40 +172,6 @@ void ReadCellMetrics(Face& f) {
     if (f.ascent + f.descent <= 0) f.ascent = f.unitsPerEm;
 }
 
-// Puts one pixel of glyph coverage into the bitmap: above 8 bits per pixel
-// blended in `colour`, at 8 bits or fewer the nearest palette colour where
-// the glyph covers at least half of the pixel. (x, y) lies inside the
-// bitmap. 24- and 32-bit pixels are written in place.
-void PutCoverage(Dib& dib, std::int32_t x, std::int32_t y, std::uint32_t colour, unsigned coverage) {
-    if (coverage == 0) return;
-    const std::uint16_t bpp = dib.bitsPerPixel;
-    if (bpp == 32 || bpp == 24) {
-        std::uint8_t* p = dib.Row(y) + static_cast<std::size_t>(x) * (bpp / 8);
-        const unsigned fr = colour & 0xFF;
-        const unsigned fg = (colour >> 8) & 0xFF;
-        const unsigned fb = (colour >> 16) & 0xFF;
-        if (coverage == 255) {
-            p[0] = static_cast<std::uint8_t>(fb);
-            p[1] = static_cast<std::uint8_t>(fg);
-            p[2] = static_cast<std::uint8_t>(fr);
-        } else {
-            const unsigned rest = 255 - coverage;
-            p[0] = static_cast<std::uint8_t>((fb * coverage + p[0] * rest + 127) / 255);
-            p[1] = static_cast<std::uint8_t>((fg * coverage + p[1] * rest + 127) / 255);
-            p[2] = static_cast<std::uint8_t>((fr * coverage + p[2] * rest + 127) / 255);
-        }
-        if (bpp == 32) p[3] = 0;
-        return;
-    }
-    if (bpp <= 8) {
-        if (coverage >= 128) dib.SetPixel(x, y, colour);
-    } else if (coverage == 255) {
-        dib.SetPixel(x, y, colour);
-    } else {
-        dib.SetPixel(x, y, Blend(colour, dib.GetPixel(x, y), coverage));
-    }
-}
-
 struct SpanTarget {
     Dib* dib;
     std::int64_t originX;
@@ -228,17 +185,8 @@ void DrawSpans(int y, int count, const FT_Span* spans, void* user) {
     // Scanline y covers [y, y + 1) above the baseline, i.e. the row just
     // above the baseline is y = 0.
     const std::int64_t row = target->baseline - 1 - y;
-    if (row < 0 || row >= dib.height) return;
-    for (int i = 0; i < count; ++i) {
-        const FT_Span& span = spans[i];
-        if (span.coverage == 0) continue;
-        for (unsigned k = 0; k < span.len; ++k) {
-            const std::int64_t col = target->originX + span.x + k;
-            if (col < 0 || col >= dib.width) continue;
-            PutCoverage(dib, static_cast<std::int32_t>(col), static_cast<std::int32_t>(row), target->color,
-                        span.coverage);
-        }
-    }
+    for (int i = 0; i < count; ++i)
+        PaintCoverageRun(dib, target->originX + spans[i].x, row, spans[i].len, spans[i].coverage, target->color);
 }
 
 // Rendering a glyph into its own coverage mask.
@@ -259,30 +207,6 @@ void MaskSpans(int y, int count, const FT_Span* spans, void* user) {
             glyph.mask[static_cast<std::size_t>(row * width + col)] = span.coverage;
         }
     }
-}
-
-void FillRect(Dib& dib, std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom,
-              std::uint32_t colour) {
-    // Clamped to the bitmap in 64 bits first: a cell can lie anywhere.
-    const auto x0 = static_cast<std::int32_t>(std::clamp<std::int64_t>(left, 0, dib.width));
-    const auto x1 = static_cast<std::int32_t>(std::clamp<std::int64_t>(right, 0, dib.width));
-    const auto y0 = static_cast<std::int32_t>(std::clamp<std::int64_t>(top, 0, dib.height));
-    const auto y1 = static_cast<std::int32_t>(std::clamp<std::int64_t>(bottom, 0, dib.height));
-    if (x0 >= x1 || y0 >= y1) return;
-    const std::uint16_t bpp = dib.bitsPerPixel;
-    if (bpp == 32 || bpp == 24) {
-        const std::size_t size = bpp / 8;
-        const std::uint8_t pixel[4] = {static_cast<std::uint8_t>((colour >> 16) & 0xFF),
-                                       static_cast<std::uint8_t>((colour >> 8) & 0xFF),
-                                       static_cast<std::uint8_t>(colour & 0xFF), 0};
-        for (std::int32_t py = y0; py < y1; ++py) {
-            std::uint8_t* p = dib.Row(py) + static_cast<std::size_t>(x0) * size;
-            for (std::int32_t px = x0; px < x1; ++px, p += size) std::memcpy(p, pixel, size);
-        }
-        return;
-    }
-    for (std::int32_t py = y0; py < y1; ++py)
-        for (std::int32_t px = x0; px < x1; ++px) dib.SetPixel(px, py, colour);
 }
 
 }  // namespace
@@ -504,27 +428,6 @@ struct TextEngine::Impl {
         if (!info.masked) std::vector<std::uint8_t>().swap(info.mask);
     }
 
-    // Blends a glyph's mask into the bitmap at the pen position, clipped.
-    static void BlitMask(Dib& dib, const GlyphInfo& info, std::int64_t penX, std::int64_t baseline,
-                         std::uint32_t colour) {
-        const std::int64_t width = std::int64_t{info.xMax} - info.xMin;
-        const std::int64_t height = std::int64_t{info.yMax} - info.yMin;
-        const std::int64_t left = penX + info.xMin;
-        const std::int64_t top = baseline - info.yMax;
-        const std::int64_t c0 = std::max<std::int64_t>(0, -left);
-        const std::int64_t c1 = std::min<std::int64_t>(width, std::int64_t{dib.width} - left);
-        const std::int64_t r0 = std::max<std::int64_t>(0, -top);
-        const std::int64_t r1 = std::min<std::int64_t>(height, std::int64_t{dib.height} - top);
-        for (std::int64_t r = r0; r < r1; ++r) {
-            const std::uint8_t* coverage = info.mask.data() + r * width;
-            for (std::int64_t c = c0; c < c1; ++c) {
-                if (coverage[c] == 0) continue;
-                PutCoverage(dib, static_cast<std::int32_t>(left + c), static_cast<std::int32_t>(top + r), colour,
-                            coverage[c]);
-            }
-        }
-    }
-
     static std::int64_t Width(Font::State& font, const std::string& text, std::int32_t charExtra) {
         std::int64_t total = 0;
         for (const char c : text)
@@ -542,7 +445,9 @@ struct TextEngine::Impl {
         const std::int64_t yMax = std::min<std::int64_t>({info.yMax, baseline, kSpanLimit});
         if (xMin >= xMax || yMin >= yMax) return;
         if (info.masked) {
-            BlitMask(dib, info, penX, baseline, colour);
+            const CoverageMask mask{info.mask.data(), std::int64_t{info.xMax} - info.xMin,
+                                    std::int64_t{info.yMax} - info.yMin};
+            PaintCoverageMask(dib, mask, penX + info.xMin, baseline - info.yMax, colour);
             return;
         }
         if (!LoadGlyph(font, byte)) return;
