@@ -15,6 +15,10 @@
 //   - each character advances by its hinted advance width in whole pixels,
 //     plus the character extra;
 //   - text bytes are in the ANSI code page, Windows-1252.
+//
+// Its parts: font_mapper.h (which face), faces.h and metrics.h (what GDI
+// reads from the face and how it sizes it), glyphs.h (loading and
+// rasterising), and the compositing onto the bitmap beside the Dib.
 #pragma once
 
 #include <cstdint>
@@ -23,17 +27,9 @@
 
 #include "common/cp1252.h"
 #include "platform/linux/drawing/dib.h"
+#include "platform/linux/text/metrics.h"
 
 namespace paneloom::platform::lnx {
-
-// Size used when a logical font asks for height 0: 12 points at 96 pixels per
-// inch, as an em height.
-inline constexpr std::int32_t kDefaultFontHeight = -16;
-
-// Largest em or cell height in pixels that a font is made with. Larger
-// requests are reduced to it: text that big is already far wider than any
-// screen, and the cap keeps the glyph work per character bounded.
-inline constexpr std::int32_t kMaxFontPixels = 2000;
 
 // What a GDI logical font carries that matters here.
 struct LogFontSpec {
