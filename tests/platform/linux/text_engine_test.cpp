@@ -19,6 +19,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace {
 
+using paneloom::platform::lnx::BackgroundMode;
 using paneloom::platform::lnx::Cp1252ToUnicode;
 using paneloom::platform::lnx::Dib;
 using paneloom::platform::lnx::DrawState;
@@ -57,7 +58,7 @@ Dib WhiteDib(std::int32_t width, std::int32_t height, std::uint16_t bpp) {
 DrawState Transparent(std::uint32_t textColor) {
     DrawState state;
     state.textColor = textColor;
-    state.opaque = false;
+    state.backgroundMode = BackgroundMode::kTransparent;
     return state;
 }
 
@@ -396,7 +397,7 @@ TEST(TextEngineDraw, OpaqueModeFillsExactlyTheCell) {
         DrawState state;
         state.textColor = kBlue;
         state.bkColor = kGreen;
-        state.opaque = true;
+        state.backgroundMode = BackgroundMode::kOpaque;
         state.charExtra = extra;
         Engine().Draw(dib, *font, 5, 7, "Hi", state);
         const auto extent = Engine().Measure(*font, "Hi", extra);

@@ -114,7 +114,7 @@ void TextEngine::Draw(Dib& dib, const Font& font, std::int32_t x, std::int32_t y
     if (!dib.Valid()) return;
     Font::State& state = *font.state_;
 
-    if (drawState.opaque) {
+    if (drawState.backgroundMode == BackgroundMode::kOpaque) {
         const std::int64_t width = state.Width(text, drawState.charExtra);
         FillRect(dib, x, y, std::int64_t{x} + width, std::int64_t{y} + font.CellHeight(), drawState.bkColor);
     }

@@ -38,13 +38,18 @@ struct LogFontSpec {
     std::string face;         // ANSI (Windows-1252); only the first 31 bytes count
 };
 
+// SetBkMode's modes: whether the text cell is filled with the background
+// colour before the glyphs are drawn (OPAQUE) or left as it is
+// (TRANSPARENT).
+enum class BackgroundMode { kTransparent, kOpaque };
+
 // The drawing attributes that a GDI device context holds for text output.
 // The defaults are those of a fresh context.
 struct DrawState {
     std::uint32_t textColor = 0x000000;  // 0x00BBGGRR
     std::uint32_t bkColor = 0xFFFFFF;    // 0x00BBGGRR
-    bool opaque = true;                  // OPAQUE: the text cell is filled with bkColor
-    std::int32_t charExtra = 0;          // pixels added after every character
+    BackgroundMode backgroundMode = BackgroundMode::kOpaque;
+    std::int32_t charExtra = 0;  // pixels added after every character
 };
 
 // A font as the engine made it: the face that was found and its metrics at

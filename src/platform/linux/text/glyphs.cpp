@@ -97,7 +97,8 @@ bool GlyphCache::Load(unsigned char byte) {
     // Outlines only: they are what is scaled, emboldened and clipped.
     if (FT_Load_Glyph(face, face_->GlyphIndex(byte), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
     FT_GlyphSlot slot = face->glyph;
-    if (syntheticBold_ && slot->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&slot->outline, emboldenStrength_);
+    if (syntheticBold_ && slot->format == FT_GLYPH_FORMAT_OUTLINE)
+        FT_Outline_Embolden(&slot->outline, emboldenStrength_);
     return true;
 }
 
