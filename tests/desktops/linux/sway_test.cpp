@@ -54,5 +54,27 @@ TEST(HeadlessSway, SwaybgShowsThePictureInEveryStyle) {
     }
 }
 
+// sway reads its arguments as one command and expands the picture's path
+// like a shell word: blanks, quotes, separators and a variable's name in it
+// must reach swaybg as they are.
+TEST(HeadlessSway, APathSwayCouldMisreadReachesSwaybgAsItIs) {
+    ASSERT_TRUE(testing::Installed("swaybg", "swaybg"));
+    ASSERT_TRUE(testing::Installed("grim", "grim"));
+    DesktopSession session(true);
+    ASSERT_TRUE(session.StartSway(160, 60));
+    const std::string folder = "O'Brien \xC3\xBC;  $HOME, \"2\" *";
+    session.MakeDirectory(folder);
+    const testing::FourColourPicture picture;
+    session.Write(folder + "/Paneloom.bmp", picture.Bmp());
+    session.Write(folder + "/paneloom.xml", "<globalsettings><backgroundstyle value=\"tile\"/></globalsettings>");
+    const testing::CommandResult run = session.RunProgram(folder);
+    ASSERT_EQ(0, run.code) << run.errors;
+    EXPECT_EQ("", OutputMismatch(session, picture, "tile"));
+    const std::string output = (session.WorkDirectory() / folder / "PaneloomInfo.bmp").string();
+    const std::vector<std::string> expected = {"swaybg", "-o", "*", "-i", output, "-m", "tile"};
+    const auto backgrounds = session.CommandLinesOf("swaybg");
+    EXPECT_NE(backgrounds.end(), std::find(backgrounds.begin(), backgrounds.end(), expected));
+}
+
 }  // namespace
 }  // namespace paneloom
