@@ -172,7 +172,9 @@ void DesktopSession::Own(const fs::path& path) const {
 
 void DesktopSession::Write(const std::string& name, const std::string& bytes) const {
     const fs::path path = WorkDirectory() / name;
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file.close();
     Own(path);
 }
 
@@ -224,7 +226,8 @@ CommandResult DesktopSession::RunProgram(const std::string& folder) const {
                                                         const std::vector<std::string>& extraVariables) {
     std::vector<std::string> environment = Environment();
     environment.insert(environment.end(), extraVariables.begin(), extraVariables.end());
-    services_.push_back(std::make_unique<BackgroundCommand>(AsSessionUser(argv), environment, WorkDirectory().string()));
+    services_.push_back(
+        std::make_unique<BackgroundCommand>(AsSessionUser(argv), environment, WorkDirectory().string()));
     if (!services_.back()->Running()) return ::testing::AssertionFailure() << "could not start " << argv[0];
     return ::testing::AssertionSuccess();
 }
@@ -233,7 +236,8 @@ CommandResult DesktopSession::RunProgram(const std::string& folder) const {
     if (auto found = Installed("dbus-run-session", "dbus"); !found) return found;
     // The bus lives as long as the command it runs; the services it starts
     // on demand inherit the session's variables, and so its home.
-    auto started = StartService({"dbus-run-session", "--", "sh", "-c", "echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec sleep infinity"}, {});
+    auto started = StartService(
+        {"dbus-run-session", "--", "sh", "-c", "echo \"$DBUS_SESSION_BUS_ADDRESS\"; exec sleep infinity"}, {});
     if (!started) return started;
     BackgroundCommand& bus = *services_.back();
     std::string address;
@@ -286,7 +290,9 @@ CommandResult DesktopSession::RunProgram(const std::string& folder) const {
     if (!sockets) return sockets;
     Set("SWAYSOCK", ipcSocket);
     Set("WAYLAND_DISPLAY", waylandSocket);
-    return WaitFor(sway, "output", [&] { return Run({"swaymsg", "-t", "get_outputs"}).output.find("\"current_mode\"") != std::string::npos; });
+    return WaitFor(sway, "output", [&] {
+        return Run({"swaymsg", "-t", "get_outputs"}).output.find("\"current_mode\"") != std::string::npos;
+    });
 }
 
 bool DesktopSession::BusNameOwned(const std::string& name) const {

@@ -58,8 +58,8 @@ Screen ScreenFromXwd(const std::string& bytes) {
             const std::size_t at = start + std::size_t{y} * bytesPerLine + x * pixelBytes;
             std::uint32_t pixel = 0;
             for (std::size_t i = 0; i < pixelBytes; ++i) {
-                const auto byte = static_cast<unsigned char>(bytes[at + (mostSignificantFirst ? i : pixelBytes - 1 - i)]);
-                pixel = pixel << 8 | byte;
+                const std::size_t byte = at + (mostSignificantFirst ? i : pixelBytes - 1 - i);
+                pixel = pixel << 8 | static_cast<unsigned char>(bytes[byte]);
             }
             screen.pixels.push_back(Channel(pixel, masks[0]) << 16 | Channel(pixel, masks[1]) << 8 |
                                     Channel(pixel, masks[2]));

@@ -44,7 +44,9 @@ TEST(HeadlessSway, SwaybgShowsThePictureInEveryStyle) {
     session.Write("Paneloom.bmp", picture.Bmp());
     const std::string output = (session.WorkDirectory() / "PaneloomInfo.bmp").string();
     for (const std::string style : {"center", "tile", "stretch"}) {
-        session.Write("paneloom.xml", "<globalsettings><usescreendepth/><backgroundstyle value=\"" + style + "\"/></globalsettings>");
+        // At the screen's depth: 32 bits per pixel, the fourth byte zero.
+        session.Write("paneloom.xml",
+                      "<globalsettings><usescreendepth/><backgroundstyle value=\"" + style + "\"/></globalsettings>");
         const testing::CommandResult run = session.RunProgram();
         ASSERT_EQ(0, run.code) << style << ": " << run.errors;
         EXPECT_EQ("", OutputMismatch(session, picture, style)) << style;

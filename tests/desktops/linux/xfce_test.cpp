@@ -43,7 +43,8 @@ TEST(XfceDesktop, EveryMonitorAndWorkspaceTakesThePictureAndTheStyle) {
         for (int workspace = 0; workspace < 4; ++workspace) {
             const std::string backdrop =
                 std::string("/backdrop/screen0/") + monitor + "/workspace" + std::to_string(workspace);
-            query({"-n", "-p", backdrop + "/last-image", "-t", "string", "-s", "/usr/share/backgrounds/xfce/xfce-shapes.svg"});
+            query({"-n", "-p", backdrop + "/last-image", "-t", "string", "-s",
+                   "/usr/share/backgrounds/xfce/xfce-shapes.svg"});
             query({"-n", "-p", backdrop + "/image-style", "-t", "int", "-s", "5"});
             query({"-n", "-p", backdrop + "/color-style", "-t", "int", "-s", "0"});
             backdrops.push_back(backdrop);
