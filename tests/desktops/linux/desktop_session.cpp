@@ -151,6 +151,14 @@ DesktopSession::DesktopSession(bool unprivileged) {
             switchUser_ = true;
             uid_ = nobody->pw_uid;
             gid_ = nobody->pw_gid;
+            for (fs::path above = scratch_.path().parent_path();; above = above.parent_path()) {
+                struct stat info {};
+                if (::stat(above.c_str(), &info) == 0 && (info.st_mode & S_IXOTH) == 0) {
+                    ADD_FAILURE() << "\"nobody\" cannot reach the scratch directory through " << above
+                                  << ": point TMPDIR elsewhere";
+                }
+                if (above == above.root_path()) break;
+            }
             // The build tree may lie where that user cannot reach it.
             fs::create_directory(scratch_.path() / "bin");
             program_ = (scratch_.path() / "bin" / "paneloom").string();
