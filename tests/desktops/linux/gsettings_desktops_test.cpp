@@ -64,6 +64,7 @@ class GSettingsDesktopTest : public ::testing::TestWithParam<GSettingsDesktop> {
 TEST_P(GSettingsDesktopTest, EveryStyleAndThePictureReachTheDconfService) {
     const GSettingsDesktop& desktop = GetParam();
     ASSERT_TRUE(testing::Installed("gsettings", "libglib2.0-bin"));
+    ASSERT_TRUE(testing::Installed("gdbus", "libglib2.0-bin"));
     ASSERT_TRUE(testing::Activatable("ca.desrt.dconf", "dconf-service"));
     DesktopSession session;
     ASSERT_TRUE(session.StartBus());
