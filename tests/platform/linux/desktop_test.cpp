@@ -125,8 +125,12 @@ TEST(LinuxDesktopCommands, SwayAndFehTakeStyleAndPictureTogether) {
     EXPECT_EQ("center", PictureCommands(DesktopKind::Sway, WallpaperStyle::Center, "/w.bmp", "")[0][5]);
     EXPECT_EQ("stretch", PictureCommands(DesktopKind::Sway, WallpaperStyle::Stretch, "/w.bmp", "")[0][5]);
     // sway reads its arguments as one command and expands the path like a
-    // shell word: a path it would read otherwise is not handed over.
-    for (const char* path : {"/a b.bmp", "/a;exec x.bmp", "/$(x).bmp", "/a,b.bmp", "/a\"b.bmp", "/`x`.bmp", "/~x'.bmp"}) {
+    // shell word: whatever either could read is escaped, and a path that a
+    // control character could break is not handed over.
+    EXPECT_EQ("/a\\ \\ b\\;exec\\ \\$\\(x\\)\\,\\\"\\`x\\`\\~\\'\\\\\\*\\#\\{\\}/\xC3\xBC+@%=:_-.bmp",
+              PictureCommands(DesktopKind::Sway, WallpaperStyle::Center,
+                              "/a  b;exec $(x),\"`x`~'\\*#{}/\xC3\xBC+@%=:_-.bmp", "")[0][4]);
+    for (const char* path : {"/a\nb.bmp", "/a\tb.bmp", "/a\x7F.bmp", "relative.bmp"}) {
         EXPECT_TRUE(PictureCommands(DesktopKind::Sway, WallpaperStyle::Center, path, "").empty()) << path;
     }
 

@@ -89,19 +89,22 @@ bool HasControlCharacter(const std::string& text) {
 }
 
 // sway joins its arguments into one command, splits it again on blanks,
-// quotes, ';' and ',', and expands the path like a shell word. Only a path
-// that all of that leaves as it is can be handed over.
-bool SwayTakesLiterally(const std::string& path) {
-    if (path.empty() || path[0] != '/') return false;
+// quotes, ';' and ',', and expands the path like a shell word. A backslash
+// before every character that either step could read keeps it what it is
+// through both, so a path with blanks or quotes is shown as it is; a
+// control character is not handed over at all.
+bool SwayTakes(const std::string& path) { return !path.empty() && path[0] == '/' && !HasControlCharacter(path); }
+
+std::string SwayWord(const std::string& path) {
+    std::string word;
     for (char c : path) {
         const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x80 || IsAsciiAlnum(u)) continue;
-        if (c == '/' || c == '.' || c == '_' || c == '-' || c == '+' || c == '@' || c == '%' || c == '=' || c == ':') {
-            continue;
-        }
-        return false;
+        const bool plain = u >= 0x80 || IsAsciiAlnum(u) || c == '/' || c == '.' || c == '_' || c == '-' ||
+                           c == '+' || c == '@' || c == '%' || c == '=' || c == ':';
+        if (!plain) word += '\\';
+        word += c;
     }
-    return true;
+    return word;
 }
 
 // Plasma's tool writes the path into a script between single quotes and
@@ -220,8 +223,8 @@ std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperStyle style, const 
             }
             break;
         case DesktopKind::Sway:
-            if (SwayTakesLiterally(fullPath)) {
-                commands.push_back({"swaymsg", "output", "*", "bg", fullPath, SwayMode(style)});
+            if (SwayTakes(fullPath)) {
+                commands.push_back({"swaymsg", "output", "*", "bg", SwayWord(fullPath), SwayMode(style)});
             }
             break;
         case DesktopKind::X11:
