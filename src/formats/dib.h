@@ -9,7 +9,7 @@
 
 #include "common/little_endian.h"
 
-namespace paneloom::platform::dib {
+namespace paneloom::formats {
 
 inline constexpr std::size_t kFileHeaderSize = 14;
 inline constexpr std::size_t kInfoHeaderSize = 40;
@@ -134,4 +134,4 @@ bool WalkRle(const std::uint8_t* stream, std::size_t length, bool fourBit, std::
     }
 }
 
-}  // namespace paneloom::platform::dib
+}  // namespace paneloom::formats

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace paneloom::platform {
+namespace paneloom::formats {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -722,4 +722,4 @@ TEST(PeVersionReaderHostileTest, DamagedRecordLoadsButItsLookupsFail) {
 }
 
 }  // namespace
-}  // namespace paneloom::platform
+}  // namespace paneloom::formats

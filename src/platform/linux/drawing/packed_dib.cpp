@@ -76,7 +76,7 @@ void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, 
         }
         case 16:
             for (std::int32_t x = 0; x < width; ++x) {
-                const std::uint32_t v = dib::ReadU16(src + 2 * static_cast<std::size_t>(x));
+                const std::uint32_t v = formats::ReadU16(src + 2 * static_cast<std::size_t>(x));
                 Put(dst + 4 * static_cast<std::size_t>(x), Expand(v, channels[2]), Expand(v, channels[1]),
                     Expand(v, channels[0]));
             }
@@ -95,7 +95,7 @@ void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, 
                 }
             } else {
                 for (std::int32_t x = 0; x < width; ++x) {
-                    const std::uint32_t v = dib::ReadU32(src + 4 * static_cast<std::size_t>(x));
+                    const std::uint32_t v = formats::ReadU32(src + 4 * static_cast<std::size_t>(x));
                     Put(dst + 4 * static_cast<std::size_t>(x), Expand(v, channels[2]), Expand(v, channels[1]),
                         Expand(v, channels[0]));
                 }
@@ -110,9 +110,9 @@ void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, 
 
 bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits, std::size_t bitsSize,
                     Dib& out) {
-    if (info == nullptr || bits == nullptr || infoSize < dib::kInfoHeaderSize) return false;
-    const dib::InfoHeader h = dib::InfoHeader::Read(info);
-    if (h.size != dib::kInfoHeaderSize || h.width <= 0 || h.height == 0 ||
+    if (info == nullptr || bits == nullptr || infoSize < formats::kInfoHeaderSize) return false;
+    const formats::InfoHeader h = formats::InfoHeader::Read(info);
+    if (h.size != formats::kInfoHeaderSize || h.width <= 0 || h.height == 0 ||
         h.height == std::numeric_limits<std::int32_t>::min() || !SupportedDepth(h.bitCount)) {
         return false;
     }
@@ -120,15 +120,15 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
     const std::int32_t height = topDown ? -h.height : h.height;
     const unsigned bpp = h.bitCount;
     switch (h.compression) {
-        case dib::kBiRgb:
+        case formats::kBiRgb:
             break;
-        case dib::kBiBitfields:
+        case formats::kBiBitfields:
             if (bpp != 16 && bpp != 32) return false;
             break;
-        case dib::kBiRle8:
+        case formats::kBiRle8:
             if (bpp != 8 || topDown) return false;
             break;
-        case dib::kBiRle4:
+        case formats::kBiRle4:
             if (bpp != 4 || topDown) return false;
             break;
         default:
@@ -139,12 +139,12 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
     // 16-bit pixels. Order: red, green, blue.
     Channel channels[3];
     const Channel* channelsUsed = nullptr;
-    std::size_t tableStart = dib::kInfoHeaderSize;
-    if (h.compression == dib::kBiBitfields) {
-        if (infoSize < dib::kInfoHeaderSize + dib::kMaskBytes) return false;
-        for (int i = 0; i < 3; ++i) channels[i] = MakeChannel(dib::ReadU32(info + dib::kInfoHeaderSize + 4 * i));
+    std::size_t tableStart = formats::kInfoHeaderSize;
+    if (h.compression == formats::kBiBitfields) {
+        if (infoSize < formats::kInfoHeaderSize + formats::kMaskBytes) return false;
+        for (int i = 0; i < 3; ++i) channels[i] = MakeChannel(formats::ReadU32(info + formats::kInfoHeaderSize + 4 * i));
         channelsUsed = channels;
-        tableStart += dib::kMaskBytes;
+        tableStart += formats::kMaskBytes;
     } else if (bpp == 16) {
         channels[0] = MakeChannel(0x7C00);
         channels[1] = MakeChannel(0x03E0);
@@ -158,22 +158,22 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
     if (bpp <= 8) {
         const std::uint32_t full = 1u << bpp;
         const std::uint32_t count = h.clrUsed != 0 && h.clrUsed < full ? h.clrUsed : full;
-        if ((infoSize - tableStart) / dib::kRgbQuadSize < count) return false;
+        if ((infoSize - tableStart) / formats::kRgbQuadSize < count) return false;
         for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint8_t* q = info + tableStart + dib::kRgbQuadSize * i;
+            const std::uint8_t* q = info + tableStart + formats::kRgbQuadSize * i;
             table[i] = Colour{q[0], q[1], q[2]};
         }
     }
 
     // A few bytes of RLE can describe any size: the screen bitmap is held to
     // the platform loader's limit.
-    if (dib::RowStride(h.width, 32) * static_cast<std::uint64_t>(height) > kMaxBmpPixelBytes) return false;
+    if (formats::RowStride(h.width, 32) * static_cast<std::uint64_t>(height) > kMaxBmpPixelBytes) return false;
     Dib result;
     if (!result.Allocate(h.width, height, 32)) return false;
 
-    if (h.compression == dib::kBiRle8 || h.compression == dib::kBiRle4) {
+    if (h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4) {
         const std::size_t length = h.sizeImage != 0 ? std::min<std::size_t>(h.sizeImage, bitsSize) : bitsSize;
-        const bool ended = dib::WalkRle(bits, length, h.compression == dib::kBiRle4, h.width, height,
+        const bool ended = formats::WalkRle(bits, length, h.compression == formats::kBiRle4, h.width, height,
                                         [&](std::int64_t x, std::int64_t row, unsigned index) {
                                             const Colour& c = table[index & 0xFFu];
                                             Put(result.Row(static_cast<std::int32_t>(height - 1 - row)) + 4 * x,
@@ -181,7 +181,7 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
                                         });
         if (!ended) return false;
     } else {
-        const std::uint64_t stride = dib::RowStride(h.width, bpp);
+        const std::uint64_t stride = formats::RowStride(h.width, bpp);
         if (stride == 0 || stride > bitsSize / static_cast<std::uint64_t>(height)) return false;
         for (std::int32_t r = 0; r < height; ++r) {
             const std::uint8_t* src = bits + stride * static_cast<std::uint64_t>(r);
@@ -194,22 +194,22 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
 
 int PackRows(const Dib& dib, const std::vector<RgbQuad>& dcPalette, std::uint32_t firstLine, std::uint32_t lines,
              std::uint8_t* bits, std::size_t bitsSize, std::uint8_t* info, std::size_t infoSize) {
-    if (!dib.Valid() || info == nullptr || infoSize < dib::kInfoHeaderSize) return 0;
-    dib::InfoHeader h = dib::InfoHeader::Read(info);
-    if (h.size != dib::kInfoHeaderSize || h.compression != dib::kBiRgb || !SupportedDepth(h.bitCount)) return 0;
+    if (!dib.Valid() || info == nullptr || infoSize < formats::kInfoHeaderSize) return 0;
+    formats::InfoHeader h = formats::InfoHeader::Read(info);
+    if (h.size != formats::kInfoHeaderSize || h.compression != formats::kBiRgb || !SupportedDepth(h.bitCount)) return 0;
     if (h.width != dib.width || (h.height != dib.height && h.height != -dib.height)) return 0;
     const bool topDown = h.height < 0;
     const unsigned bpp = h.bitCount;
-    const std::uint64_t stride = dib::RowStride(dib.width, bpp);
+    const std::uint64_t stride = formats::RowStride(dib.width, bpp);
     const std::size_t entries = bpp <= 8 ? std::size_t{1} << bpp : 0;
-    if ((infoSize - dib::kInfoHeaderSize) / dib::kRgbQuadSize < entries) return 0;
+    if ((infoSize - formats::kInfoHeaderSize) / formats::kRgbQuadSize < entries) return 0;
 
     std::vector<RgbQuad> palette;
     if (entries != 0) {
         palette = bpp == dib.bitsPerPixel ? dib.palette : dcPalette;
         palette.resize(entries);
         for (std::size_t i = 0; i < entries; ++i) {
-            std::uint8_t* q = info + dib::kInfoHeaderSize + dib::kRgbQuadSize * i;
+            std::uint8_t* q = info + formats::kInfoHeaderSize + formats::kRgbQuadSize * i;
             q[0] = palette[i].blue;
             q[1] = palette[i].green;
             q[2] = palette[i].red;
