@@ -5,12 +5,12 @@
 #include <new>
 
 #include "formats/dib.h"
+#include "formats/dib_rle.h"
 #include "platform/files.h"
 
 namespace paneloom {
 
 namespace {
-
 
 // Where the parts of an input file lie, counted from the start of the
 // information header, once every one of them is known to be inside it.
@@ -19,10 +19,6 @@ struct InputLayout {
     std::uint64_t bitsOffset = 0;
     std::uint64_t bitsSize = 0;
 };
-
-bool SupportedDepth(std::uint32_t bpp) {
-    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-}
 
 // The colour count and the offset of the pixel bits follow fixed rules: the
 // bits come straight after the 40-byte header, the masks (BI_BITFIELDS above
@@ -35,27 +31,9 @@ bool ReadInputLayout(std::uint8_t* block, std::size_t size, InputLayout& layout)
     if (size < formats::kInfoHeaderSize) return false;
     formats::InfoHeader h = formats::InfoHeader::Read(block);
     if (h.size != formats::kInfoHeaderSize) return false;  // other header forms are not read
-    if (h.width <= 0 || h.height == 0 || h.height == std::numeric_limits<std::int32_t>::min()) return false;
-    if (!SupportedDepth(h.bitCount)) return false;
-    const bool topDown = h.height < 0;
-    const bool rle = h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4;
-    switch (h.compression) {
-        case formats::kBiRgb:
-            break;
-        case formats::kBiBitfields:
-            if (h.bitCount != 16 && h.bitCount != 32) return false;
-            break;
-        case formats::kBiRle8:
-            if (h.bitCount != 8 || topDown) return false;
-            break;
-        case formats::kBiRle4:
-            if (h.bitCount != 4 || topDown) return false;
-            break;
-        default:
-            return false;
-    }
+    if (!formats::DescribesReadablePixels(h)) return false;
 
-    layout.colourCount = h.clrUsed != 0 ? h.clrUsed : std::uint64_t{1} << h.bitCount;
+    layout.colourCount = formats::ColourCount(h);
     if (h.bitCount <= 8) {
         if (layout.colourCount > 256) return false;
         layout.bitsOffset = formats::kInfoHeaderSize + formats::kRgbQuadSize * layout.colourCount;
@@ -65,15 +43,15 @@ bool ReadInputLayout(std::uint8_t* block, std::size_t size, InputLayout& layout)
     }
     if (layout.bitsOffset > size) return false;
     const std::uint64_t available = size - layout.bitsOffset;
-    const std::int64_t rows = topDown ? -std::int64_t{h.height} : h.height;
+    const std::int64_t rows = h.height < 0 ? -std::int64_t{h.height} : h.height;
 
-    if (rle) {
+    if (h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4) {
         if (h.sizeImage > available) return false;
         const std::uint64_t length = h.sizeImage != 0 ? h.sizeImage : available;
         if (length > std::numeric_limits<std::uint32_t>::max()) return false;
         const bool ends = formats::WalkRle(block + layout.bitsOffset, static_cast<std::size_t>(length),
-                                       h.compression == formats::kBiRle4, h.width, rows,
-                                       [](std::int64_t, std::int64_t, unsigned) {});
+                                           formats::RleFormOf(h.compression), h.width, rows,
+                                           [](std::int64_t, std::int64_t, unsigned) {});
         if (!ends) return false;
         h.sizeImage = static_cast<std::uint32_t>(length);
         h.Write(block);
@@ -95,9 +73,11 @@ int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platfo
     } catch (const std::bad_alloc&) {
         return 0;  // cannot be held in memory
     }
-    if (file.size() < formats::kFileHeaderSize || file[0] != 'B' || file[1] != 'M') return 0;
+    if (file.size() < formats::kFileHeaderSize) return 0;
+    auto* bytes = reinterpret_cast<std::uint8_t*>(&file[0]);
+    if (!formats::HasBmpSignature(bytes)) return 0;
 
-    auto* block = reinterpret_cast<std::uint8_t*>(&file[0]) + formats::kFileHeaderSize;
+    std::uint8_t* block = bytes + formats::kFileHeaderSize;
     const std::size_t blockSize = file.size() - formats::kFileHeaderSize;
     InputLayout layout;
     if (!ReadInputLayout(block, blockSize, layout)) return 0;
@@ -107,11 +87,8 @@ int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platfo
     if (layout.colourCount <= 256) {
         std::vector<platform::PaletteEntry> entries(static_cast<std::size_t>(layout.colourCount));
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            const std::uint8_t* quad = block + formats::kInfoHeaderSize + formats::kRgbQuadSize * i;
-            entries[i].red = quad[2];
-            entries[i].green = quad[1];
-            entries[i].blue = quad[0];
-            entries[i].flags = 0;
+            const auto quad = formats::RgbQuad::Read(block + formats::kInfoHeaderSize + formats::kRgbQuadSize * i);
+            entries[i] = platform::PaletteEntry{quad.red, quad.green, quad.blue, 0};
         }
         created = graphics.CreateLogicalPalette(entries);
     }
@@ -157,7 +134,7 @@ std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::Pal
     if (record.width <= 0 || record.height <= 0 || bitCount == 0 || bitCount > 32) return std::nullopt;
     header.bitCount = static_cast<std::uint16_t>(bitCount);
     header.compression = formats::kBiRgb;
-    const std::size_t table = bitCount <= 8 ? formats::kRgbQuadSize << bitCount : 0;
+    const std::size_t table = formats::FullTableBytes(bitCount);
 
     platform::DcHandle screen = graphics.GetScreenDC();
     if (screen == nullptr) return std::nullopt;
@@ -204,13 +181,12 @@ std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::Pal
 int WriteDIBFile(const std::string& path, const DibBlock* block) {
     if (block == nullptr || block->size() < formats::kInfoHeaderSize) return 0;
     const formats::InfoHeader info = formats::InfoHeader::Read(block->data());
-    const std::size_t table = info.bitCount <= 8 ? formats::kRgbQuadSize << info.bitCount : 0;
-
-    std::uint8_t header[formats::kFileHeaderSize] = {};
-    header[0] = 'B';
-    header[1] = 'M';
-    formats::WriteU32(header + 2, static_cast<std::uint32_t>(formats::kFileHeaderSize + block->size()));
-    formats::WriteU32(header + 10, static_cast<std::uint32_t>(formats::kFileHeaderSize + formats::kInfoHeaderSize + table));
+    formats::FileHeader file;
+    file.fileSize = static_cast<std::uint32_t>(formats::kFileHeaderSize + block->size());
+    file.offBits = static_cast<std::uint32_t>(formats::kFileHeaderSize + formats::kInfoHeaderSize +
+                                              formats::FullTableBytes(info.bitCount));
+    std::uint8_t header[formats::kFileHeaderSize];
+    file.Write(header);
 
     const std::vector<platform::ByteSpan> pieces = {{header, sizeof header}, {block->data(), block->size()}};
     return platform::Get<platform::Files>().ReplaceAtomically(path, pieces) ? 1 : 0;

@@ -15,18 +15,6 @@ HBITMAP ToHandle(BitmapHandle bitmap) { return reinterpret_cast<HBITMAP>(bitmap)
 HDC ToHandle(DcHandle dc) { return reinterpret_cast<HDC>(dc); }
 HPALETTE ToHandle(PaletteHandle palette) { return reinterpret_cast<HPALETTE>(palette); }
 
-// Entries in the colour table that GDI reads or writes after a 40-byte
-// header with this depth, colour count and compression (masks included).
-std::size_t ColourTableBytes(const formats::InfoHeader& header) {
-    std::size_t bytes = header.compression == formats::kBiBitfields ? formats::kMaskBytes : 0;
-    if (header.bitCount <= 8) {
-        const std::uint32_t full = 1u << header.bitCount;
-        const std::uint32_t used = header.clrUsed != 0 && header.clrUsed < full ? header.clrUsed : full;
-        bytes += formats::kRgbQuadSize * used;
-    }
-    return bytes;
-}
-
 class Win32Graphics final : public Graphics {
 public:
     BitmapHandle LoadBitmapFile(const std::string& path) override {
@@ -93,7 +81,7 @@ public:
         if (info == nullptr || infoSize < formats::kInfoHeaderSize) return nullptr;
         const formats::InfoHeader header = formats::InfoHeader::Read(info);
         if (header.size != formats::kInfoHeaderSize) return nullptr;
-        const std::size_t table = ColourTableBytes(header);
+        const std::size_t table = formats::MasksAndTableBytes(header);
         if (table > infoSize - formats::kInfoHeaderSize) return nullptr;
         // GDI does not check the bits against a size; the caller has. It
         // gets an aligned copy of the header and table, which in a file
@@ -123,9 +111,7 @@ public:
         if (info == nullptr || infoSize < formats::kInfoHeaderSize) return 0;
         const formats::InfoHeader header = formats::InfoHeader::Read(info);
         if (header.size != formats::kInfoHeaderSize || header.compression != formats::kBiRgb) return 0;
-        if (header.bitCount <= 8 && infoSize < formats::kInfoHeaderSize + formats::kRgbQuadSize * (1u << header.bitCount)) {
-            return 0;
-        }
+        if (infoSize - formats::kInfoHeaderSize < formats::FullTableBytes(header.bitCount)) return 0;
         if (bits != nullptr) {
             const std::uint64_t stride = formats::RowStride(header.width, header.bitCount);
             if (stride == 0 || stride * lines > bitsSize) return 0;

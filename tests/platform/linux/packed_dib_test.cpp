@@ -70,9 +70,9 @@ TEST(UnpackToScreen, SixteenBitPixelsAreWidenedAndExtraBytesDropped) {
 
 TEST(UnpackToScreen, BitFieldsReadAnyMaskAndAZeroMaskReadsNothing) {
     Bytes info = Info(1, 1, 32, formats::kBiBitfields, 0, 12);
-    formats::WriteU32(info.data() + 40, 0x000003FF);  // red: 10 bits
-    formats::WriteU32(info.data() + 44, 0);           // no green
-    formats::WriteU32(info.data() + 48, 0x3FF00000);  // blue: 10 bits
+    WriteU32(info.data() + 40, 0x000003FF);  // red: 10 bits
+    WriteU32(info.data() + 44, 0);           // no green
+    WriteU32(info.data() + 48, 0x3FF00000);  // blue: 10 bits
     Dib out;
     ASSERT_TRUE(Unpack(info, {0xFF, 0x03, 0x00, 0x20}, out));  // red all ones, blue 0x200
     EXPECT_EQ(0x8000FFu, out.GetPixel(0, 0));
@@ -100,7 +100,7 @@ TEST(UnpackToScreen, DescriptionsThatDoNotFitAreRefused) {
     // when its declared size says so.
     EXPECT_FALSE(Unpack(Info(2, 2, 8, formats::kBiRle8, 0, 1024), Bytes{2, 1, 0, 3, 1}, out));
     Bytes sized = Info(2, 2, 8, formats::kBiRle8, 0, 1024);
-    formats::WriteU32(sized.data() + 20, 2);
+    WriteU32(sized.data() + 20, 2);
     EXPECT_FALSE(Unpack(sized, Bytes{2, 1, 0, 1}, out));
     // A two-byte stream for a bitmap past the size limit.
     EXPECT_FALSE(Unpack(Info(16384, 16385, 8, formats::kBiRle8, 0, 1024), Bytes{0, 1}, out));
