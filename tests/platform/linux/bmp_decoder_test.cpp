@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
@@ -998,6 +1000,9 @@ TEST_F(BmpDecoderFile, UnreadableOrBadFilesAreRefused) {
     EXPECT_FALSE(DecodeBmpFile(Write("empty.bmp", {}), out));
     EXPECT_FALSE(DecodeBmpFile(Write("junk.bmp", {'B', 'M', 1, 2, 3}), out));
     EXPECT_FALSE(DecodeBmpFile(dir_.string(), out));
+    // A FIFO is refused at once, not waited on for a writer.
+    ASSERT_EQ(0, ::mkfifo((dir_ / "fifo.bmp").c_str(), 0600));
+    EXPECT_FALSE(DecodeBmpFile((dir_ / "fifo.bmp").string(), out));
     EXPECT_TRUE(SameDib(out, sentinel));
 }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <memory>
 #include <new>
 #include <utility>
@@ -14,6 +13,7 @@
 #include "formats/dib.h"
 #include "formats/dib_channels.h"
 #include "formats/dib_rle.h"
+#include "platform/linux/file_reader.h"
 
 namespace paneloom::platform::lnx {
 
@@ -211,25 +211,19 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, Dib& out) {
 bool DecodeBmpFile(const std::string& path, Dib& out) {
     // One read into a buffer of the file's own size: no growing buffer to
     // copy, and never more than the file and the bitmap in memory at once.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<std::uint64_t>(info.st_size) > kMaxBmpFileBytes) {
+    const int fd = OpenRegularFile(path, O_RDONLY, info);
+    if (fd < 0) return false;
+    if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxBmpFileBytes) {
         ::close(fd);
         return false;
     }
     const auto size = static_cast<std::size_t>(info.st_size);
     std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[size == 0 ? 1 : size]);
-    std::size_t total = 0;
-    while (bytes != nullptr && total < size) {
-        const ssize_t got = ::read(fd, bytes.get() + total, size - total);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        total += static_cast<std::size_t>(got);
-    }
+    std::size_t got = 0;
+    const bool read = bytes != nullptr && ReadUpTo(fd, bytes.get(), size, got);
     ::close(fd);
-    if (bytes == nullptr || total != size) return false;
+    if (!read || got != size) return false;
     return DecodeBmp(bytes.get(), size, out);
 }
 
