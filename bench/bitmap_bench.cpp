@@ -184,7 +184,7 @@ void BM_ReadLoadBMPImage(benchmark::State& state) {
     for (auto _ : state) {
         platform::BitmapHandle bitmap = nullptr;
         platform::PaletteHandle palette = nullptr;
-        if (LoadBMPImage(w.Path("in.bmp"), bitmap, palette) != 1) {
+        if (!LoadBMPImage(w.Path("in.bmp"), bitmap, palette)) {
             state.SkipWithError("not loaded");
             break;
         }
@@ -207,7 +207,7 @@ void BM_WriteBMPImage(benchmark::State& state) {
     }
     const std::string out = w.Path("out.bmp");
     for (auto _ : state) {
-        if (WriteBMPImage(out, bitmap, nullptr) != 1) {
+        if (!WriteBMPImage(out, bitmap, nullptr)) {
             state.SkipWithError("not written");
             break;
         }

@@ -66,21 +66,21 @@ bool ReadInputLayout(std::uint8_t* block, std::size_t size, InputLayout& layout)
 
 }  // namespace
 
-int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette) {
+bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette) {
     std::string file;
     try {
-        if (!platform::Get<platform::Files>().ReadWholeExclusive(path, file)) return 0;
+        if (!platform::Get<platform::Files>().ReadWholeExclusive(path, file)) return false;
     } catch (const std::bad_alloc&) {
-        return 0;  // cannot be held in memory
+        return false;  // cannot be held in memory
     }
-    if (file.size() < formats::kFileHeaderSize) return 0;
+    if (file.size() < formats::kFileHeaderSize) return false;
     auto* bytes = reinterpret_cast<std::uint8_t*>(&file[0]);
-    if (!formats::HasBmpSignature(bytes)) return 0;
+    if (!formats::HasBmpSignature(bytes)) return false;
 
     std::uint8_t* block = bytes + formats::kFileHeaderSize;
     const std::size_t blockSize = file.size() - formats::kFileHeaderSize;
     InputLayout layout;
-    if (!ReadInputLayout(block, blockSize, layout)) return 0;
+    if (!ReadInputLayout(block, blockSize, layout)) return false;
 
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     platform::PaletteHandle created = nullptr;
@@ -96,7 +96,7 @@ int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platfo
     platform::DcHandle screen = graphics.GetScreenDC();
     if (screen == nullptr) {
         graphics.DeletePalette(created);
-        return 0;
+        return false;
     }
     platform::PaletteHandle previous = nullptr;
     if (created != nullptr) {
@@ -112,11 +112,11 @@ int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platfo
     // A bitmap the system could not make is of no use downstream.
     if (made == nullptr) {
         graphics.DeletePalette(created);
-        return 0;
+        return false;
     }
     bitmap = made;
     if (created != nullptr) palette = created;
-    return 1;
+    return true;
 }
 
 std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
@@ -178,8 +178,8 @@ std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::Pal
     return result;
 }
 
-int WriteDIBFile(const std::string& path, const DibBlock* block) {
-    if (block == nullptr || block->size() < formats::kInfoHeaderSize) return 0;
+bool WriteDIBFile(const std::string& path, const DibBlock* block) {
+    if (block == nullptr || block->size() < formats::kInfoHeaderSize) return false;
     const formats::InfoHeader info = formats::InfoHeader::Read(block->data());
     formats::FileHeader file;
     file.fileSize = static_cast<std::uint32_t>(formats::kFileHeaderSize + block->size());
@@ -189,14 +189,14 @@ int WriteDIBFile(const std::string& path, const DibBlock* block) {
     file.Write(header);
 
     const std::vector<platform::ByteSpan> pieces = {{header, sizeof header}, {block->data(), block->size()}};
-    return platform::Get<platform::Files>().ReplaceAtomically(path, pieces) ? 1 : 0;
+    return platform::Get<platform::Files>().ReplaceAtomically(path, pieces);
 }
 
-int WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
+bool WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
     const std::optional<DibBlock> block = BitmapToDIB(bitmap, palette);
-    if (!block) return 0;
+    if (!block) return false;
     WriteDIBFile(path, &*block);
-    return 1;
+    return true;
 }
 
 }  // namespace paneloom

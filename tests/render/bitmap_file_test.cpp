@@ -102,7 +102,7 @@ public:
 
 class ReaderRules : public ::testing::Test {
 protected:
-    int Load(const std::string& file) {
+    bool Load(const std::string& file) {
         scratch.Write("in.bmp", file);
         platform::ScopedFake<platform::Graphics> fake(graphics);
         return LoadBMPImage("in.bmp", bitmap, palette);
@@ -116,7 +116,7 @@ protected:
 
 TEST_F(ReaderRules, EightBitsWithoutColourCountGetAFullPaletteAndBitsAfterIt) {
     BmpParts bmp = PlainBmp(3, 2, 8);
-    ASSERT_EQ(1, Load(MakeBmp(bmp)));
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(256u, graphics.palette.size());
     EXPECT_EQ(1064, graphics.bitsOffset);
     EXPECT_EQ(1064u, graphics.infoSize);
@@ -129,7 +129,7 @@ TEST_F(ReaderRules, FourBitsWithSixColoursGetSixEntries) {
     BmpParts bmp = PlainBmp(5, 3, 4);
     bmp.clrUsed = 6;
     bmp.table = PatternTable(6);
-    ASSERT_EQ(1, Load(MakeBmp(bmp)));
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(6u, graphics.palette.size());
     EXPECT_EQ(40 + 24, graphics.bitsOffset);
     EXPECT_EQ(bmp.bits, graphics.bits);
@@ -139,7 +139,7 @@ TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
     for (std::uint16_t bpp : {24, 32}) {
         graphics.calls.clear();
         BmpParts bmp = PlainBmp(3, 2, bpp);
-        ASSERT_EQ(1, Load(MakeBmp(bmp))) << bpp;
+        ASSERT_TRUE(Load(MakeBmp(bmp))) << bpp;
         EXPECT_EQ(40, graphics.bitsOffset) << bpp;
         EXPECT_EQ(bmp.bits, graphics.bits) << bpp;
         EXPECT_EQ(graphics.calls.end(), std::find(graphics.calls.begin(), graphics.calls.end(), "RealizeDcPalette"));
@@ -152,7 +152,7 @@ TEST_F(ReaderRules, SixteenBitFieldsHaveTheirBitsAfterTheMasks) {
     BmpParts bmp = PlainBmp(3, 2, 16);
     bmp.compression = kBiBitfields;
     bmp.masks = {0xF800, 0x07E0, 0x001F};
-    ASSERT_EQ(1, Load(MakeBmp(bmp)));
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(52, graphics.bitsOffset);
     EXPECT_EQ(bmp.bits, graphics.bits);
     EXPECT_EQ(nullptr, palette);
@@ -163,7 +163,7 @@ TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
     bmp.gap = "GAP!GAP!";
     const std::string file = MakeBmp(bmp);
     ASSERT_EQ(54u + 8u, U32At(file, 10));
-    ASSERT_EQ(1, Load(file));
+    ASSERT_TRUE(Load(file));
     EXPECT_EQ(40, graphics.bitsOffset);
     // The rows start with the gap; the last 8 bytes of the rows are left out.
     EXPECT_EQ(file.substr(54, 16), graphics.bits);
@@ -173,7 +173,7 @@ TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
 TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
     BmpParts bmp = PlainBmp(2, 1, 1);
     bmp.table = std::string("\x01\x02\x03\x04\xF0\xE0\xD0\xC0", 8);
-    ASSERT_EQ(1, Load(MakeBmp(bmp)));
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
     ASSERT_EQ(2u, graphics.palette.size());
     EXPECT_EQ(3, graphics.palette[0].red);
     EXPECT_EQ(2, graphics.palette[0].green);
@@ -185,7 +185,7 @@ TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
 }
 
 TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDeselected) {
-    ASSERT_EQ(1, Load(MakeBmp(PlainBmp(4, 4, 4))));
+    ASSERT_TRUE(Load(MakeBmp(PlainBmp(4, 4, 4))));
     const std::vector<std::string> expected = {
         "CreateLogicalPalette 16", "GetScreenDC",       "SelectDcPalette 5", "RealizeDcPalette",
         "CreateDeviceBitmap",      "SelectDcPalette 7", "ReleaseScreenDC 3",
@@ -195,7 +195,7 @@ TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDesel
 
 TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
     graphics.failCreate = true;
-    EXPECT_EQ(0, Load(MakeBmp(PlainBmp(4, 4, 8))));
+    EXPECT_FALSE(Load(MakeBmp(PlainBmp(4, 4, 8))));
     EXPECT_EQ(nullptr, bitmap);
     EXPECT_EQ(nullptr, palette);
     const std::vector<std::string> tail = {"SelectDcPalette 7", "ReleaseScreenDC 3", "DeletePalette 5"};
@@ -204,12 +204,12 @@ TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
 }
 
 TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
-    EXPECT_EQ(0, Load(std::string("BM\0\0\0\0\0\0\0\0\0\0\0", 13)));
+    EXPECT_FALSE(Load(std::string("BM\0\0\0\0\0\0\0\0\0\0\0", 13)));
     std::string file = MakeBmp(PlainBmp(2, 2, 24));
     file[1] = 'N';
-    EXPECT_EQ(0, Load(file));
+    EXPECT_FALSE(Load(file));
     platform::ScopedFake<platform::Graphics> fake(graphics);
-    EXPECT_EQ(0, LoadBMPImage("absent.bmp", bitmap, palette));
+    EXPECT_FALSE(LoadBMPImage("absent.bmp", bitmap, palette));
     EXPECT_TRUE(graphics.calls.empty());
 }
 
@@ -217,15 +217,15 @@ TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
 // Hostile files, through the real platform: every one is refused, and
 // nothing is read outside the file (the sanitizer build checks that).
 
-int LoadReal(const ScratchDir& scratch, const std::string& file) {
+bool LoadReal(const ScratchDir& scratch, const std::string& file) {
     scratch.Write("hostile.bmp", file);
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
-    const int result = LoadBMPImage("hostile.bmp", bitmap, palette);
+    const bool result = LoadBMPImage("hostile.bmp", bitmap, palette);
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     graphics.DeleteBitmap(bitmap);
     graphics.DeletePalette(palette);
-    if (result == 0) {
+    if (!result) {
         EXPECT_EQ(nullptr, bitmap);
         EXPECT_EQ(nullptr, palette);
     }
@@ -264,9 +264,9 @@ TEST(ReaderHostileFiles, EveryTruncationIsRefused) {
                                         fields};
     for (const BmpParts& bmp : files) {
         const std::string file = MakeBmp(bmp);
-        ASSERT_EQ(1, LoadReal(scratch, file)) << bmp.bitCount;
+        ASSERT_TRUE(LoadReal(scratch, file)) << bmp.bitCount;
         for (std::size_t length = 0; length < file.size(); ++length) {
-            EXPECT_EQ(0, LoadReal(scratch, file.substr(0, length))) << bmp.bitCount << " bits, " << length << " bytes";
+            EXPECT_FALSE(LoadReal(scratch, file.substr(0, length))) << bmp.bitCount << " bits, " << length << " bytes";
         }
     }
 }
@@ -320,7 +320,7 @@ TEST(ReaderHostileFiles, HeadersDescribingWhatCannotBeAreRefused) {
     });
     add("core header", [](BmpParts& s) { s.headerSize = 12; });
     add("V5 header", [](BmpParts& s) { s.headerSize = 124; });
-    for (const Case& c : cases) EXPECT_EQ(0, LoadReal(scratch, MakeBmp(c.bmp))) << c.what;
+    for (const Case& c : cases) EXPECT_FALSE(LoadReal(scratch, MakeBmp(c.bmp))) << c.what;
 }
 
 TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
@@ -346,7 +346,7 @@ TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
         bmp.compression = c.compression;
         bmp.bits = c.stream;
         bmp.sizeImage = c.sizeImage;
-        EXPECT_EQ(0, LoadReal(scratch, MakeBmp(bmp))) << c.what;
+        EXPECT_FALSE(LoadReal(scratch, MakeBmp(bmp))) << c.what;
     }
 }
 
@@ -396,7 +396,7 @@ TEST_F(WriterSteps, FailedConversionWritesNothingAndStillRestoresTheScreen) {
     } failing;
     platform::ScopedFake<platform::Graphics> rowsFail(failing);
     PaletteHandle given = reinterpret_cast<PaletteHandle>(std::uintptr_t{5});
-    EXPECT_EQ(0, WriteBMPImage("out.bmp", bitmap, given));
+    EXPECT_FALSE(WriteBMPImage("out.bmp", bitmap, given));
     EXPECT_FALSE(scratch.Exists("out.bmp"));
     const std::vector<std::string> tail = {"GetDeviceIndependentBits rows", "SelectDcPalette 7", "ReleaseScreenDC 3"};
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), failing.calls.end() - 3));
@@ -414,7 +414,7 @@ TEST_F(WriterSteps, FileIsTheHeaderFollowedByTheWholeBlock) {
     for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 7);
     block[14] = 24;
     block[15] = 0;
-    EXPECT_EQ(1, WriteDIBFile("out.bmp", &block));
+    EXPECT_TRUE(WriteDIBFile("out.bmp", &block));
     const std::string out = scratch.Read("out.bmp");
     ASSERT_EQ(78u, out.size());
     EXPECT_EQ("BM", out.substr(0, 2));
@@ -429,7 +429,7 @@ TEST_F(WriterSteps, OffsetOfTheBitsFollowsTheDepth) {
     for (const auto& [bpp, offset] : cases) {
         DibBlock block(40 + 4 * TableEntries(bpp) + 4, 0);
         block[14] = bpp;
-        ASSERT_EQ(1, WriteDIBFile("out.bmp", &block));
+        ASSERT_TRUE(WriteDIBFile("out.bmp", &block));
         EXPECT_EQ(offset, U32At(scratch.Read("out.bmp"), 10)) << int{bpp};
     }
 }
@@ -438,20 +438,20 @@ TEST_F(WriterSteps, ExistingFileIsReplacedAndNothingElseIsLeft) {
     scratch.Write("out.bmp", std::string(5000, 'x'));
     DibBlock block(40 + 4, 0);
     block[14] = 32;
-    EXPECT_EQ(1, WriteDIBFile("out.bmp", &block));
+    EXPECT_TRUE(WriteDIBFile("out.bmp", &block));
     EXPECT_EQ(58u, scratch.Read("out.bmp").size());
     EXPECT_EQ(std::vector<std::string>{"out.bmp"}, FilesIn(scratch.path()));
 }
 
 TEST_F(WriterSteps, NoBlockOrNoFileWritesNothing) {
-    EXPECT_EQ(0, WriteDIBFile("out.bmp", nullptr));
+    EXPECT_FALSE(WriteDIBFile("out.bmp", nullptr));
     EXPECT_FALSE(scratch.Exists("out.bmp"));
     DibBlock block(40 + 4, 0);
     block[14] = 32;
     std::filesystem::create_directory(scratch.path() / "taken");
-    EXPECT_EQ(0, WriteDIBFile("taken", &block));
+    EXPECT_FALSE(WriteDIBFile("taken", &block));
     EXPECT_TRUE(std::filesystem::is_directory(scratch.path() / "taken"));
-    EXPECT_EQ(0, WriteDIBFile("missing-folder/out.bmp", &block));
+    EXPECT_FALSE(WriteDIBFile("missing-folder/out.bmp", &block));
     EXPECT_EQ(std::vector<std::string>{"taken"}, FilesIn(scratch.path()));
 }
 
@@ -479,7 +479,7 @@ TEST_P(RoundTrip, PlatformLoaderKeepsTheDepthTableAndRows) {
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = graphics.LoadBitmapFile("in.bmp");
     ASSERT_NE(nullptr, bitmap);
-    EXPECT_EQ(1, WriteBMPImage("out.bmp", bitmap, nullptr));
+    EXPECT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
     graphics.DeleteBitmap(bitmap);
 
     const std::string out = scratch.Read("out.bmp");
@@ -494,11 +494,11 @@ TEST_P(RoundTrip, ScreenDepthKeepsEveryColour) {
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
-    ASSERT_EQ(1, LoadBMPImage("in.bmp", bitmap, palette));
+    ASSERT_TRUE(LoadBMPImage("in.bmp", bitmap, palette));
     EXPECT_EQ(bpp <= 8, palette != nullptr);
     platform::BitmapRecord record;
     ASSERT_TRUE(graphics.GetBitmapRecord(bitmap, record));
-    EXPECT_EQ(1, WriteBMPImage("out.bmp", bitmap, palette));
+    EXPECT_TRUE(WriteBMPImage("out.bmp", bitmap, palette));
     graphics.DeleteBitmap(bitmap);
     graphics.DeletePalette(palette);
 
@@ -528,7 +528,7 @@ protected:
         scratch.Write("in.bmp", MakeBmp(bmp));
         BitmapHandle bitmap = nullptr;
         PaletteHandle palette = nullptr;
-        if (LoadBMPImage("in.bmp", bitmap, palette) != 1) return "not loaded";
+        if (!LoadBMPImage("in.bmp", bitmap, palette)) return "not loaded";
         platform::BitmapRecord record;
         EXPECT_TRUE(graphics.GetBitmapRecord(bitmap, record));
         EXPECT_EQ(32, record.bitsPerPixel);
@@ -596,7 +596,7 @@ TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
-    ASSERT_EQ(1, LoadBMPImage("in.bmp", bitmap, palette));
+    ASSERT_TRUE(LoadBMPImage("in.bmp", bitmap, palette));
     WriteBMPImage("out.bmp", bitmap, palette);
     graphics.DeleteBitmap(bitmap);
     const std::string rows = CheckWrittenLayout(scratch.Read("out.bmp"), 7, 3, 32);
@@ -624,7 +624,7 @@ TEST(RoundTripLayout, OnlyThePlatformLoaderHonoursBfOffBits) {
 
     BitmapHandle read = nullptr;
     PaletteHandle palette = nullptr;
-    ASSERT_EQ(1, LoadBMPImage("in.bmp", read, palette));
+    ASSERT_TRUE(LoadBMPImage("in.bmp", read, palette));
     WriteBMPImage("reader.bmp", read, palette);
     graphics.DeleteBitmap(read);
     const std::string rows = CheckWrittenLayout(scratch.Read("reader.bmp"), 2, 2, 32);
