@@ -4,26 +4,28 @@
 
 #include <gtest/gtest.h>
 
+#include "common/little_endian.h"
 #include "formats/dib.h"
+#include "support/bmp_maker.h"
 
 namespace paneloom::platform::lnx {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// A packed description: the 40-byte header and `tail` zero bytes for the
+// masks and colour table.
 Bytes Info(std::int32_t width, std::int32_t height, std::uint16_t bpp, std::uint32_t compression = formats::kBiRgb,
            std::uint32_t clrUsed = 0, std::size_t tail = 0) {
-    Bytes info(formats::kInfoHeaderSize + tail, 0);
-    formats::InfoHeader h;
-    h.size = 40;
-    h.width = width;
-    h.height = height;
-    h.planes = 1;
-    h.bitCount = bpp;
-    h.compression = compression;
-    h.clrUsed = clrUsed;
-    h.Write(info.data());
-    return info;
+    testing::BmpParts bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.bitCount = bpp;
+    bmp.compression = compression;
+    bmp.clrUsed = clrUsed;
+    bmp.table.assign(tail, '\0');
+    const std::string info = testing::MakeDibInfo(bmp);
+    return Bytes(info.begin(), info.end());
 }
 
 void PutQuad(Bytes& info, std::size_t index, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
