@@ -18,6 +18,7 @@ using platform::BitmapHandle;
 using platform::PaletteHandle;
 using testing::BmpParts;
 using testing::MakeBmp;
+using testing::PatternBmp;
 using testing::PatternRows;
 using testing::PatternTable;
 using testing::ScratchDir;
@@ -30,16 +31,6 @@ constexpr std::uint32_t kBiRle4 = 2;
 constexpr std::uint32_t kBiBitfields = 3;
 
 std::size_t TableEntries(std::uint16_t bpp) { return bpp <= 8 ? std::size_t{1} << bpp : 0; }
-
-BmpParts PlainBmp(std::int32_t width, std::int32_t height, std::uint16_t bpp, unsigned seed = 1) {
-    BmpParts bmp;
-    bmp.width = width;
-    bmp.height = height;
-    bmp.bitCount = bpp;
-    bmp.table = PatternTable(TableEntries(bpp));
-    bmp.bits = PatternRows(width, height < 0 ? -height : height, bpp, seed);
-    return bmp;
-}
 
 std::vector<std::string> FilesIn(const std::filesystem::path& directory) {
     std::vector<std::string> names;
@@ -115,7 +106,7 @@ protected:
 };
 
 TEST_F(ReaderRules, EightBitsWithoutColourCountGetAFullPaletteAndBitsAfterIt) {
-    BmpParts bmp = PlainBmp(3, 2, 8);
+    BmpParts bmp = PatternBmp(3, 2, 8);
     ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(256u, graphics.palette.size());
     EXPECT_EQ(1064, graphics.bitsOffset);
@@ -126,7 +117,7 @@ TEST_F(ReaderRules, EightBitsWithoutColourCountGetAFullPaletteAndBitsAfterIt) {
 }
 
 TEST_F(ReaderRules, FourBitsWithSixColoursGetSixEntries) {
-    BmpParts bmp = PlainBmp(5, 3, 4);
+    BmpParts bmp = PatternBmp(5, 3, 4);
     bmp.clrUsed = 6;
     bmp.table = PatternTable(6);
     ASSERT_TRUE(Load(MakeBmp(bmp)));
@@ -138,7 +129,7 @@ TEST_F(ReaderRules, FourBitsWithSixColoursGetSixEntries) {
 TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
     for (std::uint16_t bpp : {24, 32}) {
         graphics.calls.clear();
-        BmpParts bmp = PlainBmp(3, 2, bpp);
+        BmpParts bmp = PatternBmp(3, 2, bpp);
         ASSERT_TRUE(Load(MakeBmp(bmp))) << bpp;
         EXPECT_EQ(40, graphics.bitsOffset) << bpp;
         EXPECT_EQ(bmp.bits, graphics.bits) << bpp;
@@ -149,7 +140,7 @@ TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
 }
 
 TEST_F(ReaderRules, SixteenBitFieldsHaveTheirBitsAfterTheMasks) {
-    BmpParts bmp = PlainBmp(3, 2, 16);
+    BmpParts bmp = PatternBmp(3, 2, 16);
     bmp.compression = kBiBitfields;
     bmp.masks = {0xF800, 0x07E0, 0x001F};
     ASSERT_TRUE(Load(MakeBmp(bmp)));
@@ -159,7 +150,7 @@ TEST_F(ReaderRules, SixteenBitFieldsHaveTheirBitsAfterTheMasks) {
 }
 
 TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
-    BmpParts bmp = PlainBmp(2, 2, 24);
+    BmpParts bmp = PatternBmp(2, 2, 24);
     bmp.gap = "GAP!GAP!";
     const std::string file = MakeBmp(bmp);
     ASSERT_EQ(54u + 8u, U32At(file, 10));
@@ -171,7 +162,7 @@ TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
 }
 
 TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
-    BmpParts bmp = PlainBmp(2, 1, 1);
+    BmpParts bmp = PatternBmp(2, 1, 1);
     bmp.table = std::string("\x01\x02\x03\x04\xF0\xE0\xD0\xC0", 8);
     ASSERT_TRUE(Load(MakeBmp(bmp)));
     ASSERT_EQ(2u, graphics.palette.size());
@@ -185,7 +176,7 @@ TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
 }
 
 TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDeselected) {
-    ASSERT_TRUE(Load(MakeBmp(PlainBmp(4, 4, 4))));
+    ASSERT_TRUE(Load(MakeBmp(PatternBmp(4, 4, 4))));
     const std::vector<std::string> expected = {
         "CreateLogicalPalette 16", "GetScreenDC",       "SelectDcPalette 5", "RealizeDcPalette",
         "CreateDeviceBitmap",      "SelectDcPalette 7", "ReleaseScreenDC 3",
@@ -195,7 +186,7 @@ TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDesel
 
 TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
     graphics.failCreate = true;
-    EXPECT_FALSE(Load(MakeBmp(PlainBmp(4, 4, 8))));
+    EXPECT_FALSE(Load(MakeBmp(PatternBmp(4, 4, 8))));
     EXPECT_EQ(nullptr, bitmap);
     EXPECT_EQ(nullptr, palette);
     const std::vector<std::string> tail = {"SelectDcPalette 7", "ReleaseScreenDC 3", "DeletePalette 5"};
@@ -205,7 +196,7 @@ TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
 
 TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
     EXPECT_FALSE(Load(std::string("BM\0\0\0\0\0\0\0\0\0\0\0", 13)));
-    std::string file = MakeBmp(PlainBmp(2, 2, 24));
+    std::string file = MakeBmp(PatternBmp(2, 2, 24));
     file[1] = 'N';
     EXPECT_FALSE(Load(file));
     platform::ScopedFake<platform::Graphics> fake(graphics);
@@ -250,17 +241,17 @@ std::string Rle4Stream() { return std::string("\x05\x12\x00\x00\x00\x03\x34\x50\
 
 TEST(ReaderHostileFiles, EveryTruncationIsRefused) {
     ScratchDir scratch;
-    BmpParts rle8 = PlainBmp(4, 2, 8);
+    BmpParts rle8 = PatternBmp(4, 2, 8);
     rle8.compression = kBiRle8;
     rle8.bits = Rle8Stream();
     rle8.sizeImage = static_cast<std::uint32_t>(rle8.bits.size());
-    BmpParts rle4 = PlainBmp(5, 2, 4);
+    BmpParts rle4 = PatternBmp(5, 2, 4);
     rle4.compression = kBiRle4;
     rle4.bits = Rle4Stream();  // no size: the rest of the file is the stream
-    BmpParts fields = PlainBmp(3, 3, 16);
+    BmpParts fields = PatternBmp(3, 3, 16);
     fields.compression = kBiBitfields;
     fields.masks = {0x7C00, 0x03E0, 0x001F};
-    const std::vector<BmpParts> files = {PlainBmp(5, 3, 4), PlainBmp(3, -2, 24), PlainBmp(9, 2, 1), rle8, rle4,
+    const std::vector<BmpParts> files = {PatternBmp(5, 3, 4), PatternBmp(3, -2, 24), PatternBmp(9, 2, 1), rle8, rle4,
                                         fields};
     for (const BmpParts& bmp : files) {
         const std::string file = MakeBmp(bmp);
@@ -279,7 +270,7 @@ TEST(ReaderHostileFiles, HeadersDescribingWhatCannotBeAreRefused) {
     };
     std::vector<Case> cases;
     auto add = [&](const char* what, auto change) {
-        BmpParts bmp = PlainBmp(4, 3, 8);
+        BmpParts bmp = PatternBmp(4, 3, 8);
         change(bmp);
         cases.push_back({what, bmp});
     };
@@ -342,7 +333,7 @@ TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
         {"empty stream", kBiRle8, std::string(), 0},
     };
     for (const Case& c : cases) {
-        BmpParts bmp = PlainBmp(4, 2, c.compression == kBiRle4 ? 4 : 8);
+        BmpParts bmp = PatternBmp(4, 2, c.compression == kBiRle4 ? 4 : 8);
         bmp.compression = c.compression;
         bmp.bits = c.stream;
         bmp.sizeImage = c.sizeImage;
@@ -475,7 +466,7 @@ protected:
 
 TEST_P(RoundTrip, PlatformLoaderKeepsTheDepthTableAndRows) {
     const std::uint16_t bpp = GetParam();
-    const BmpParts bmp = PlainBmp(13, 5, bpp, bpp);
+    const BmpParts bmp = PatternBmp(13, 5, bpp, bpp);
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = graphics.LoadBitmapFile("in.bmp");
     ASSERT_NE(nullptr, bitmap);
@@ -490,7 +481,7 @@ TEST_P(RoundTrip, PlatformLoaderKeepsTheDepthTableAndRows) {
 
 TEST_P(RoundTrip, ScreenDepthKeepsEveryColour) {
     const std::uint16_t bpp = GetParam();
-    const BmpParts bmp = PlainBmp(11, 4, bpp, bpp + 100);
+    const BmpParts bmp = PatternBmp(11, 4, bpp, bpp + 100);
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
@@ -547,7 +538,7 @@ protected:
 };
 
 TEST_F(CompressedInput, Rle8RunsAbsoluteRunsAndDeltasLandWhereTheyBelong) {
-    BmpParts bmp = PlainBmp(4, 2, 8);
+    BmpParts bmp = PatternBmp(4, 2, 8);
     bmp.compression = kBiRle8;
     bmp.bits = Rle8Stream();
     bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
@@ -563,7 +554,7 @@ TEST_F(CompressedInput, Rle8RunsAbsoluteRunsAndDeltasLandWhereTheyBelong) {
 }
 
 TEST_F(CompressedInput, Rle4AlternatesTheTwoColoursOfARun) {
-    BmpParts bmp = PlainBmp(5, 2, 4);
+    BmpParts bmp = PatternBmp(5, 2, 4);
     bmp.compression = kBiRle4;
     bmp.bits = Rle4Stream();
     const std::string rows = Through(bmp);
@@ -579,7 +570,7 @@ TEST_F(CompressedInput, Rle4AlternatesTheTwoColoursOfARun) {
 }
 
 TEST_F(CompressedInput, BitFieldMasksAreHonoured) {
-    BmpParts bmp = PlainBmp(2, 1, 16);
+    BmpParts bmp = PatternBmp(2, 1, 16);
     bmp.compression = kBiBitfields;
     bmp.masks = {0xF800, 0x07E0, 0x001F};  // R5 G6 B5
     bmp.bits = std::string("\x00\xF8\xE0\x07", 4);
@@ -592,7 +583,7 @@ TEST_F(CompressedInput, BitFieldMasksAreHonoured) {
 TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
     ScratchDir scratch;
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    const BmpParts bmp = PlainBmp(7, -3, 24);
+    const BmpParts bmp = PatternBmp(7, -3, 24);
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
@@ -612,7 +603,7 @@ TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
 TEST(RoundTripLayout, OnlyThePlatformLoaderHonoursBfOffBits) {
     ScratchDir scratch;
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    BmpParts bmp = PlainBmp(2, 2, 24);
+    BmpParts bmp = PatternBmp(2, 2, 24);
     bmp.gap = std::string(8, '\x7F');
     scratch.Write("in.bmp", MakeBmp(bmp));
 
