@@ -22,9 +22,7 @@ constexpr std::uint32_t kBiBitfields = 3;
 // One row of 16- or 32-bit pixels with bit-field masks (red, green, blue).
 BmpParts BitFieldRow(std::uint16_t bitCount, std::vector<std::uint32_t> masks,
                      const std::vector<std::uint32_t>& pixels) {
-    BmpParts bmp;
-    bmp.width = static_cast<std::int32_t>(pixels.size());
-    bmp.bitCount = bitCount;
+    BmpParts bmp = testing::BlankBmp(static_cast<std::int32_t>(pixels.size()), 1, bitCount);
     bmp.compression = kBiBitfields;
     bmp.masks = std::move(masks);
     for (std::uint32_t pixel : pixels) {
@@ -40,10 +38,7 @@ protected:
     std::vector<std::uint32_t> Colours(platform::BitmapHandle bitmap, std::int32_t width) {
         std::vector<std::uint32_t> colours;
         if (bitmap == nullptr) return colours;
-        BmpParts prepared;
-        prepared.width = width;
-        prepared.bitCount = 32;
-        std::string info = testing::MakeDibInfo(prepared);
+        std::string info = testing::MakeDibInfo(testing::BlankBmp(width, 1, 32));
         std::string rows(testing::Stride(width, 32), '\0');
         platform::DcHandle screen = graphics.GetScreenDC();
         const int lines = graphics.GetDeviceIndependentBits(

@@ -97,11 +97,16 @@ std::string PatternTable(std::size_t entries) {
     return table;
 }
 
-BmpParts PatternBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount, unsigned seed) {
+BmpParts BlankBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount) {
     BmpParts bmp;
     bmp.width = width;
     bmp.height = height;
     bmp.bitCount = bitCount;
+    return bmp;
+}
+
+BmpParts PatternBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount, unsigned seed) {
+    BmpParts bmp = BlankBmp(width, height, bitCount);
     bmp.table = PatternTable(bitCount <= 8 ? std::size_t{1} << bitCount : 0);
     bmp.bits = PatternRows(width, height < 0 ? -height : height, bitCount, seed);
     return bmp;

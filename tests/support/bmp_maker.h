@@ -50,6 +50,9 @@ std::string PatternRows(std::int32_t width, std::int32_t rows, std::uint16_t bit
 // `entries` colour-table entries of distinct colours, reserved bytes 0.
 std::string PatternTable(std::size_t entries);
 
+// A file of that size and depth, with no colour table and no bits yet.
+BmpParts BlankBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount = 24);
+
 // A file of that size and depth with pattern rows and, up to 8 bits per
 // pixel, a full pattern colour table.
 BmpParts PatternBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount, unsigned seed = 1);

@@ -17,6 +17,7 @@ namespace paneloom::platform::lnx {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::BlankBmp;
 using testing::BmpParts;
 using testing::MakeBmp;
 
@@ -132,10 +133,7 @@ bool SameDib(const Dib& a, const Dib& b) {
 // Uncompressed depths
 
 TEST(BmpDecoderDepths, OneBitKeepsDepthAndColourTable) {
-    BmpParts s;
-    s.width = 10;
-    s.height = 2;
-    s.bitCount = 1;
+    BmpParts s = BlankBmp(10, 2, 1);
     s.table = Table({{0, 0, 0}, {10, 20, 30}});
     s.bits = Rows({{0xA0, 0x00}, {0xFF, 0xC0}});  // bottom row first
     Dib dib;
@@ -153,10 +151,7 @@ TEST(BmpDecoderDepths, OneBitKeepsDepthAndColourTable) {
 }
 
 TEST(BmpDecoderDepths, FourBitWithZeroColourCountHasSixteenEntries) {
-    BmpParts s;
-    s.width = 3;
-    s.height = 2;
-    s.bitCount = 4;
+    BmpParts s = BlankBmp(3, 2, 4);
     s.table = RampTable(16);
     s.bits = Rows({{0x12, 0x30}, {0xF0, 0x50}});
     Dib dib;
@@ -172,10 +167,7 @@ TEST(BmpDecoderDepths, FourBitWithZeroColourCountHasSixteenEntries) {
 }
 
 TEST(BmpDecoderDepths, EightBitHonoursColourCount) {
-    BmpParts s;
-    s.width = 3;
-    s.height = 1;
-    s.bitCount = 8;
+    BmpParts s = BlankBmp(3, 1, 8);
     s.clrUsed = 3;
     s.table = Table({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
     s.bits = Rows({{2, 0, 1}});
@@ -189,10 +181,7 @@ TEST(BmpDecoderDepths, EightBitHonoursColourCount) {
 }
 
 TEST(BmpDecoderDepths, SixteenBitRgbIs555) {
-    BmpParts s;
-    s.width = 3;
-    s.height = 1;
-    s.bitCount = 16;
+    BmpParts s = BlankBmp(3, 1, 16);
     s.bits = Rows({{0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00}});
     Dib dib;
     ASSERT_TRUE(Decode(MakeBmp(s), dib));
@@ -204,10 +193,7 @@ TEST(BmpDecoderDepths, SixteenBitRgbIs555) {
 }
 
 TEST(BmpDecoderDepths, TwentyFourBitBottomUpAndTopDown) {
-    BmpParts s;
-    s.width = 2;
-    s.height = 2;
-    s.bitCount = 24;
+    BmpParts s = BlankBmp(2, 2, 24);
     // First row in the file: red, green; second: blue, white (B, G, R order).
     s.bits = Rows({{0, 0, 255, 0, 255, 0}, {255, 0, 0, 255, 255, 255}});
     Dib up;
@@ -229,10 +215,7 @@ TEST(BmpDecoderDepths, TwentyFourBitBottomUpAndTopDown) {
 }
 
 TEST(BmpDecoderDepths, ThirtyTwoBitRgb) {
-    BmpParts s;
-    s.width = 2;
-    s.height = 1;
-    s.bitCount = 32;
+    BmpParts s = BlankBmp(2, 1, 32);
     s.bits = Rows({{3, 2, 1, 0, 30, 20, 10, 0}});
     Dib dib;
     ASSERT_TRUE(Decode(MakeBmp(s), dib));
@@ -245,10 +228,7 @@ TEST(BmpDecoderDepths, ThirtyTwoBitRgb) {
 // BI_BITFIELDS
 
 TEST(BmpDecoderBitfields, Sixteen565BecomesOur555) {
-    BmpParts s;
-    s.width = 4;
-    s.height = 1;
-    s.bitCount = 16;
+    BmpParts s = BlankBmp(4, 1, 16);
     s.compression = kBitfields;
     s.masks = {0xF800, 0x07E0, 0x001F};
     // Full red, full green, full blue, and half green (6-bit 32).
@@ -266,10 +246,7 @@ TEST(BmpDecoderBitfields, Sixteen565BecomesOur555) {
 }
 
 TEST(BmpDecoderBitfields, NarrowChannelsAreWidenedToFullScale) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 16;
+    BmpParts s = BlankBmp(1, 1, 16);
     s.compression = kBitfields;
     s.masks = {0x0F00, 0x00F0, 0x000F};  // 4:4:4
     s.bits = Rows({{0x80, 0x0F}});      // red 15, green 8, blue 0
@@ -279,10 +256,7 @@ TEST(BmpDecoderBitfields, NarrowChannelsAreWidenedToFullScale) {
 }
 
 TEST(BmpDecoderBitfields, ThirtyTwoBitArbitraryMasksDropAlpha) {
-    BmpParts s;
-    s.width = 2;
-    s.height = 1;
-    s.bitCount = 32;
+    BmpParts s = BlankBmp(2, 1, 32);
     s.compression = kBitfields;
     s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000};  // R, G, B, A in byte order
     s.bits = Rows({{1, 2, 3, 0xFF, 200, 100, 50, 0x80}});
@@ -296,10 +270,7 @@ TEST(BmpDecoderBitfields, ThirtyTwoBitArbitraryMasksDropAlpha) {
 }
 
 TEST(BmpDecoderBitfields, TenBitChannelsAreNarrowed) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 32;
+    BmpParts s = BlankBmp(1, 1, 32);
     s.compression = kBitfields;
     s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
     // Red 1023, green 512, blue 4.
@@ -310,10 +281,7 @@ TEST(BmpDecoderBitfields, TenBitChannelsAreNarrowed) {
 }
 
 TEST(BmpDecoderBitfields, ZeroMaskReadsZero) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 32;
+    BmpParts s = BlankBmp(1, 1, 32);
     s.compression = kBitfields;
     s.masks = {0x00FF0000, 0, 0x000000FF};
     s.bits = Raw({0x11, 0x22, 0x33, 0x44});
@@ -326,10 +294,8 @@ TEST(BmpDecoderBitfields, ZeroMaskReadsZero) {
 // Header forms and the placement of colour table and pixels
 
 TEST(BmpDecoderHeaders, V4TwentyFourBit) {
-    BmpParts s;
+    BmpParts s = BlankBmp(1, 2);
     s.headerSize = 108;
-    s.width = 1;
-    s.height = 2;
     s.bits = Rows({{1, 2, 3}, {4, 5, 6}});
     Dib dib;
     ASSERT_TRUE(Decode(MakeBmp(s), dib));
@@ -338,11 +304,8 @@ TEST(BmpDecoderHeaders, V4TwentyFourBit) {
 }
 
 TEST(BmpDecoderHeaders, V5MasksComeFromInsideTheHeader) {
-    BmpParts s;
+    BmpParts s = BlankBmp(1, -1, 32);
     s.headerSize = 124;
-    s.width = 1;
-    s.height = -1;
-    s.bitCount = 32;
     s.compression = kBitfields;
     s.masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};  // alpha in the low byte
     s.bits = Raw({0x99, 0x10, 0x20, 0x30});
@@ -353,11 +316,8 @@ TEST(BmpDecoderHeaders, V5MasksComeFromInsideTheHeader) {
 }
 
 TEST(BmpDecoderHeaders, V5MasksAreIgnoredWithoutBitfields) {
-    BmpParts s;
+    BmpParts s = BlankBmp(1, 1, 16);
     s.headerSize = 124;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 16;
     s.compression = kRgb;
     s.masks = {0xF800, 0x07E0, 0x001F};
     s.bits = Raw({0x00, 0x7C, 0, 0});
@@ -367,11 +327,8 @@ TEST(BmpDecoderHeaders, V5MasksAreIgnoredWithoutBitfields) {
 }
 
 TEST(BmpDecoderHeaders, V4EightBitColourTableFollowsTheHeader) {
-    BmpParts s;
+    BmpParts s = BlankBmp(2, 1, 8);
     s.headerSize = 108;
-    s.width = 2;
-    s.height = 1;
-    s.bitCount = 8;
     s.clrUsed = 2;
     s.table = Table({{9, 9, 9}, {1, 2, 3}});
     s.bits = Rows({{1, 0}});
@@ -382,11 +339,8 @@ TEST(BmpDecoderHeaders, V4EightBitColourTableFollowsTheHeader) {
 }
 
 TEST(BmpDecoderHeaders, CoreHeaderWithTripleColourTable) {
-    BmpParts s;
+    BmpParts s = BlankBmp(2, 2, 8);
     s.headerSize = 12;
-    s.width = 2;
-    s.height = 2;
-    s.bitCount = 8;
     s.table = RampTable(256, true);
     s.bits = Rows({{7, 200}, {0, 255}});
     Dib dib;
@@ -400,10 +354,8 @@ TEST(BmpDecoderHeaders, CoreHeaderWithTripleColourTable) {
 }
 
 TEST(BmpDecoderHeaders, CoreHeaderTwentyFourBit) {
-    BmpParts s;
+    BmpParts s = BlankBmp(1, 1);
     s.headerSize = 12;
-    s.width = 1;
-    s.height = 1;
     s.bits = Raw({30, 20, 10, 0});
     Dib dib;
     ASSERT_TRUE(Decode(MakeBmp(s), dib));
@@ -411,9 +363,7 @@ TEST(BmpDecoderHeaders, CoreHeaderTwentyFourBit) {
 }
 
 TEST(BmpDecoderHeaders, PixelsAreTakenAtOffBitsAfterAGap) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
+    BmpParts s = BlankBmp(1, 1);
     s.gap = std::string(7, '\xEE');
     s.bits = Raw({1, 2, 3, 0});
     Dib dib;
@@ -431,10 +381,7 @@ TEST(BmpDecoderHeaders, PixelsAreTakenAtOffBitsAfterAGap) {
 }
 
 TEST(BmpDecoderHeaders, ZeroOffBitsMeansRightAfterTheColourTable) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 8;
+    BmpParts s = BlankBmp(1, 1, 8);
     s.clrUsed = 2;
     s.table = Table({{5, 5, 5}, {6, 6, 6}});
     s.bits = Raw({1, 0, 0, 0});
@@ -445,9 +392,7 @@ TEST(BmpDecoderHeaders, ZeroOffBitsMeansRightAfterTheColourTable) {
 }
 
 TEST(BmpDecoderHeaders, ColourTableCutShortByOffBitsIsClamped) {
-    BmpParts s;
-    s.width = 2;
-    s.height = 1;
+    BmpParts s = BlankBmp(2, 1);
     s.bitCount = 8;  // clrUsed 0 declares 256 entries; only 2 are there
     s.table = Table({{5, 5, 5}, {6, 6, 6}});
     s.bits = Rows({{1, 0}});
@@ -459,10 +404,7 @@ TEST(BmpDecoderHeaders, ColourTableCutShortByOffBitsIsClamped) {
 }
 
 TEST(BmpDecoderHeaders, MissingColourTableIsRefused) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 8;
+    BmpParts s = BlankBmp(1, 1, 8);
     s.bits = Raw({0, 0, 0, 0});
     EXPECT_TRUE(Refused(s));  // bfOffBits right after the header: no colours at all
 }
@@ -473,10 +415,7 @@ TEST(BmpDecoderHeaders, MissingColourTableIsRefused) {
 std::vector<unsigned> U(std::initializer_list<unsigned> v) { return v; }
 
 TEST(BmpDecoderRle, Rle8RunsAbsoluteRunsDeltaAndEscapes) {
-    BmpParts s;
-    s.width = 6;
-    s.height = 3;
-    s.bitCount = 8;
+    BmpParts s = BlankBmp(6, 3, 8);
     s.compression = kRle8;
     s.table = RampTable(8);
     s.clrUsed = 8;
@@ -499,10 +438,7 @@ TEST(BmpDecoderRle, Rle8RunsAbsoluteRunsDeltaAndEscapes) {
 }
 
 TEST(BmpDecoderRle, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
-    BmpParts s;
-    s.width = 7;
-    s.height = 2;
-    s.bitCount = 4;
+    BmpParts s = BlankBmp(7, 2, 4);
     s.compression = kRle4;
     s.table = RampTable(16);
     s.bits = Raw({
@@ -523,10 +459,7 @@ TEST(BmpDecoderRle, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
 }
 
 BmpParts Rle8(std::int32_t width, std::int32_t height, std::initializer_list<unsigned> stream) {
-    BmpParts s;
-    s.width = width;
-    s.height = height;
-    s.bitCount = 8;
+    BmpParts s = BlankBmp(width, height, 8);
     s.compression = kRle8;
     s.table = RampTable(16);
     s.clrUsed = 16;
@@ -607,10 +540,7 @@ TEST(BmpDecoderRle, WrongDepthOrTopDownIsRefused) {
 // One valid file of every kind, all decodable.
 std::vector<std::string> ValidSamples() {
     std::vector<std::string> out;
-    BmpParts s;
-    s.width = 5;
-    s.height = 3;
-    s.bitCount = 1;
+    BmpParts s = BlankBmp(5, 3, 1);
     s.table = Table({{0, 0, 0}, {255, 255, 255}});
     s.bits = Rows({{0xA8}, {0x50}, {0xF8}});
     out.push_back(MakeBmp(s));
@@ -628,10 +558,7 @@ std::vector<std::string> ValidSamples() {
     s.gap = std::string(3, '\xEE');
     out.push_back(MakeBmp(s));
 
-    BmpParts t;
-    t.width = 3;
-    t.height = -2;
-    t.bitCount = 16;
+    BmpParts t = BlankBmp(3, -2, 16);
     t.bits = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
     out.push_back(MakeBmp(t));
     t.compression = kBitfields;
@@ -640,9 +567,7 @@ std::vector<std::string> ValidSamples() {
     t.headerSize = 124;
     out.push_back(MakeBmp(t));
 
-    BmpParts u;
-    u.width = 2;
-    u.height = 2;
+    BmpParts u = BlankBmp(2, 2);
     u.bits = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
     out.push_back(MakeBmp(u));
     u.headerSize = 108;
@@ -693,10 +618,7 @@ TEST(BmpDecoderHostile, RefusalLeavesTheOutputUntouched) {
 
 TEST(BmpDecoderHostile, BadDimensionsAreRefused) {
     auto refusedWith = [](std::int32_t w, std::int32_t h, std::uint16_t bpp) {
-        BmpParts s;
-        s.width = w;
-        s.height = h;
-        s.bitCount = bpp;
+        BmpParts s = BlankBmp(w, h, bpp);
         if (bpp <= 8) {
             s.table = RampTable(2);
             s.clrUsed = 2;
@@ -727,10 +649,7 @@ TEST(BmpDecoderHostile, PixelBufferIsCappedAtOneGibibyte) {
 }
 
 TEST(BmpDecoderHostile, ColourCountsAboveTheDepthAreRefused) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 8;
+    BmpParts s = BlankBmp(1, 1, 8);
     s.clrUsed = 300;
     s.table = RampTable(300);
     s.bits = Raw({0, 0, 0, 0});
@@ -750,10 +669,7 @@ TEST(BmpDecoderHostile, ColourCountsAboveTheDepthAreRefused) {
 }
 
 TEST(BmpDecoderHostile, ColourTablePastTheFileIsRefused) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 8;
+    BmpParts s = BlankBmp(1, 1, 8);
     s.clrUsed = 100;
     s.table = RampTable(2);
     s.bits = Raw({0, 0, 0, 0});
@@ -762,10 +678,7 @@ TEST(BmpDecoderHostile, ColourTablePastTheFileIsRefused) {
 }
 
 TEST(BmpDecoderHostile, UnsupportedFormsAreRefused) {
-    BmpParts base;
-    base.width = 1;
-    base.height = 1;
-    base.bitCount = 32;
+    BmpParts base = BlankBmp(1, 1, 32);
     base.bits = Raw({1, 2, 3, 4});
     ASSERT_FALSE(Refused(base));
 
@@ -804,10 +717,7 @@ TEST(BmpDecoderHostile, UnsupportedFormsAreRefused) {
 }
 
 TEST(BmpDecoderHostile, BadMasksAreRefused) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
-    s.bitCount = 16;
+    BmpParts s = BlankBmp(1, 1, 16);
     s.compression = kBitfields;
     s.bits = Raw({0, 0, 0, 0});
     s.masks = {0xF0F0, 0x0F00, 0x000F};  // not contiguous
@@ -825,9 +735,7 @@ TEST(BmpDecoderHostile, BadMasksAreRefused) {
 }
 
 TEST(BmpDecoderHostile, OffBitsOutsideItsPlaceIsRefused) {
-    BmpParts s;
-    s.width = 1;
-    s.height = 1;
+    BmpParts s = BlankBmp(1, 1);
     s.bits = Raw({1, 2, 3, 0});
     s.offBits = 20;  // inside the information header
     EXPECT_TRUE(Refused(s));
@@ -895,9 +803,7 @@ protected:
 };
 
 TEST_F(BmpDecoderFile, ReadsAWholeFile) {
-    BmpParts s;
-    s.width = 3;
-    s.height = 2;
+    BmpParts s = BlankBmp(3, 2);
     s.bits = Rows({{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}});
     const std::string file = MakeBmp(s);
     Dib fromFile;

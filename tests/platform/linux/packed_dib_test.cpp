@@ -17,10 +17,7 @@ using Bytes = std::vector<std::uint8_t>;
 // masks and colour table.
 Bytes Info(std::int32_t width, std::int32_t height, std::uint16_t bpp, std::uint32_t compression = formats::kBiRgb,
            std::uint32_t clrUsed = 0, std::size_t tail = 0) {
-    testing::BmpParts bmp;
-    bmp.width = width;
-    bmp.height = height;
-    bmp.bitCount = bpp;
+    testing::BmpParts bmp = testing::BlankBmp(width, height, bpp);
     bmp.compression = compression;
     bmp.clrUsed = clrUsed;
     bmp.table.assign(tail, '\0');
