@@ -155,9 +155,11 @@ bool ConvertBitfields(const std::uint8_t* src, const Layout& layout, Dib& dib) {
 // the bitmap's own depth.
 bool DecodeRle(const std::uint8_t* stream, std::size_t length, formats::RleForm form, Dib& dib) {
     const bool fourBit = form == formats::RleForm::Rle4;
+    const std::size_t stride = dib.Stride();
     return formats::WalkRle(stream, length, form, dib.width, dib.height,
                             [&](std::int64_t x, std::int64_t row, unsigned index) {
-                                std::uint8_t* line = dib.Row(static_cast<std::int32_t>(dib.height - 1 - row));
+                                std::uint8_t* line =
+                                    dib.bits.data() + stride * static_cast<std::size_t>(dib.height - 1 - row);
                                 const auto px = static_cast<std::size_t>(x);
                                 if (!fourBit) {
                                     line[px] = static_cast<std::uint8_t>(index);
