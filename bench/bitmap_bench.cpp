@@ -28,6 +28,7 @@
 
 #include "platform/graphics.h"
 #include "render/bitmap_file.h"
+#include "support/bmp_maker.h"
 
 namespace {
 
@@ -60,10 +61,6 @@ const bool kGoBetween = [] {
 constexpr std::int32_t kWidth = 3840;
 constexpr std::int32_t kHeight = 2160;
 
-void PutU32(std::string& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>(v >> (8 * i));
-}
-
 // A scratch directory holding in.bmp, removed when the program ends.
 class Workspace {
 public:
@@ -71,23 +68,9 @@ public:
         std::string pattern = (std::filesystem::temp_directory_path() / "paneloom-bench-XXXXXX").string();
         if (::mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("no scratch directory");
         directory_ = pattern;
-        const std::size_t stride = (kWidth * 3 + 3) / 4 * 4;
-        std::string file(54 + stride * kHeight, '\0');
-        file[0] = 'B';
-        file[1] = 'M';
-        PutU32(file, 2, static_cast<std::uint32_t>(file.size()));
-        PutU32(file, 10, 54);
-        PutU32(file, 14, 40);
-        PutU32(file, 18, kWidth);
-        PutU32(file, 22, kHeight);
-        file[26] = 1;
-        file[28] = 24;
-        PutU32(file, 34, static_cast<std::uint32_t>(stride * kHeight));
-        std::uint32_t state = 1;
-        for (std::size_t i = 54; i < file.size(); ++i) {
-            state = state * 1103515245u + 12345u;
-            file[i] = static_cast<char>(state >> 16);
-        }
+        testing::BmpParts bmp = testing::PatternBmp(kWidth, kHeight, 24);
+        bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
+        const std::string file = testing::MakeBmp(bmp);
         std::ofstream(Path("in.bmp"), std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
         inputSize_ = file.size();
     }
@@ -184,7 +167,7 @@ void BM_ReadLoadBMPImage(benchmark::State& state) {
     for (auto _ : state) {
         platform::BitmapHandle bitmap = nullptr;
         platform::PaletteHandle palette = nullptr;
-        if (LoadBMPImage(w.Path("in.bmp"), bitmap, palette) != 1) {
+        if (!LoadBMPImage(w.Path("in.bmp"), bitmap, palette)) {
             state.SkipWithError("not loaded");
             break;
         }
@@ -207,7 +190,7 @@ void BM_WriteBMPImage(benchmark::State& state) {
     }
     const std::string out = w.Path("out.bmp");
     for (auto _ : state) {
-        if (WriteBMPImage(out, bitmap, nullptr) != 1) {
+        if (!WriteBMPImage(out, bitmap, nullptr)) {
             state.SkipWithError("not written");
             break;
         }

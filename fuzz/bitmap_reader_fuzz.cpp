@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::ScopedFake<platform::Files> fake(files);
     platform::BitmapHandle bitmap = nullptr;
     platform::PaletteHandle palette = nullptr;
-    if (LoadBMPImage("in.bmp", bitmap, palette) == 1) {
+    if (LoadBMPImage("in.bmp", bitmap, palette)) {
         platform::Graphics& graphics = platform::Get<platform::Graphics>();
         // A tiny RLE file can describe a bitmap of a gigabyte; converting
         // that again proves nothing more and only slows the search.

@@ -6,7 +6,7 @@
 #include "formats/pe_version.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace paneloom::platform;
+    using namespace paneloom::formats;
     VersionResource resource;
     if (resource.LoadFromImage(data, size)) {
         std::string value;

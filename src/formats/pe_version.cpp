@@ -8,7 +8,7 @@
 #include "common/cp1252.h"
 #include "common/little_endian.h"
 
-namespace paneloom::platform {
+namespace paneloom::formats {
 namespace {
 
 // A record's root length is a 16-bit field: nothing past 64 KiB can belong to it.
@@ -444,4 +444,4 @@ bool VersionResource::QueryString(const std::string& tableKey, const std::string
     return true;
 }
 
-}  // namespace paneloom::platform
+}  // namespace paneloom::formats

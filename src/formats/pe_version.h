@@ -37,7 +37,7 @@
 #include <string>
 #include <vector>
 
-namespace paneloom::platform {
+namespace paneloom::formats {
 
 // One entry of "\VarFileInfo\Translation": a language id and a code page.
 struct VersionTranslation {
@@ -108,4 +108,4 @@ private:
     std::vector<std::uint8_t> record_;
 };
 
-}  // namespace paneloom::platform
+}  // namespace paneloom::formats

@@ -1,11 +1,11 @@
 // Bitmaps, palettes and device contexts: the drawing objects the run holds.
 //
 // Handles are opaque. On Windows they are the GDI handles themselves; on
-// Linux they point at our own objects (see linux/gdi_objects.h).
+// Linux they point at our own objects (see linux/drawing/objects.h).
 //
 // Packed device-independent bitmaps cross this seam as bytes laid out as in
-// a .bmp file (platform/dib_format.h); every buffer comes with its size so
-// that an implementation can check that it stays inside it.
+// a .bmp file (formats/dib.h); every buffer comes with its size so that an
+// implementation can check that it stays inside it.
 #pragma once
 
 #include <cstddef>

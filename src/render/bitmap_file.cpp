@@ -5,13 +5,12 @@
 #include <new>
 
 #include "formats/dib.h"
+#include "formats/dib_rle.h"
 #include "platform/files.h"
 
 namespace paneloom {
 
 namespace {
-
-namespace dib = platform::dib;
 
 // Where the parts of an input file lie, counted from the start of the
 // information header, once every one of them is known to be inside it.
@@ -21,10 +20,6 @@ struct InputLayout {
     std::uint64_t bitsSize = 0;
 };
 
-bool SupportedDepth(std::uint32_t bpp) {
-    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-}
-
 // The colour count and the offset of the pixel bits follow fixed rules: the
 // bits come straight after the 40-byte header, the masks (BI_BITFIELDS above
 // 8 bits) and the colour table, wherever bfOffBits points. Everything else
@@ -33,54 +28,36 @@ bool SupportedDepth(std::uint32_t bpp) {
 // data without a size the rest of the file is the stream, and that size is
 // written into the header so the system reads no further.
 bool ReadInputLayout(std::uint8_t* block, std::size_t size, InputLayout& layout) {
-    if (size < dib::kInfoHeaderSize) return false;
-    dib::InfoHeader h = dib::InfoHeader::Read(block);
-    if (h.size != dib::kInfoHeaderSize) return false;  // other header forms are not read
-    if (h.width <= 0 || h.height == 0 || h.height == std::numeric_limits<std::int32_t>::min()) return false;
-    if (!SupportedDepth(h.bitCount)) return false;
-    const bool topDown = h.height < 0;
-    const bool rle = h.compression == dib::kBiRle8 || h.compression == dib::kBiRle4;
-    switch (h.compression) {
-        case dib::kBiRgb:
-            break;
-        case dib::kBiBitfields:
-            if (h.bitCount != 16 && h.bitCount != 32) return false;
-            break;
-        case dib::kBiRle8:
-            if (h.bitCount != 8 || topDown) return false;
-            break;
-        case dib::kBiRle4:
-            if (h.bitCount != 4 || topDown) return false;
-            break;
-        default:
-            return false;
-    }
+    if (size < formats::kInfoHeaderSize) return false;
+    formats::InfoHeader h = formats::InfoHeader::Read(block);
+    if (h.size != formats::kInfoHeaderSize) return false;  // other header forms are not read
+    if (!formats::DescribesReadablePixels(h)) return false;
 
-    layout.colourCount = h.clrUsed != 0 ? h.clrUsed : std::uint64_t{1} << h.bitCount;
+    layout.colourCount = formats::ColourCount(h);
     if (h.bitCount <= 8) {
         if (layout.colourCount > 256) return false;
-        layout.bitsOffset = dib::kInfoHeaderSize + dib::kRgbQuadSize * layout.colourCount;
+        layout.bitsOffset = formats::kInfoHeaderSize + formats::kRgbQuadSize * layout.colourCount;
     } else {
-        layout.bitsOffset = dib::kInfoHeaderSize + dib::kRgbQuadSize * std::uint64_t{h.clrUsed} +
-                            (h.compression == dib::kBiBitfields ? dib::kMaskBytes : 0);
+        layout.bitsOffset = formats::kInfoHeaderSize + formats::kRgbQuadSize * std::uint64_t{h.clrUsed} +
+                            (h.compression == formats::kBiBitfields ? formats::kMaskBytes : 0);
     }
     if (layout.bitsOffset > size) return false;
     const std::uint64_t available = size - layout.bitsOffset;
-    const std::int64_t rows = topDown ? -std::int64_t{h.height} : h.height;
+    const std::int64_t rows = h.height < 0 ? -std::int64_t{h.height} : h.height;
 
-    if (rle) {
+    if (h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4) {
         if (h.sizeImage > available) return false;
         const std::uint64_t length = h.sizeImage != 0 ? h.sizeImage : available;
         if (length > std::numeric_limits<std::uint32_t>::max()) return false;
-        const bool ends = dib::WalkRle(block + layout.bitsOffset, static_cast<std::size_t>(length),
-                                       h.compression == dib::kBiRle4, h.width, rows,
-                                       [](std::int64_t, std::int64_t, unsigned) {});
+        const bool ends = formats::WalkRle(block + layout.bitsOffset, static_cast<std::size_t>(length),
+                                           formats::RleFormOf(h.compression), h.width, rows,
+                                           [](std::int64_t, std::int64_t, unsigned) {});
         if (!ends) return false;
         h.sizeImage = static_cast<std::uint32_t>(length);
         h.Write(block);
         layout.bitsSize = length;
     } else {
-        const std::uint64_t stride = dib::RowStride(h.width, h.bitCount);
+        const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
         if (stride == 0 || stride > available / static_cast<std::uint64_t>(rows)) return false;
         layout.bitsSize = stride * static_cast<std::uint64_t>(rows);
     }
@@ -89,30 +66,29 @@ bool ReadInputLayout(std::uint8_t* block, std::size_t size, InputLayout& layout)
 
 }  // namespace
 
-int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette) {
+bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette) {
     std::string file;
     try {
-        if (!platform::Get<platform::Files>().ReadWholeExclusive(path, file)) return 0;
+        if (!platform::Get<platform::Files>().ReadWholeExclusive(path, file)) return false;
     } catch (const std::bad_alloc&) {
-        return 0;  // cannot be held in memory
+        return false;  // cannot be held in memory
     }
-    if (file.size() < dib::kFileHeaderSize || file[0] != 'B' || file[1] != 'M') return 0;
+    if (file.size() < formats::kFileHeaderSize) return false;
+    auto* bytes = reinterpret_cast<std::uint8_t*>(&file[0]);
+    if (!formats::HasBmpSignature(bytes)) return false;
 
-    auto* block = reinterpret_cast<std::uint8_t*>(&file[0]) + dib::kFileHeaderSize;
-    const std::size_t blockSize = file.size() - dib::kFileHeaderSize;
+    std::uint8_t* block = bytes + formats::kFileHeaderSize;
+    const std::size_t blockSize = file.size() - formats::kFileHeaderSize;
     InputLayout layout;
-    if (!ReadInputLayout(block, blockSize, layout)) return 0;
+    if (!ReadInputLayout(block, blockSize, layout)) return false;
 
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     platform::PaletteHandle created = nullptr;
     if (layout.colourCount <= 256) {
         std::vector<platform::PaletteEntry> entries(static_cast<std::size_t>(layout.colourCount));
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            const std::uint8_t* quad = block + dib::kInfoHeaderSize + dib::kRgbQuadSize * i;
-            entries[i].red = quad[2];
-            entries[i].green = quad[1];
-            entries[i].blue = quad[0];
-            entries[i].flags = 0;
+            const auto quad = formats::RgbQuad::Read(block + formats::kInfoHeaderSize + formats::kRgbQuadSize * i);
+            entries[i] = platform::PaletteEntry{quad.red, quad.green, quad.blue, 0};
         }
         created = graphics.CreateLogicalPalette(entries);
     }
@@ -120,7 +96,7 @@ int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platfo
     platform::DcHandle screen = graphics.GetScreenDC();
     if (screen == nullptr) {
         graphics.DeletePalette(created);
-        return 0;
+        return false;
     }
     platform::PaletteHandle previous = nullptr;
     if (created != nullptr) {
@@ -136,11 +112,11 @@ int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platfo
     // A bitmap the system could not make is of no use downstream.
     if (made == nullptr) {
         graphics.DeletePalette(created);
-        return 0;
+        return false;
     }
     bitmap = made;
     if (created != nullptr) palette = created;
-    return 1;
+    return true;
 }
 
 std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
@@ -149,16 +125,16 @@ std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::Pal
 
     platform::BitmapRecord record;
     if (!graphics.GetBitmapRecord(bitmap, record)) return std::nullopt;
-    dib::InfoHeader header;
-    header.size = dib::kInfoHeaderSize;
+    formats::InfoHeader header;
+    header.size = formats::kInfoHeaderSize;
     header.width = record.width;
     header.height = record.height;
     header.planes = 1;
     const std::uint32_t bitCount = std::uint32_t{record.planes} * record.bitsPerPixel;
     if (record.width <= 0 || record.height <= 0 || bitCount == 0 || bitCount > 32) return std::nullopt;
     header.bitCount = static_cast<std::uint16_t>(bitCount);
-    header.compression = dib::kBiRgb;
-    const std::size_t table = bitCount <= 8 ? dib::kRgbQuadSize << bitCount : 0;
+    header.compression = formats::kBiRgb;
+    const std::size_t table = formats::FullTableBytes(bitCount);
 
     platform::DcHandle screen = graphics.GetScreenDC();
     if (screen == nullptr) return std::nullopt;
@@ -167,28 +143,28 @@ std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::Pal
 
     std::optional<DibBlock> result;
     try {
-        DibBlock block(dib::kInfoHeaderSize + table, 0);
+        DibBlock block(formats::kInfoHeaderSize + table, 0);
         header.Write(block.data());
         const auto lines = static_cast<std::uint32_t>(record.height);
         graphics.GetDeviceIndependentBits(screen, bitmap, 0, lines, nullptr, 0, block.data(), block.size());
 
-        const dib::InfoHeader completed = dib::InfoHeader::Read(block.data());
+        const formats::InfoHeader completed = formats::InfoHeader::Read(block.data());
         std::uint64_t image = completed.sizeImage;
         if (image == 0) {
-            image = dib::RowStride(completed.width, completed.bitCount) * static_cast<std::uint64_t>(lines);
+            image = formats::RowStride(completed.width, completed.bitCount) * static_cast<std::uint64_t>(lines);
         }
-        if (completed.size == dib::kInfoHeaderSize && completed.bitCount == header.bitCount && image != 0 &&
+        if (completed.size == formats::kInfoHeaderSize && completed.bitCount == header.bitCount && image != 0 &&
             image <= std::numeric_limits<std::uint32_t>::max() - block.size()) {
             block.resize(block.size() + static_cast<std::size_t>(image));
-            std::uint8_t* bits = block.data() + dib::kInfoHeaderSize + table;
+            std::uint8_t* bits = block.data() + formats::kInfoHeaderSize + table;
             const int got = graphics.GetDeviceIndependentBits(screen, bitmap, 0, lines, bits,
                                                               static_cast<std::size_t>(image), block.data(),
-                                                              dib::kInfoHeaderSize + table);
+                                                              formats::kInfoHeaderSize + table);
             if (got > 0) {
                 // Whatever the rows did not fill is cleared, never written
                 // out as it was found in memory.
                 const std::uint64_t filled =
-                    dib::RowStride(completed.width, completed.bitCount) * static_cast<std::uint64_t>(got);
+                    formats::RowStride(completed.width, completed.bitCount) * static_cast<std::uint64_t>(got);
                 if (filled < image) std::fill(bits + filled, bits + image, std::uint8_t{0});
                 result = std::move(block);
             }
@@ -202,26 +178,25 @@ std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::Pal
     return result;
 }
 
-int WriteDIBFile(const std::string& path, const DibBlock* block) {
-    if (block == nullptr || block->size() < dib::kInfoHeaderSize) return 0;
-    const dib::InfoHeader info = dib::InfoHeader::Read(block->data());
-    const std::size_t table = info.bitCount <= 8 ? dib::kRgbQuadSize << info.bitCount : 0;
-
-    std::uint8_t header[dib::kFileHeaderSize] = {};
-    header[0] = 'B';
-    header[1] = 'M';
-    dib::WriteU32(header + 2, static_cast<std::uint32_t>(dib::kFileHeaderSize + block->size()));
-    dib::WriteU32(header + 10, static_cast<std::uint32_t>(dib::kFileHeaderSize + dib::kInfoHeaderSize + table));
+bool WriteDIBFile(const std::string& path, const DibBlock* block) {
+    if (block == nullptr || block->size() < formats::kInfoHeaderSize) return false;
+    const formats::InfoHeader info = formats::InfoHeader::Read(block->data());
+    formats::FileHeader file;
+    file.fileSize = static_cast<std::uint32_t>(formats::kFileHeaderSize + block->size());
+    file.offBits = static_cast<std::uint32_t>(formats::kFileHeaderSize + formats::kInfoHeaderSize +
+                                              formats::FullTableBytes(info.bitCount));
+    std::uint8_t header[formats::kFileHeaderSize];
+    file.Write(header);
 
     const std::vector<platform::ByteSpan> pieces = {{header, sizeof header}, {block->data(), block->size()}};
-    return platform::Get<platform::Files>().ReplaceAtomically(path, pieces) ? 1 : 0;
+    return platform::Get<platform::Files>().ReplaceAtomically(path, pieces);
 }
 
-int WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
+bool WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
     const std::optional<DibBlock> block = BitmapToDIB(bitmap, palette);
-    if (!block) return 0;
+    if (!block) return false;
     WriteDIBFile(path, &*block);
-    return 1;
+    return true;
 }
 
 }  // namespace paneloom

@@ -14,11 +14,11 @@ namespace paneloom {
 
 // Reads a .bmp file into a bitmap compatible with the screen, with a palette
 // when the file has 256 colours or fewer (otherwise `palette` is left as it
-// is). 1 on success. 0, with nothing created, when the file cannot be
-// opened or held in memory, is not a bitmap, or does not hold everything its
-// headers describe, or when the system cannot make the bitmap. An error
-// while reading an opened file is thrown as platform::FileError.
-int LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette);
+// is). False, with nothing created, when the file cannot be opened or held
+// in memory, is not a bitmap, or does not hold everything its headers
+// describe, or when the system cannot make the bitmap. An error while
+// reading an opened file is thrown as platform::FileError.
+bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette);
 
 // Leaves new bytes uninitialised: the rows of a block are written by the
 // system right after it grows, so clearing them first would only cost a
@@ -52,15 +52,15 @@ using DibBlock = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>
 std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette);
 
 // Writes a file header and the block to `path`, replacing the file there
-// only once everything was written. 1 when the file was written; 0 when
-// there is no block or the file cannot be created. A failed write is thrown
-// as platform::FileError, and the previous file stays.
-int WriteDIBFile(const std::string& path, const DibBlock* block);
+// only once everything was written. False when there is no block or the
+// file cannot be created. A failed write is thrown as platform::FileError,
+// and the previous file stays.
+bool WriteDIBFile(const std::string& path, const DibBlock* block);
 
 // Writes the bitmap as a .bmp file, converting through `palette` (or the
-// system's default palette when it is null). 0 when the conversion failed,
-// 1 otherwise, whether or not the file could be created. A failed write is
-// thrown as platform::FileError.
-int WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette);
+// system's default palette when it is null). False when the conversion
+// failed; true otherwise, whether or not the file could be created. A
+// failed write is thrown as platform::FileError.
+bool WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette);
 
 }  // namespace paneloom

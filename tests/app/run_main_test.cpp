@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "config/run_settings.h"
+#include "support/bmp_maker.h"
 #include "support/fakes.h"
 #include "support/recording_text.h"
 #include "support/scratch.h"
@@ -12,10 +13,13 @@
 namespace paneloom {
 namespace {
 
+using testing::BlankBmp;
+using testing::BmpParts;
 using testing::FakeClock;
 using testing::FakeDesktop;
 using testing::FakeFiles;
 using testing::FakeProcess;
+using testing::MakeBmp;
 using testing::RecordingGraphics;
 using testing::ScratchDir;
 
@@ -52,18 +56,10 @@ protected:
 
 // A 2 x 1 8-bit file with a full colour table, for the screen-depth loader.
 std::string EightBitFile() {
-    std::string file = "BM";
-    file.append(12, '\0');
-    std::string info(40, '\0');
-    info[0] = 40;
-    info[4] = 2;   // width
-    info[8] = 1;   // height
-    info[12] = 1;  // planes
-    info[14] = 8;  // bits per pixel
-    file += info;
-    file.append(256 * 4, '\x11');
-    file += std::string("\x01\x02\0\0", 4);
-    return file;
+    BmpParts bmp = BlankBmp(2, 1, 8);
+    bmp.table.assign(256 * 4, '\x11');
+    bmp.bits = std::string("\x01\x02\0\0", 4);
+    return MakeBmp(bmp);
 }
 
 TEST_F(RunMainTest, MissingConfigurationEndsQuietlyWithZero) {

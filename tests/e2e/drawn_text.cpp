@@ -55,10 +55,7 @@ bool ReadPicture(const std::string& bytes, Picture& picture) {
 }
 
 std::string PlainPicture(std::int32_t width, std::int32_t height, std::uint32_t colour) {
-    BmpParts parts;
-    parts.width = width;
-    parts.height = height;
-    parts.bitCount = 24;
+    BmpParts parts = testing::BlankBmp(width, height);
     std::string row(Stride(width, 24), '\0');
     for (std::int32_t x = 0; x < width; ++x) {
         row[3 * static_cast<std::size_t>(x)] = static_cast<char>(colour >> 16);

@@ -18,6 +18,7 @@ using platform::BitmapHandle;
 using platform::PaletteHandle;
 using testing::BmpParts;
 using testing::MakeBmp;
+using testing::PatternBmp;
 using testing::PatternRows;
 using testing::PatternTable;
 using testing::ScratchDir;
@@ -30,16 +31,6 @@ constexpr std::uint32_t kBiRle4 = 2;
 constexpr std::uint32_t kBiBitfields = 3;
 
 std::size_t TableEntries(std::uint16_t bpp) { return bpp <= 8 ? std::size_t{1} << bpp : 0; }
-
-BmpParts PlainBmp(std::int32_t width, std::int32_t height, std::uint16_t bpp, unsigned seed = 1) {
-    BmpParts bmp;
-    bmp.width = width;
-    bmp.height = height;
-    bmp.bitCount = bpp;
-    bmp.table = PatternTable(TableEntries(bpp));
-    bmp.bits = PatternRows(width, height < 0 ? -height : height, bpp, seed);
-    return bmp;
-}
 
 std::vector<std::string> FilesIn(const std::filesystem::path& directory) {
     std::vector<std::string> names;
@@ -102,7 +93,7 @@ public:
 
 class ReaderRules : public ::testing::Test {
 protected:
-    int Load(const std::string& file) {
+    bool Load(const std::string& file) {
         scratch.Write("in.bmp", file);
         platform::ScopedFake<platform::Graphics> fake(graphics);
         return LoadBMPImage("in.bmp", bitmap, palette);
@@ -115,8 +106,8 @@ protected:
 };
 
 TEST_F(ReaderRules, EightBitsWithoutColourCountGetAFullPaletteAndBitsAfterIt) {
-    BmpParts bmp = PlainBmp(3, 2, 8);
-    ASSERT_EQ(1, Load(MakeBmp(bmp)));
+    BmpParts bmp = PatternBmp(3, 2, 8);
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(256u, graphics.palette.size());
     EXPECT_EQ(1064, graphics.bitsOffset);
     EXPECT_EQ(1064u, graphics.infoSize);
@@ -126,10 +117,10 @@ TEST_F(ReaderRules, EightBitsWithoutColourCountGetAFullPaletteAndBitsAfterIt) {
 }
 
 TEST_F(ReaderRules, FourBitsWithSixColoursGetSixEntries) {
-    BmpParts bmp = PlainBmp(5, 3, 4);
+    BmpParts bmp = PatternBmp(5, 3, 4);
     bmp.clrUsed = 6;
     bmp.table = PatternTable(6);
-    ASSERT_EQ(1, Load(MakeBmp(bmp)));
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(6u, graphics.palette.size());
     EXPECT_EQ(40 + 24, graphics.bitsOffset);
     EXPECT_EQ(bmp.bits, graphics.bits);
@@ -138,8 +129,8 @@ TEST_F(ReaderRules, FourBitsWithSixColoursGetSixEntries) {
 TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
     for (std::uint16_t bpp : {24, 32}) {
         graphics.calls.clear();
-        BmpParts bmp = PlainBmp(3, 2, bpp);
-        ASSERT_EQ(1, Load(MakeBmp(bmp))) << bpp;
+        BmpParts bmp = PatternBmp(3, 2, bpp);
+        ASSERT_TRUE(Load(MakeBmp(bmp))) << bpp;
         EXPECT_EQ(40, graphics.bitsOffset) << bpp;
         EXPECT_EQ(bmp.bits, graphics.bits) << bpp;
         EXPECT_EQ(graphics.calls.end(), std::find(graphics.calls.begin(), graphics.calls.end(), "RealizeDcPalette"));
@@ -149,21 +140,21 @@ TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
 }
 
 TEST_F(ReaderRules, SixteenBitFieldsHaveTheirBitsAfterTheMasks) {
-    BmpParts bmp = PlainBmp(3, 2, 16);
+    BmpParts bmp = PatternBmp(3, 2, 16);
     bmp.compression = kBiBitfields;
     bmp.masks = {0xF800, 0x07E0, 0x001F};
-    ASSERT_EQ(1, Load(MakeBmp(bmp)));
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(52, graphics.bitsOffset);
     EXPECT_EQ(bmp.bits, graphics.bits);
     EXPECT_EQ(nullptr, palette);
 }
 
 TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
-    BmpParts bmp = PlainBmp(2, 2, 24);
+    BmpParts bmp = PatternBmp(2, 2, 24);
     bmp.gap = "GAP!GAP!";
     const std::string file = MakeBmp(bmp);
     ASSERT_EQ(54u + 8u, U32At(file, 10));
-    ASSERT_EQ(1, Load(file));
+    ASSERT_TRUE(Load(file));
     EXPECT_EQ(40, graphics.bitsOffset);
     // The rows start with the gap; the last 8 bytes of the rows are left out.
     EXPECT_EQ(file.substr(54, 16), graphics.bits);
@@ -171,9 +162,9 @@ TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
 }
 
 TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
-    BmpParts bmp = PlainBmp(2, 1, 1);
+    BmpParts bmp = PatternBmp(2, 1, 1);
     bmp.table = std::string("\x01\x02\x03\x04\xF0\xE0\xD0\xC0", 8);
-    ASSERT_EQ(1, Load(MakeBmp(bmp)));
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
     ASSERT_EQ(2u, graphics.palette.size());
     EXPECT_EQ(3, graphics.palette[0].red);
     EXPECT_EQ(2, graphics.palette[0].green);
@@ -185,7 +176,7 @@ TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
 }
 
 TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDeselected) {
-    ASSERT_EQ(1, Load(MakeBmp(PlainBmp(4, 4, 4))));
+    ASSERT_TRUE(Load(MakeBmp(PatternBmp(4, 4, 4))));
     const std::vector<std::string> expected = {
         "CreateLogicalPalette 16", "GetScreenDC",       "SelectDcPalette 5", "RealizeDcPalette",
         "CreateDeviceBitmap",      "SelectDcPalette 7", "ReleaseScreenDC 3",
@@ -195,7 +186,7 @@ TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDesel
 
 TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
     graphics.failCreate = true;
-    EXPECT_EQ(0, Load(MakeBmp(PlainBmp(4, 4, 8))));
+    EXPECT_FALSE(Load(MakeBmp(PatternBmp(4, 4, 8))));
     EXPECT_EQ(nullptr, bitmap);
     EXPECT_EQ(nullptr, palette);
     const std::vector<std::string> tail = {"SelectDcPalette 7", "ReleaseScreenDC 3", "DeletePalette 5"};
@@ -204,12 +195,12 @@ TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
 }
 
 TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
-    EXPECT_EQ(0, Load(std::string("BM\0\0\0\0\0\0\0\0\0\0\0", 13)));
-    std::string file = MakeBmp(PlainBmp(2, 2, 24));
+    EXPECT_FALSE(Load(std::string("BM\0\0\0\0\0\0\0\0\0\0\0", 13)));
+    std::string file = MakeBmp(PatternBmp(2, 2, 24));
     file[1] = 'N';
-    EXPECT_EQ(0, Load(file));
+    EXPECT_FALSE(Load(file));
     platform::ScopedFake<platform::Graphics> fake(graphics);
-    EXPECT_EQ(0, LoadBMPImage("absent.bmp", bitmap, palette));
+    EXPECT_FALSE(LoadBMPImage("absent.bmp", bitmap, palette));
     EXPECT_TRUE(graphics.calls.empty());
 }
 
@@ -217,15 +208,15 @@ TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
 // Hostile files, through the real platform: every one is refused, and
 // nothing is read outside the file (the sanitizer build checks that).
 
-int LoadReal(const ScratchDir& scratch, const std::string& file) {
+bool LoadReal(const ScratchDir& scratch, const std::string& file) {
     scratch.Write("hostile.bmp", file);
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
-    const int result = LoadBMPImage("hostile.bmp", bitmap, palette);
+    const bool result = LoadBMPImage("hostile.bmp", bitmap, palette);
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     graphics.DeleteBitmap(bitmap);
     graphics.DeletePalette(palette);
-    if (result == 0) {
+    if (!result) {
         EXPECT_EQ(nullptr, bitmap);
         EXPECT_EQ(nullptr, palette);
     }
@@ -250,23 +241,23 @@ std::string Rle4Stream() { return std::string("\x05\x12\x00\x00\x00\x03\x34\x50\
 
 TEST(ReaderHostileFiles, EveryTruncationIsRefused) {
     ScratchDir scratch;
-    BmpParts rle8 = PlainBmp(4, 2, 8);
+    BmpParts rle8 = PatternBmp(4, 2, 8);
     rle8.compression = kBiRle8;
     rle8.bits = Rle8Stream();
     rle8.sizeImage = static_cast<std::uint32_t>(rle8.bits.size());
-    BmpParts rle4 = PlainBmp(5, 2, 4);
+    BmpParts rle4 = PatternBmp(5, 2, 4);
     rle4.compression = kBiRle4;
     rle4.bits = Rle4Stream();  // no size: the rest of the file is the stream
-    BmpParts fields = PlainBmp(3, 3, 16);
+    BmpParts fields = PatternBmp(3, 3, 16);
     fields.compression = kBiBitfields;
     fields.masks = {0x7C00, 0x03E0, 0x001F};
-    const std::vector<BmpParts> files = {PlainBmp(5, 3, 4), PlainBmp(3, -2, 24), PlainBmp(9, 2, 1), rle8, rle4,
+    const std::vector<BmpParts> files = {PatternBmp(5, 3, 4), PatternBmp(3, -2, 24), PatternBmp(9, 2, 1), rle8, rle4,
                                         fields};
     for (const BmpParts& bmp : files) {
         const std::string file = MakeBmp(bmp);
-        ASSERT_EQ(1, LoadReal(scratch, file)) << bmp.bitCount;
+        ASSERT_TRUE(LoadReal(scratch, file)) << bmp.bitCount;
         for (std::size_t length = 0; length < file.size(); ++length) {
-            EXPECT_EQ(0, LoadReal(scratch, file.substr(0, length))) << bmp.bitCount << " bits, " << length << " bytes";
+            EXPECT_FALSE(LoadReal(scratch, file.substr(0, length))) << bmp.bitCount << " bits, " << length << " bytes";
         }
     }
 }
@@ -279,7 +270,7 @@ TEST(ReaderHostileFiles, HeadersDescribingWhatCannotBeAreRefused) {
     };
     std::vector<Case> cases;
     auto add = [&](const char* what, auto change) {
-        BmpParts bmp = PlainBmp(4, 3, 8);
+        BmpParts bmp = PatternBmp(4, 3, 8);
         change(bmp);
         cases.push_back({what, bmp});
     };
@@ -320,7 +311,7 @@ TEST(ReaderHostileFiles, HeadersDescribingWhatCannotBeAreRefused) {
     });
     add("core header", [](BmpParts& s) { s.headerSize = 12; });
     add("V5 header", [](BmpParts& s) { s.headerSize = 124; });
-    for (const Case& c : cases) EXPECT_EQ(0, LoadReal(scratch, MakeBmp(c.bmp))) << c.what;
+    for (const Case& c : cases) EXPECT_FALSE(LoadReal(scratch, MakeBmp(c.bmp))) << c.what;
 }
 
 TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
@@ -342,11 +333,11 @@ TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
         {"empty stream", kBiRle8, std::string(), 0},
     };
     for (const Case& c : cases) {
-        BmpParts bmp = PlainBmp(4, 2, c.compression == kBiRle4 ? 4 : 8);
+        BmpParts bmp = PatternBmp(4, 2, c.compression == kBiRle4 ? 4 : 8);
         bmp.compression = c.compression;
         bmp.bits = c.stream;
         bmp.sizeImage = c.sizeImage;
-        EXPECT_EQ(0, LoadReal(scratch, MakeBmp(bmp))) << c.what;
+        EXPECT_FALSE(LoadReal(scratch, MakeBmp(bmp))) << c.what;
     }
 }
 
@@ -396,7 +387,7 @@ TEST_F(WriterSteps, FailedConversionWritesNothingAndStillRestoresTheScreen) {
     } failing;
     platform::ScopedFake<platform::Graphics> rowsFail(failing);
     PaletteHandle given = reinterpret_cast<PaletteHandle>(std::uintptr_t{5});
-    EXPECT_EQ(0, WriteBMPImage("out.bmp", bitmap, given));
+    EXPECT_FALSE(WriteBMPImage("out.bmp", bitmap, given));
     EXPECT_FALSE(scratch.Exists("out.bmp"));
     const std::vector<std::string> tail = {"GetDeviceIndependentBits rows", "SelectDcPalette 7", "ReleaseScreenDC 3"};
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), failing.calls.end() - 3));
@@ -414,7 +405,7 @@ TEST_F(WriterSteps, FileIsTheHeaderFollowedByTheWholeBlock) {
     for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 7);
     block[14] = 24;
     block[15] = 0;
-    EXPECT_EQ(1, WriteDIBFile("out.bmp", &block));
+    EXPECT_TRUE(WriteDIBFile("out.bmp", &block));
     const std::string out = scratch.Read("out.bmp");
     ASSERT_EQ(78u, out.size());
     EXPECT_EQ("BM", out.substr(0, 2));
@@ -429,7 +420,7 @@ TEST_F(WriterSteps, OffsetOfTheBitsFollowsTheDepth) {
     for (const auto& [bpp, offset] : cases) {
         DibBlock block(40 + 4 * TableEntries(bpp) + 4, 0);
         block[14] = bpp;
-        ASSERT_EQ(1, WriteDIBFile("out.bmp", &block));
+        ASSERT_TRUE(WriteDIBFile("out.bmp", &block));
         EXPECT_EQ(offset, U32At(scratch.Read("out.bmp"), 10)) << int{bpp};
     }
 }
@@ -438,20 +429,20 @@ TEST_F(WriterSteps, ExistingFileIsReplacedAndNothingElseIsLeft) {
     scratch.Write("out.bmp", std::string(5000, 'x'));
     DibBlock block(40 + 4, 0);
     block[14] = 32;
-    EXPECT_EQ(1, WriteDIBFile("out.bmp", &block));
+    EXPECT_TRUE(WriteDIBFile("out.bmp", &block));
     EXPECT_EQ(58u, scratch.Read("out.bmp").size());
     EXPECT_EQ(std::vector<std::string>{"out.bmp"}, FilesIn(scratch.path()));
 }
 
 TEST_F(WriterSteps, NoBlockOrNoFileWritesNothing) {
-    EXPECT_EQ(0, WriteDIBFile("out.bmp", nullptr));
+    EXPECT_FALSE(WriteDIBFile("out.bmp", nullptr));
     EXPECT_FALSE(scratch.Exists("out.bmp"));
     DibBlock block(40 + 4, 0);
     block[14] = 32;
     std::filesystem::create_directory(scratch.path() / "taken");
-    EXPECT_EQ(0, WriteDIBFile("taken", &block));
+    EXPECT_FALSE(WriteDIBFile("taken", &block));
     EXPECT_TRUE(std::filesystem::is_directory(scratch.path() / "taken"));
-    EXPECT_EQ(0, WriteDIBFile("missing-folder/out.bmp", &block));
+    EXPECT_FALSE(WriteDIBFile("missing-folder/out.bmp", &block));
     EXPECT_EQ(std::vector<std::string>{"taken"}, FilesIn(scratch.path()));
 }
 
@@ -475,11 +466,11 @@ protected:
 
 TEST_P(RoundTrip, PlatformLoaderKeepsTheDepthTableAndRows) {
     const std::uint16_t bpp = GetParam();
-    const BmpParts bmp = PlainBmp(13, 5, bpp, bpp);
+    const BmpParts bmp = PatternBmp(13, 5, bpp, bpp);
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = graphics.LoadBitmapFile("in.bmp");
     ASSERT_NE(nullptr, bitmap);
-    EXPECT_EQ(1, WriteBMPImage("out.bmp", bitmap, nullptr));
+    EXPECT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
     graphics.DeleteBitmap(bitmap);
 
     const std::string out = scratch.Read("out.bmp");
@@ -490,15 +481,15 @@ TEST_P(RoundTrip, PlatformLoaderKeepsTheDepthTableAndRows) {
 
 TEST_P(RoundTrip, ScreenDepthKeepsEveryColour) {
     const std::uint16_t bpp = GetParam();
-    const BmpParts bmp = PlainBmp(11, 4, bpp, bpp + 100);
+    const BmpParts bmp = PatternBmp(11, 4, bpp, bpp + 100);
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
-    ASSERT_EQ(1, LoadBMPImage("in.bmp", bitmap, palette));
+    ASSERT_TRUE(LoadBMPImage("in.bmp", bitmap, palette));
     EXPECT_EQ(bpp <= 8, palette != nullptr);
     platform::BitmapRecord record;
     ASSERT_TRUE(graphics.GetBitmapRecord(bitmap, record));
-    EXPECT_EQ(1, WriteBMPImage("out.bmp", bitmap, palette));
+    EXPECT_TRUE(WriteBMPImage("out.bmp", bitmap, palette));
     graphics.DeleteBitmap(bitmap);
     graphics.DeletePalette(palette);
 
@@ -528,7 +519,7 @@ protected:
         scratch.Write("in.bmp", MakeBmp(bmp));
         BitmapHandle bitmap = nullptr;
         PaletteHandle palette = nullptr;
-        if (LoadBMPImage("in.bmp", bitmap, palette) != 1) return "not loaded";
+        if (!LoadBMPImage("in.bmp", bitmap, palette)) return "not loaded";
         platform::BitmapRecord record;
         EXPECT_TRUE(graphics.GetBitmapRecord(bitmap, record));
         EXPECT_EQ(32, record.bitsPerPixel);
@@ -547,7 +538,7 @@ protected:
 };
 
 TEST_F(CompressedInput, Rle8RunsAbsoluteRunsAndDeltasLandWhereTheyBelong) {
-    BmpParts bmp = PlainBmp(4, 2, 8);
+    BmpParts bmp = PatternBmp(4, 2, 8);
     bmp.compression = kBiRle8;
     bmp.bits = Rle8Stream();
     bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
@@ -563,7 +554,7 @@ TEST_F(CompressedInput, Rle8RunsAbsoluteRunsAndDeltasLandWhereTheyBelong) {
 }
 
 TEST_F(CompressedInput, Rle4AlternatesTheTwoColoursOfARun) {
-    BmpParts bmp = PlainBmp(5, 2, 4);
+    BmpParts bmp = PatternBmp(5, 2, 4);
     bmp.compression = kBiRle4;
     bmp.bits = Rle4Stream();
     const std::string rows = Through(bmp);
@@ -579,7 +570,7 @@ TEST_F(CompressedInput, Rle4AlternatesTheTwoColoursOfARun) {
 }
 
 TEST_F(CompressedInput, BitFieldMasksAreHonoured) {
-    BmpParts bmp = PlainBmp(2, 1, 16);
+    BmpParts bmp = PatternBmp(2, 1, 16);
     bmp.compression = kBiBitfields;
     bmp.masks = {0xF800, 0x07E0, 0x001F};  // R5 G6 B5
     bmp.bits = std::string("\x00\xF8\xE0\x07", 4);
@@ -592,11 +583,11 @@ TEST_F(CompressedInput, BitFieldMasksAreHonoured) {
 TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
     ScratchDir scratch;
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    const BmpParts bmp = PlainBmp(7, -3, 24);
+    const BmpParts bmp = PatternBmp(7, -3, 24);
     scratch.Write("in.bmp", MakeBmp(bmp));
     BitmapHandle bitmap = nullptr;
     PaletteHandle palette = nullptr;
-    ASSERT_EQ(1, LoadBMPImage("in.bmp", bitmap, palette));
+    ASSERT_TRUE(LoadBMPImage("in.bmp", bitmap, palette));
     WriteBMPImage("out.bmp", bitmap, palette);
     graphics.DeleteBitmap(bitmap);
     const std::string rows = CheckWrittenLayout(scratch.Read("out.bmp"), 7, 3, 32);
@@ -612,7 +603,7 @@ TEST(RoundTripLayout, TopDownInputIsWrittenBottomUp) {
 TEST(RoundTripLayout, OnlyThePlatformLoaderHonoursBfOffBits) {
     ScratchDir scratch;
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    BmpParts bmp = PlainBmp(2, 2, 24);
+    BmpParts bmp = PatternBmp(2, 2, 24);
     bmp.gap = std::string(8, '\x7F');
     scratch.Write("in.bmp", MakeBmp(bmp));
 
@@ -624,7 +615,7 @@ TEST(RoundTripLayout, OnlyThePlatformLoaderHonoursBfOffBits) {
 
     BitmapHandle read = nullptr;
     PaletteHandle palette = nullptr;
-    ASSERT_EQ(1, LoadBMPImage("in.bmp", read, palette));
+    ASSERT_TRUE(LoadBMPImage("in.bmp", read, palette));
     WriteBMPImage("reader.bmp", read, palette);
     graphics.DeleteBitmap(read);
     const std::string rows = CheckWrittenLayout(scratch.Read("reader.bmp"), 2, 2, 32);

@@ -1,5 +1,7 @@
 #include "support/bmp_maker.h"
 
+#include <algorithm>
+
 namespace paneloom::testing {
 
 namespace {
@@ -18,12 +20,19 @@ std::uint8_t Byte(const std::string& bytes, std::size_t offset) { return static_
 
 }  // namespace
 
-std::string MakeBmp(const BmpParts& bmp) {
+std::string MakeDibInfo(const BmpParts& bmp) {
     std::string info;
     PutU32(info, bmp.headerSize);
+    if (bmp.headerSize == 12) {
+        PutU16(info, static_cast<std::uint32_t>(bmp.width));
+        PutU16(info, static_cast<std::uint32_t>(bmp.height));
+        PutU16(info, bmp.planes);
+        PutU16(info, bmp.bitCount);
+        return info + bmp.table;
+    }
     PutU32(info, static_cast<std::uint32_t>(bmp.width));
     PutU32(info, static_cast<std::uint32_t>(bmp.height));
-    PutU16(info, 1);
+    PutU16(info, bmp.planes);
     PutU16(info, bmp.bitCount);
     PutU32(info, bmp.compression);
     PutU32(info, bmp.sizeImage);
@@ -31,15 +40,22 @@ std::string MakeBmp(const BmpParts& bmp) {
     PutU32(info, 0);
     PutU32(info, bmp.clrUsed);
     PutU32(info, 0);
-    if (bmp.headerSize > 40) info.append(bmp.headerSize - 40, '\0');
-    for (std::uint32_t mask : bmp.masks) PutU32(info, mask);
-    info += bmp.table;
-    info += bmp.gap;
+    if (bmp.headerSize > 40) {
+        for (std::size_t i = 0; i < 4; ++i) PutU32(info, i < bmp.masks.size() ? bmp.masks[i] : 0);
+        // Hostile sizes beyond the largest header are written but not filled.
+        info.resize(std::max<std::size_t>(info.size(), std::min<std::uint32_t>(bmp.headerSize, 124)), '\0');
+    } else {
+        for (std::uint32_t mask : bmp.masks) PutU32(info, mask);
+    }
+    return info + bmp.table;
+}
 
+std::string MakeBmp(const BmpParts& bmp) {
+    const std::string info = MakeDibInfo(bmp) + bmp.gap;
     std::string file = "BM";
     PutU32(file, static_cast<std::uint32_t>(14 + info.size() + bmp.bits.size()));
     PutU32(file, 0);
-    PutU32(file, static_cast<std::uint32_t>(14 + info.size()));
+    PutU32(file, bmp.offBits.value_or(static_cast<std::uint32_t>(14 + info.size())));
     return file + info + bmp.bits;
 }
 
@@ -79,6 +95,21 @@ std::string PatternTable(std::size_t entries) {
         table += '\0';
     }
     return table;
+}
+
+BmpParts BlankBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount) {
+    BmpParts bmp;
+    bmp.width = width;
+    bmp.height = height;
+    bmp.bitCount = bitCount;
+    return bmp;
+}
+
+BmpParts PatternBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount, unsigned seed) {
+    BmpParts bmp = BlankBmp(width, height, bitCount);
+    bmp.table = PatternTable(bitCount <= 8 ? std::size_t{1} << bitCount : 0);
+    bmp.bits = PatternRows(width, height < 0 ? -height : height, bitCount, seed);
+    return bmp;
 }
 
 std::uint32_t StoredColour(const std::string& bits, const std::string& table, std::int32_t width,

@@ -15,18 +15,6 @@ HBITMAP ToHandle(BitmapHandle bitmap) { return reinterpret_cast<HBITMAP>(bitmap)
 HDC ToHandle(DcHandle dc) { return reinterpret_cast<HDC>(dc); }
 HPALETTE ToHandle(PaletteHandle palette) { return reinterpret_cast<HPALETTE>(palette); }
 
-// Entries in the colour table that GDI reads or writes after a 40-byte
-// header with this depth, colour count and compression (masks included).
-std::size_t ColourTableBytes(const dib::InfoHeader& header) {
-    std::size_t bytes = header.compression == dib::kBiBitfields ? dib::kMaskBytes : 0;
-    if (header.bitCount <= 8) {
-        const std::uint32_t full = 1u << header.bitCount;
-        const std::uint32_t used = header.clrUsed != 0 && header.clrUsed < full ? header.clrUsed : full;
-        bytes += dib::kRgbQuadSize * used;
-    }
-    return bytes;
-}
-
 class Win32Graphics final : public Graphics {
 public:
     BitmapHandle LoadBitmapFile(const std::string& path) override {
@@ -90,17 +78,17 @@ public:
 
     BitmapHandle CreateDeviceBitmap(DcHandle dc, const std::uint8_t* info, std::size_t infoSize,
                                     const std::uint8_t* bits, std::size_t bitsSize) override {
-        if (info == nullptr || infoSize < dib::kInfoHeaderSize) return nullptr;
-        const dib::InfoHeader header = dib::InfoHeader::Read(info);
-        if (header.size != dib::kInfoHeaderSize) return nullptr;
-        const std::size_t table = ColourTableBytes(header);
-        if (table > infoSize - dib::kInfoHeaderSize) return nullptr;
+        if (info == nullptr || infoSize < formats::kInfoHeaderSize) return nullptr;
+        const formats::InfoHeader header = formats::InfoHeader::Read(info);
+        if (header.size != formats::kInfoHeaderSize) return nullptr;
+        const std::size_t table = formats::MasksAndTableBytes(header);
+        if (table > infoSize - formats::kInfoHeaderSize) return nullptr;
         // GDI does not check the bits against a size; the caller has. It
         // gets an aligned copy of the header and table, which in a file
         // buffer sit two bytes off a word boundary.
         if (bits == nullptr || bitsSize == 0) return nullptr;
-        std::vector<DWORD> aligned((dib::kInfoHeaderSize + table + sizeof(DWORD) - 1) / sizeof(DWORD));
-        std::memcpy(aligned.data(), info, dib::kInfoHeaderSize + table);
+        std::vector<DWORD> aligned((formats::kInfoHeaderSize + table + sizeof(DWORD) - 1) / sizeof(DWORD));
+        std::memcpy(aligned.data(), info, formats::kInfoHeaderSize + table);
         const auto* bitmapInfo = reinterpret_cast<const BITMAPINFO*>(aligned.data());
         HBITMAP bitmap = CreateDIBitmap(ToHandle(dc), &bitmapInfo->bmiHeader, CBM_INIT, bits, bitmapInfo,
                                         DIB_RGB_COLORS);
@@ -120,14 +108,12 @@ public:
     int GetDeviceIndependentBits(DcHandle dc, BitmapHandle bitmap, std::uint32_t firstLine, std::uint32_t lines,
                                  std::uint8_t* bits, std::size_t bitsSize, std::uint8_t* info,
                                  std::size_t infoSize) override {
-        if (info == nullptr || infoSize < dib::kInfoHeaderSize) return 0;
-        const dib::InfoHeader header = dib::InfoHeader::Read(info);
-        if (header.size != dib::kInfoHeaderSize || header.compression != dib::kBiRgb) return 0;
-        if (header.bitCount <= 8 && infoSize < dib::kInfoHeaderSize + dib::kRgbQuadSize * (1u << header.bitCount)) {
-            return 0;
-        }
+        if (info == nullptr || infoSize < formats::kInfoHeaderSize) return 0;
+        const formats::InfoHeader header = formats::InfoHeader::Read(info);
+        if (header.size != formats::kInfoHeaderSize || header.compression != formats::kBiRgb) return 0;
+        if (infoSize - formats::kInfoHeaderSize < formats::FullTableBytes(header.bitCount)) return 0;
         if (bits != nullptr) {
-            const std::uint64_t stride = dib::RowStride(header.width, header.bitCount);
+            const std::uint64_t stride = formats::RowStride(header.width, header.bitCount);
             if (stride == 0 || stride * lines > bitsSize) return 0;
         }
         return GetDIBits(ToHandle(dc), ToHandle(bitmap), firstLine, lines, bits,

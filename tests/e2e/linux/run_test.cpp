@@ -63,13 +63,7 @@ TEST(LinuxProgram, ExistingLogIsAppendedTo) {
 }
 
 std::string SmallPicture(std::uint16_t bpp) {
-    testing::BmpParts bmp;
-    bmp.width = 6;
-    bmp.height = 4;
-    bmp.bitCount = bpp;
-    bmp.table = testing::PatternTable(bpp <= 8 ? std::size_t{1} << bpp : 0);
-    bmp.bits = testing::PatternRows(6, 4, bpp);
-    return testing::MakeBmp(bmp);
+    return testing::MakeBmp(testing::PatternBmp(6, 4, bpp));
 }
 
 TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {

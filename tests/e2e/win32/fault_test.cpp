@@ -46,11 +46,7 @@ std::vector<std::string> Listing(const fs::path& path) {
 }
 
 std::string Picture(std::int32_t width, std::int32_t height) {
-    testing::BmpParts bmp;
-    bmp.width = width;
-    bmp.height = height;
-    bmp.bitCount = 24;
-    bmp.bits = testing::PatternRows(width, height, 24);
+    testing::BmpParts bmp = testing::PatternBmp(width, height, 24);
     bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());  // as the writer fills it in
     return testing::MakeBmp(bmp);
 }
@@ -263,11 +259,7 @@ TEST(WindowsProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
 // readers refuse it.
 TEST(WindowsProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
     ScratchDir scratch;
-    testing::BmpParts bmp;
-    bmp.width = 100000;
-    bmp.height = 100000;
-    bmp.bitCount = 24;
-    scratch.Write("huge.bmp", testing::MakeBmp(bmp));
+    scratch.Write("huge.bmp", testing::MakeBmp(testing::BlankBmp(100000, 100000)));
     fs::resize_file(scratch.path() / "huge.bmp", std::uintmax_t{1} << 30);
     scratch.Write("paneloominfo.bmp", "the previous good picture");
 

@@ -105,11 +105,7 @@ protected:
     }
 
     static std::string Picture() {
-        testing::BmpParts bmp;
-        bmp.width = 6;
-        bmp.height = 4;
-        bmp.bitCount = 24;
-        bmp.bits = testing::PatternRows(6, 4, 24);
+        testing::BmpParts bmp = testing::PatternBmp(6, 4, 24);
         bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());  // as the writer fills it in
         return testing::MakeBmp(bmp);
     }

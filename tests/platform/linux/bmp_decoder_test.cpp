@@ -2,96 +2,35 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <optional>
-#include <random>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "support/bmp_maker.h"
+#include "support/scratch.h"
 
 namespace paneloom::platform::lnx {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::BlankBmp;
+using testing::BmpParts;
+using testing::MakeBmp;
 
 constexpr std::uint32_t kRgb = 0;
 constexpr std::uint32_t kRle8 = 1;
 constexpr std::uint32_t kRle4 = 2;
 constexpr std::uint32_t kBitfields = 3;
 
-void Put16(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-}
-
-void Put32(Bytes& b, std::uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-
-void Set32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
-}
-
-// Everything a test bitmap file is made of, laid out in file order by Build.
-struct BmpSpec {
-    std::uint32_t headerSize = 40;  // 12, 40, 108, 124, or anything hostile
-    std::int32_t width = 1;
-    std::int32_t height = 1;
-    std::uint16_t planes = 1;
-    std::uint16_t bitsPerPixel = 24;
-    std::uint32_t compression = kRgb;
-    std::uint32_t sizeImage = 0;
-    std::uint32_t clrUsed = 0;
-    std::vector<std::uint32_t> masks;  // after a 40-byte header; inside a V4/V5 one (R, G, B, A)
-    Bytes table;                       // colour table exactly as stored
-    std::size_t gap = 0;               // filler between the table and the pixels
-    Bytes pixels;                      // pixel data exactly as stored
-    std::optional<std::uint32_t> offBits;  // default: where the pixels really start
-};
-
-Bytes Build(const BmpSpec& s) {
-    Bytes f = {'B', 'M'};
-    Put32(f, 0);  // bfSize, filled in below
-    Put32(f, 0);  // reserved
-    Put32(f, 0);  // bfOffBits, filled in below
-    if (s.headerSize == 12) {
-        Put32(f, 12);
-        Put16(f, static_cast<std::uint16_t>(s.width));
-        Put16(f, static_cast<std::uint16_t>(s.height));
-        Put16(f, s.planes);
-        Put16(f, s.bitsPerPixel);
-    } else {
-        Put32(f, s.headerSize);
-        Put32(f, static_cast<std::uint32_t>(s.width));
-        Put32(f, static_cast<std::uint32_t>(s.height));
-        Put16(f, s.planes);
-        Put16(f, s.bitsPerPixel);
-        Put32(f, s.compression);
-        Put32(f, s.sizeImage);
-        Put32(f, 2835);
-        Put32(f, 2835);
-        Put32(f, s.clrUsed);
-        Put32(f, 0);
-        if (s.headerSize > 40) {
-            for (std::size_t i = 0; i < 4; ++i) Put32(f, i < s.masks.size() ? s.masks[i] : 0);
-            // Hostile sizes beyond the V5 header are written but not filled.
-            const std::size_t end = 14 + std::min<std::size_t>(s.headerSize, 124);
-            while (f.size() < end) f.push_back(0);
-        } else {
-            for (std::uint32_t m : s.masks) Put32(f, m);
-        }
-    }
-    f.insert(f.end(), s.table.begin(), s.table.end());
-    f.insert(f.end(), s.gap, 0xEE);
-    Set32(f, 10, s.offBits.value_or(static_cast<std::uint32_t>(f.size())));
-    f.insert(f.end(), s.pixels.begin(), s.pixels.end());
-    Set32(f, 2, static_cast<std::uint32_t>(f.size()));
-    return f;
+// Bytes as stored in a file.
+std::string Raw(std::initializer_list<unsigned> bytes) {
+    std::string out;
+    for (unsigned b : bytes) out += static_cast<char>(b);
+    return out;
 }
 
 struct Rgb {
@@ -99,25 +38,21 @@ struct Rgb {
 };
 
 // Colour-table bytes: RGBQUADs, or RGBTRIPLEs for the core header.
-Bytes Table(std::initializer_list<Rgb> colours, bool triples = false) {
-    Bytes t;
+std::string Table(std::initializer_list<Rgb> colours, bool triples = false) {
+    std::string t;
     for (const Rgb& c : colours) {
-        t.push_back(c.b);
-        t.push_back(c.g);
-        t.push_back(c.r);
-        if (!triples) t.push_back(0);
+        t += Raw({c.b, c.g, c.r});
+        if (!triples) t += '\0';
     }
     return t;
 }
 
 // A table of n entries where entry i is (i, 255 - i, i / 2).
-Bytes RampTable(std::size_t n, bool triples = false) {
-    Bytes t;
+std::string RampTable(std::size_t n, bool triples = false) {
+    std::string t;
     for (std::size_t i = 0; i < n; ++i) {
-        t.push_back(static_cast<std::uint8_t>(i / 2));
-        t.push_back(static_cast<std::uint8_t>(255 - i));
-        t.push_back(static_cast<std::uint8_t>(i));
-        if (!triples) t.push_back(0);
+        t += Raw({static_cast<unsigned>(i / 2), static_cast<unsigned>(255 - i), static_cast<unsigned>(i)});
+        if (!triples) t += '\0';
     }
     return t;
 }
@@ -132,27 +67,27 @@ std::uint32_t RampColour(unsigned i) {
 }
 
 // Rows in file order, each padded with zeros to a multiple of 4 bytes.
-Bytes Rows(std::initializer_list<Bytes> rows) {
-    Bytes out;
-    for (const Bytes& r : rows) {
-        out.insert(out.end(), r.begin(), r.end());
-        out.insert(out.end(), (4 - r.size() % 4) % 4, 0);
+std::string Rows(std::initializer_list<std::initializer_list<unsigned>> rows) {
+    std::string out;
+    for (const auto& r : rows) {
+        out += Raw(r);
+        out.append((4 - r.size() % 4) % 4, '\0');
     }
     return out;
 }
 
 // Decodes from a heap copy of exactly `size` bytes, so that the sanitizer sees
 // any read past the end.
-bool Decode(const Bytes& file, Dib& out, std::size_t size) {
+bool Decode(const std::string& file, Dib& out, std::size_t size) {
     const Bytes copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
     return DecodeBmp(copy.data(), copy.size(), out);
 }
 
-bool Decode(const Bytes& file, Dib& out) { return Decode(file, out, file.size()); }
+bool Decode(const std::string& file, Dib& out) { return Decode(file, out, file.size()); }
 
-bool Refused(const BmpSpec& spec) {
+bool Refused(const BmpParts& spec) {
     Dib dib;
-    return !Decode(Build(spec), dib);
+    return !Decode(MakeBmp(spec), dib);
 }
 
 // The palette index stored at (x, y) of a 4- or 8-bit bitmap.
@@ -198,14 +133,11 @@ bool SameDib(const Dib& a, const Dib& b) {
 // Uncompressed depths
 
 TEST(BmpDecoderDepths, OneBitKeepsDepthAndColourTable) {
-    BmpSpec s;
-    s.width = 10;
-    s.height = 2;
-    s.bitsPerPixel = 1;
+    BmpParts s = BlankBmp(10, 2, 1);
     s.table = Table({{0, 0, 0}, {10, 20, 30}});
-    s.pixels = Rows({{0xA0, 0x00}, {0xFF, 0xC0}});  // bottom row first
+    s.bits = Rows({{0xA0, 0x00}, {0xFF, 0xC0}});  // bottom row first
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 1);
     EXPECT_EQ(dib.width, 10);
     EXPECT_EQ(dib.height, 2);
@@ -219,14 +151,11 @@ TEST(BmpDecoderDepths, OneBitKeepsDepthAndColourTable) {
 }
 
 TEST(BmpDecoderDepths, FourBitWithZeroColourCountHasSixteenEntries) {
-    BmpSpec s;
-    s.width = 3;
-    s.height = 2;
-    s.bitsPerPixel = 4;
+    BmpParts s = BlankBmp(3, 2, 4);
     s.table = RampTable(16);
-    s.pixels = Rows({{0x12, 0x30}, {0xF0, 0x50}});
+    s.bits = Rows({{0x12, 0x30}, {0xF0, 0x50}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 4);
     ASSERT_EQ(dib.palette.size(), 16u);
     EXPECT_EQ(dib.GetPixel(0, 1), RampColour(1));
@@ -238,15 +167,12 @@ TEST(BmpDecoderDepths, FourBitWithZeroColourCountHasSixteenEntries) {
 }
 
 TEST(BmpDecoderDepths, EightBitHonoursColourCount) {
-    BmpSpec s;
-    s.width = 3;
-    s.height = 1;
-    s.bitsPerPixel = 8;
+    BmpParts s = BlankBmp(3, 1, 8);
     s.clrUsed = 3;
     s.table = Table({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
-    s.pixels = Rows({{2, 0, 1}});
+    s.bits = Rows({{2, 0, 1}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 8);
     ASSERT_EQ(dib.palette.size(), 3u);
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(7, 8, 9));
@@ -255,13 +181,10 @@ TEST(BmpDecoderDepths, EightBitHonoursColourCount) {
 }
 
 TEST(BmpDecoderDepths, SixteenBitRgbIs555) {
-    BmpSpec s;
-    s.width = 3;
-    s.height = 1;
-    s.bitsPerPixel = 16;
-    s.pixels = Rows({{0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00}});
+    BmpParts s = BlankBmp(3, 1, 16);
+    s.bits = Rows({{0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 16);
     EXPECT_TRUE(dib.palette.empty());
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(255, 0, 0));
@@ -270,14 +193,11 @@ TEST(BmpDecoderDepths, SixteenBitRgbIs555) {
 }
 
 TEST(BmpDecoderDepths, TwentyFourBitBottomUpAndTopDown) {
-    BmpSpec s;
-    s.width = 2;
-    s.height = 2;
-    s.bitsPerPixel = 24;
+    BmpParts s = BlankBmp(2, 2, 24);
     // First row in the file: red, green; second: blue, white (B, G, R order).
-    s.pixels = Rows({{0, 0, 255, 0, 255, 0}, {255, 0, 0, 255, 255, 255}});
+    s.bits = Rows({{0, 0, 255, 0, 255, 0}, {255, 0, 0, 255, 255, 255}});
     Dib up;
-    ASSERT_TRUE(Decode(Build(s), up));
+    ASSERT_TRUE(Decode(MakeBmp(s), up));
     EXPECT_EQ(up.bitsPerPixel, 24);
     EXPECT_EQ(up.GetPixel(0, 1), Colour(255, 0, 0));
     EXPECT_EQ(up.GetPixel(1, 1), Colour(0, 255, 0));
@@ -286,7 +206,7 @@ TEST(BmpDecoderDepths, TwentyFourBitBottomUpAndTopDown) {
 
     s.height = -2;
     Dib down;
-    ASSERT_TRUE(Decode(Build(s), down));
+    ASSERT_TRUE(Decode(MakeBmp(s), down));
     EXPECT_EQ(down.height, 2);
     EXPECT_EQ(down.GetPixel(0, 0), Colour(255, 0, 0));
     EXPECT_EQ(down.GetPixel(1, 0), Colour(0, 255, 0));
@@ -295,13 +215,10 @@ TEST(BmpDecoderDepths, TwentyFourBitBottomUpAndTopDown) {
 }
 
 TEST(BmpDecoderDepths, ThirtyTwoBitRgb) {
-    BmpSpec s;
-    s.width = 2;
-    s.height = 1;
-    s.bitsPerPixel = 32;
-    s.pixels = Rows({{3, 2, 1, 0, 30, 20, 10, 0}});
+    BmpParts s = BlankBmp(2, 1, 32);
+    s.bits = Rows({{3, 2, 1, 0, 30, 20, 10, 0}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 32);
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(1, 2, 3));
     EXPECT_EQ(dib.GetPixel(1, 0), Colour(10, 20, 30));
@@ -311,16 +228,13 @@ TEST(BmpDecoderDepths, ThirtyTwoBitRgb) {
 // BI_BITFIELDS
 
 TEST(BmpDecoderBitfields, Sixteen565BecomesOur555) {
-    BmpSpec s;
-    s.width = 4;
-    s.height = 1;
-    s.bitsPerPixel = 16;
+    BmpParts s = BlankBmp(4, 1, 16);
     s.compression = kBitfields;
     s.masks = {0xF800, 0x07E0, 0x001F};
     // Full red, full green, full blue, and half green (6-bit 32).
-    s.pixels = Rows({{0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x00, 0x04}});
+    s.bits = Rows({{0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x00, 0x04}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 16);
     EXPECT_EQ(Word16(dib, 0, 0), 0x7C00);
     EXPECT_EQ(Word16(dib, 1, 0), 0x03E0);
@@ -332,28 +246,22 @@ TEST(BmpDecoderBitfields, Sixteen565BecomesOur555) {
 }
 
 TEST(BmpDecoderBitfields, NarrowChannelsAreWidenedToFullScale) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 16;
+    BmpParts s = BlankBmp(1, 1, 16);
     s.compression = kBitfields;
     s.masks = {0x0F00, 0x00F0, 0x000F};  // 4:4:4
-    s.pixels = Rows({{0x80, 0x0F}});      // red 15, green 8, blue 0
+    s.bits = Rows({{0x80, 0x0F}});      // red 15, green 8, blue 0
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(Word16(dib, 0, 0), (31u << 10) | (17u << 5));
 }
 
 TEST(BmpDecoderBitfields, ThirtyTwoBitArbitraryMasksDropAlpha) {
-    BmpSpec s;
-    s.width = 2;
-    s.height = 1;
-    s.bitsPerPixel = 32;
+    BmpParts s = BlankBmp(2, 1, 32);
     s.compression = kBitfields;
     s.masks = {0x000000FF, 0x0000FF00, 0x00FF0000};  // R, G, B, A in byte order
-    s.pixels = Rows({{1, 2, 3, 0xFF, 200, 100, 50, 0x80}});
+    s.bits = Rows({{1, 2, 3, 0xFF, 200, 100, 50, 0x80}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 32);
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(1, 2, 3));
     EXPECT_EQ(dib.GetPixel(1, 0), Colour(200, 100, 50));
@@ -362,31 +270,23 @@ TEST(BmpDecoderBitfields, ThirtyTwoBitArbitraryMasksDropAlpha) {
 }
 
 TEST(BmpDecoderBitfields, TenBitChannelsAreNarrowed) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 32;
+    BmpParts s = BlankBmp(1, 1, 32);
     s.compression = kBitfields;
     s.masks = {0x3FF00000, 0x000FFC00, 0x000003FF};
-    const std::uint32_t pixel = (1023u << 20) | (512u << 10) | 4u;
-    Bytes row;
-    Put32(row, pixel);
-    s.pixels = row;
+    // Red 1023, green 512, blue 4.
+    s.bits = Raw({0x04, 0x00, 0xF8, 0x3F});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(255, 128, 1));
 }
 
 TEST(BmpDecoderBitfields, ZeroMaskReadsZero) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 32;
+    BmpParts s = BlankBmp(1, 1, 32);
     s.compression = kBitfields;
     s.masks = {0x00FF0000, 0, 0x000000FF};
-    s.pixels = {0x11, 0x22, 0x33, 0x44};
+    s.bits = Raw({0x11, 0x22, 0x33, 0x44});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(0x33, 0, 0x11));
 }
 
@@ -394,71 +294,57 @@ TEST(BmpDecoderBitfields, ZeroMaskReadsZero) {
 // Header forms and the placement of colour table and pixels
 
 TEST(BmpDecoderHeaders, V4TwentyFourBit) {
-    BmpSpec s;
+    BmpParts s = BlankBmp(1, 2);
     s.headerSize = 108;
-    s.width = 1;
-    s.height = 2;
-    s.pixels = Rows({{1, 2, 3}, {4, 5, 6}});
+    s.bits = Rows({{1, 2, 3}, {4, 5, 6}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 1), Colour(3, 2, 1));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(6, 5, 4));
 }
 
 TEST(BmpDecoderHeaders, V5MasksComeFromInsideTheHeader) {
-    BmpSpec s;
+    BmpParts s = BlankBmp(1, -1, 32);
     s.headerSize = 124;
-    s.width = 1;
-    s.height = -1;
-    s.bitsPerPixel = 32;
     s.compression = kBitfields;
     s.masks = {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF};  // alpha in the low byte
-    s.pixels = {0x99, 0x10, 0x20, 0x30};
+    s.bits = Raw({0x99, 0x10, 0x20, 0x30});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(0x10, 0x20, 0x30));
     EXPECT_EQ(dib.bits[3], 0);  // alpha dropped
 }
 
 TEST(BmpDecoderHeaders, V5MasksAreIgnoredWithoutBitfields) {
-    BmpSpec s;
+    BmpParts s = BlankBmp(1, 1, 16);
     s.headerSize = 124;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 16;
     s.compression = kRgb;
     s.masks = {0xF800, 0x07E0, 0x001F};
-    s.pixels = {0x00, 0x7C, 0, 0};
+    s.bits = Raw({0x00, 0x7C, 0, 0});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(255, 0, 0));
 }
 
 TEST(BmpDecoderHeaders, V4EightBitColourTableFollowsTheHeader) {
-    BmpSpec s;
+    BmpParts s = BlankBmp(2, 1, 8);
     s.headerSize = 108;
-    s.width = 2;
-    s.height = 1;
-    s.bitsPerPixel = 8;
     s.clrUsed = 2;
     s.table = Table({{9, 9, 9}, {1, 2, 3}});
-    s.pixels = Rows({{1, 0}});
+    s.bits = Rows({{1, 0}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(1, 2, 3));
     EXPECT_EQ(dib.GetPixel(1, 0), Colour(9, 9, 9));
 }
 
 TEST(BmpDecoderHeaders, CoreHeaderWithTripleColourTable) {
-    BmpSpec s;
+    BmpParts s = BlankBmp(2, 2, 8);
     s.headerSize = 12;
-    s.width = 2;
-    s.height = 2;
-    s.bitsPerPixel = 8;
     s.table = RampTable(256, true);
-    s.pixels = Rows({{7, 200}, {0, 255}});
+    s.bits = Rows({{7, 200}, {0, 255}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 8);
     ASSERT_EQ(dib.palette.size(), 256u);
     EXPECT_EQ(dib.GetPixel(0, 1), RampColour(7));
@@ -468,70 +354,58 @@ TEST(BmpDecoderHeaders, CoreHeaderWithTripleColourTable) {
 }
 
 TEST(BmpDecoderHeaders, CoreHeaderTwentyFourBit) {
-    BmpSpec s;
+    BmpParts s = BlankBmp(1, 1);
     s.headerSize = 12;
-    s.width = 1;
-    s.height = 1;
-    s.pixels = {30, 20, 10, 0};
+    s.bits = Raw({30, 20, 10, 0});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(10, 20, 30));
 }
 
 TEST(BmpDecoderHeaders, PixelsAreTakenAtOffBitsAfterAGap) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.gap = 7;
-    s.pixels = {1, 2, 3, 0};
+    BmpParts s = BlankBmp(1, 1);
+    s.gap = std::string(7, '\xEE');
+    s.bits = Raw({1, 2, 3, 0});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(3, 2, 1));
 
-    s.bitsPerPixel = 8;
+    s.bitCount = 8;
     s.clrUsed = 2;
     s.table = Table({{5, 5, 5}, {6, 6, 6}});
-    s.gap = 10;
-    s.pixels = {1, 0, 0, 0};
-    ASSERT_TRUE(Decode(Build(s), dib));
+    s.gap = std::string(10, '\xEE');
+    s.bits = Raw({1, 0, 0, 0});
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     ASSERT_EQ(dib.palette.size(), 2u);
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(6, 6, 6));
 }
 
 TEST(BmpDecoderHeaders, ZeroOffBitsMeansRightAfterTheColourTable) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 8;
+    BmpParts s = BlankBmp(1, 1, 8);
     s.clrUsed = 2;
     s.table = Table({{5, 5, 5}, {6, 6, 6}});
-    s.pixels = {1, 0, 0, 0};
+    s.bits = Raw({1, 0, 0, 0});
     s.offBits = 0;
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(6, 6, 6));
 }
 
 TEST(BmpDecoderHeaders, ColourTableCutShortByOffBitsIsClamped) {
-    BmpSpec s;
-    s.width = 2;
-    s.height = 1;
-    s.bitsPerPixel = 8;  // clrUsed 0 declares 256 entries; only 2 are there
+    BmpParts s = BlankBmp(2, 1);
+    s.bitCount = 8;  // clrUsed 0 declares 256 entries; only 2 are there
     s.table = Table({{5, 5, 5}, {6, 6, 6}});
-    s.pixels = Rows({{1, 0}});
+    s.bits = Rows({{1, 0}});
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     ASSERT_EQ(dib.palette.size(), 2u);
     EXPECT_EQ(dib.GetPixel(0, 0), Colour(6, 6, 6));
     EXPECT_EQ(dib.GetPixel(1, 0), Colour(5, 5, 5));
 }
 
 TEST(BmpDecoderHeaders, MissingColourTableIsRefused) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 8;
-    s.pixels = {0, 0, 0, 0};
+    BmpParts s = BlankBmp(1, 1, 8);
+    s.bits = Raw({0, 0, 0, 0});
     EXPECT_TRUE(Refused(s));  // bfOffBits right after the header: no colours at all
 }
 
@@ -541,24 +415,21 @@ TEST(BmpDecoderHeaders, MissingColourTableIsRefused) {
 std::vector<unsigned> U(std::initializer_list<unsigned> v) { return v; }
 
 TEST(BmpDecoderRle, Rle8RunsAbsoluteRunsDeltaAndEscapes) {
-    BmpSpec s;
-    s.width = 6;
-    s.height = 3;
-    s.bitsPerPixel = 8;
+    BmpParts s = BlankBmp(6, 3, 8);
     s.compression = kRle8;
     s.table = RampTable(8);
     s.clrUsed = 8;
-    s.pixels = {
+    s.bits = Raw({
         3, 5,              // three pixels of 5
         0, 3, 1, 2, 3, 0,  // absolute 1, 2, 3 and a pad byte
         0, 0,              // end of line
         0, 2, 2, 1,        // delta: 2 right, 1 up (to the top row)
         2, 7,              // two pixels of 7
         0, 1,              // end of bitmap
-    };
-    s.sizeImage = static_cast<std::uint32_t>(s.pixels.size());
+    });
+    s.sizeImage = static_cast<std::uint32_t>(s.bits.size());
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 8);
     EXPECT_EQ(IndexRow(dib, 2), U({5, 5, 5, 1, 2, 3}));  // bottom row
     EXPECT_EQ(IndexRow(dib, 1), U({0, 0, 0, 0, 0, 0}));  // skipped by the delta
@@ -567,79 +438,73 @@ TEST(BmpDecoderRle, Rle8RunsAbsoluteRunsDeltaAndEscapes) {
 }
 
 TEST(BmpDecoderRle, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
-    BmpSpec s;
-    s.width = 7;
-    s.height = 2;
-    s.bitsPerPixel = 4;
+    BmpParts s = BlankBmp(7, 2, 4);
     s.compression = kRle4;
     s.table = RampTable(16);
-    s.pixels = {
+    s.bits = Raw({
         3, 0xAB,             // A B A
         0, 3, 0xCD, 0xE0,    // absolute C D E: two bytes, no pad
         0, 0,                // end of line
         0, 5, 0x12, 0x34, 0x50, 0,  // absolute 1 2 3 4 5: three bytes and a pad
         2, 0xF0,             // F 0
         0, 1,
-    };
-    s.sizeImage = static_cast<std::uint32_t>(s.pixels.size());
+    });
+    s.sizeImage = static_cast<std::uint32_t>(s.bits.size());
     Dib dib;
-    ASSERT_TRUE(Decode(Build(s), dib));
+    ASSERT_TRUE(Decode(MakeBmp(s), dib));
     EXPECT_EQ(dib.bitsPerPixel, 4);
     EXPECT_EQ(IndexRow(dib, 1), U({0xA, 0xB, 0xA, 0xC, 0xD, 0xE, 0}));
     EXPECT_EQ(IndexRow(dib, 0), U({1, 2, 3, 4, 5, 0xF, 0}));
     EXPECT_EQ(dib.GetPixel(0, 1), RampColour(0xA));
 }
 
-BmpSpec Rle8(std::int32_t width, std::int32_t height, Bytes stream) {
-    BmpSpec s;
-    s.width = width;
-    s.height = height;
-    s.bitsPerPixel = 8;
+BmpParts Rle8(std::int32_t width, std::int32_t height, std::initializer_list<unsigned> stream) {
+    BmpParts s = BlankBmp(width, height, 8);
     s.compression = kRle8;
     s.table = RampTable(16);
     s.clrUsed = 16;
-    s.sizeImage = static_cast<std::uint32_t>(stream.size());
-    s.pixels = std::move(stream);
+    s.bits = Raw(stream);
+    s.sizeImage = static_cast<std::uint32_t>(s.bits.size());
     return s;
 }
 
 TEST(BmpDecoderRle, RunsPastTheRowEndAreClippedWithoutWrapping) {
     Dib dib;
-    ASSERT_TRUE(Decode(Build(Rle8(4, 2, {10, 9, 0, 0, 1, 3, 0, 1})), dib));
+    ASSERT_TRUE(Decode(MakeBmp(Rle8(4, 2, {10, 9, 0, 0, 1, 3, 0, 1})), dib));
     EXPECT_EQ(IndexRow(dib, 1), U({9, 9, 9, 9}));
     EXPECT_EQ(IndexRow(dib, 0), U({3, 0, 0, 0}));
 
-    ASSERT_TRUE(Decode(Build(Rle8(4, 2, {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 6, 0, 1})), dib));
+    ASSERT_TRUE(Decode(MakeBmp(Rle8(4, 2, {0, 5, 1, 2, 3, 4, 5, 0, 0, 0, 1, 6, 0, 1})), dib));
     EXPECT_EQ(IndexRow(dib, 1), U({1, 2, 3, 4}));
     EXPECT_EQ(IndexRow(dib, 0), U({6, 0, 0, 0}));
 
     Dib rle4;
-    BmpSpec s = Rle8(3, 1, {7, 0x12, 0, 1});
-    s.bitsPerPixel = 4;
+    BmpParts s = Rle8(3, 1, {7, 0x12, 0, 1});
+    s.bitCount = 4;
     s.compression = kRle4;
-    ASSERT_TRUE(Decode(Build(s), rle4));
+    ASSERT_TRUE(Decode(MakeBmp(s), rle4));
     EXPECT_EQ(IndexRow(rle4, 0), U({1, 2, 1}));
     EXPECT_EQ(rle4.bits[1] & 0x0F, 0);  // the nibble past the last pixel stays clear
 }
 
 TEST(BmpDecoderRle, DeltaPastTheEndStopsDecodingAndKeepsWhatWasDrawn) {
     Dib dib;
-    ASSERT_TRUE(Decode(Build(Rle8(4, 2, {2, 4, 0, 2, 0, 5, 2, 6, 0, 1})), dib));
+    ASSERT_TRUE(Decode(MakeBmp(Rle8(4, 2, {2, 4, 0, 2, 0, 5, 2, 6, 0, 1})), dib));
     EXPECT_EQ(IndexRow(dib, 1), U({4, 4, 0, 0}));
     EXPECT_EQ(IndexRow(dib, 0), U({0, 0, 0, 0}));
 
     // Far to the right: the rest of the row is dropped, the next row is fine.
-    ASSERT_TRUE(Decode(Build(Rle8(4, 2, {0, 2, 200, 0, 2, 6, 0, 0, 1, 1, 0, 1})), dib));
+    ASSERT_TRUE(Decode(MakeBmp(Rle8(4, 2, {0, 2, 200, 0, 2, 6, 0, 0, 1, 1, 0, 1})), dib));
     EXPECT_EQ(IndexRow(dib, 1), U({0, 0, 0, 0}));
     EXPECT_EQ(IndexRow(dib, 0), U({1, 0, 0, 0}));
 }
 
 TEST(BmpDecoderRle, EndOfLinePastTheTopNeedsNoEndOfBitmap) {
     Dib dib;
-    ASSERT_TRUE(Decode(Build(Rle8(2, 1, {2, 3, 0, 0})), dib));
+    ASSERT_TRUE(Decode(MakeBmp(Rle8(2, 1, {2, 3, 0, 0})), dib));
     EXPECT_EQ(IndexRow(dib, 0), U({3, 3}));
     // Whatever follows can no longer land inside the image.
-    ASSERT_TRUE(Decode(Build(Rle8(2, 1, {2, 3, 0, 0, 2, 9, 0, 1})), dib));
+    ASSERT_TRUE(Decode(MakeBmp(Rle8(2, 1, {2, 3, 0, 0, 2, 9, 0, 1})), dib));
     EXPECT_EQ(IndexRow(dib, 0), U({3, 3}));
 }
 
@@ -648,21 +513,21 @@ TEST(BmpDecoderRle, IncompleteStreamsAreRefused) {
     EXPECT_TRUE(Refused(Rle8(4, 2, {0, 8, 1, 2, 3})));        // absolute run past the stream
     EXPECT_TRUE(Refused(Rle8(4, 2, {0, 3, 1, 2, 3})));        // pad byte missing
     EXPECT_TRUE(Refused(Rle8(4, 2, {0, 2, 1})));              // delta cut short
-    BmpSpec s = Rle8(4, 2, {2, 4, 0, 1});
+    BmpParts s = Rle8(4, 2, {2, 4, 0, 1});
     s.sizeImage = 2;  // biSizeImage bounds the stream: the end-of-bitmap lies beyond it
     EXPECT_TRUE(Refused(s));
     s.sizeImage = 5;  // more than the file holds
     EXPECT_TRUE(Refused(s));
     s.sizeImage = 0;  // unknown: the stream runs to the end of the file
     Dib dib;
-    EXPECT_TRUE(Decode(Build(s), dib));
+    EXPECT_TRUE(Decode(MakeBmp(s), dib));
 }
 
 TEST(BmpDecoderRle, WrongDepthOrTopDownIsRefused) {
-    BmpSpec s = Rle8(4, -2, {0, 1});
+    BmpParts s = Rle8(4, -2, {0, 1});
     EXPECT_TRUE(Refused(s));
     s = Rle8(4, 2, {0, 1});
-    s.bitsPerPixel = 4;
+    s.bitCount = 4;
     EXPECT_TRUE(Refused(s));
     s = Rle8(4, 2, {0, 1});
     s.compression = kRle4;
@@ -673,70 +538,62 @@ TEST(BmpDecoderRle, WrongDepthOrTopDownIsRefused) {
 // Hostile input
 
 // One valid file of every kind, all decodable.
-std::vector<Bytes> ValidSamples() {
-    std::vector<Bytes> out;
-    BmpSpec s;
-    s.width = 5;
-    s.height = 3;
-    s.bitsPerPixel = 1;
+std::vector<std::string> ValidSamples() {
+    std::vector<std::string> out;
+    BmpParts s = BlankBmp(5, 3, 1);
     s.table = Table({{0, 0, 0}, {255, 255, 255}});
-    s.pixels = Rows({{0xA8}, {0x50}, {0xF8}});
-    out.push_back(Build(s));
+    s.bits = Rows({{0xA8}, {0x50}, {0xF8}});
+    out.push_back(MakeBmp(s));
 
-    s.bitsPerPixel = 4;
+    s.bitCount = 4;
     s.clrUsed = 3;
     s.table = RampTable(3);
-    s.pixels = Rows({{0x01, 0x22, 0x10}, {0x12, 0x01, 0x20}, {0, 0, 0}});
-    out.push_back(Build(s));
+    s.bits = Rows({{0x01, 0x22, 0x10}, {0x12, 0x01, 0x20}, {0, 0, 0}});
+    out.push_back(MakeBmp(s));
 
-    s.bitsPerPixel = 8;
+    s.bitCount = 8;
     s.clrUsed = 0;
     s.table = RampTable(256);
-    s.pixels = Rows({{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, {250, 251, 252, 253, 254}});
-    s.gap = 3;
-    out.push_back(Build(s));
+    s.bits = Rows({{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, {250, 251, 252, 253, 254}});
+    s.gap = std::string(3, '\xEE');
+    out.push_back(MakeBmp(s));
 
-    BmpSpec t;
-    t.width = 3;
-    t.height = -2;
-    t.bitsPerPixel = 16;
-    t.pixels = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
-    out.push_back(Build(t));
+    BmpParts t = BlankBmp(3, -2, 16);
+    t.bits = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
+    out.push_back(MakeBmp(t));
     t.compression = kBitfields;
     t.masks = {0xF800, 0x07E0, 0x001F};
-    out.push_back(Build(t));
+    out.push_back(MakeBmp(t));
     t.headerSize = 124;
-    out.push_back(Build(t));
+    out.push_back(MakeBmp(t));
 
-    BmpSpec u;
-    u.width = 2;
-    u.height = 2;
-    u.pixels = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
-    out.push_back(Build(u));
+    BmpParts u = BlankBmp(2, 2);
+    u.bits = Rows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
+    out.push_back(MakeBmp(u));
     u.headerSize = 108;
-    out.push_back(Build(u));
+    out.push_back(MakeBmp(u));
     u.headerSize = 12;
-    out.push_back(Build(u));
-    u.bitsPerPixel = 32;
+    out.push_back(MakeBmp(u));
+    u.bitCount = 32;
     u.headerSize = 40;
-    u.pixels = Rows({{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}});
-    out.push_back(Build(u));
+    u.bits = Rows({{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}});
+    out.push_back(MakeBmp(u));
     u.compression = kBitfields;
     u.masks = {0xFF000000, 0x00FF0000, 0x0000FF00};
-    out.push_back(Build(u));
+    out.push_back(MakeBmp(u));
 
-    out.push_back(Build(Rle8(6, 3, {3, 5, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 1, 2, 7, 0, 1})));
-    BmpSpec r = Rle8(7, 2, {3, 0xAB, 0, 3, 0xCD, 0xE0, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 2, 0xF0, 0, 1});
-    r.bitsPerPixel = 4;
+    out.push_back(MakeBmp(Rle8(6, 3, {3, 5, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 1, 2, 7, 0, 1})));
+    BmpParts r = Rle8(7, 2, {3, 0xAB, 0, 3, 0xCD, 0xE0, 0, 0, 0, 5, 0x12, 0x34, 0x50, 0, 2, 0xF0, 0, 1});
+    r.bitCount = 4;
     r.compression = kRle4;
-    out.push_back(Build(r));
+    out.push_back(MakeBmp(r));
     return out;
 }
 
 TEST(BmpDecoderHostile, EveryTruncationIsRefusedSafely) {
-    const std::vector<Bytes> samples = ValidSamples();
+    const std::vector<std::string> samples = ValidSamples();
     for (std::size_t k = 0; k < samples.size(); ++k) {
-        const Bytes& file = samples[k];
+        const std::string& file = samples[k];
         Dib full;
         ASSERT_TRUE(Decode(file, full)) << "sample " << k;
         ASSERT_TRUE(full.Valid()) << "sample " << k;
@@ -750,26 +607,23 @@ TEST(BmpDecoderHostile, EveryTruncationIsRefusedSafely) {
 }
 
 TEST(BmpDecoderHostile, RefusalLeavesTheOutputUntouched) {
-    BmpSpec s;
+    BmpParts s;
     s.width = 0;
-    s.pixels = {1, 2, 3, 0};
+    s.bits = Raw({1, 2, 3, 0});
     const Dib sentinel = Sentinel();
     Dib out = sentinel;
-    EXPECT_FALSE(Decode(Build(s), out));
+    EXPECT_FALSE(Decode(MakeBmp(s), out));
     EXPECT_TRUE(SameDib(out, sentinel));
 }
 
 TEST(BmpDecoderHostile, BadDimensionsAreRefused) {
     auto refusedWith = [](std::int32_t w, std::int32_t h, std::uint16_t bpp) {
-        BmpSpec s;
-        s.width = w;
-        s.height = h;
-        s.bitsPerPixel = bpp;
+        BmpParts s = BlankBmp(w, h, bpp);
         if (bpp <= 8) {
             s.table = RampTable(2);
             s.clrUsed = 2;
         }
-        s.pixels = Bytes(64, 0);
+        s.bits = std::string(64, '\0');
         return Refused(s);
     };
     EXPECT_TRUE(refusedWith(0, 1, 24));
@@ -789,80 +643,71 @@ TEST(BmpDecoderHostile, PixelBufferIsCappedAtOneGibibyte) {
     EXPECT_TRUE(Refused(Rle8(32768, 32769, {0, 1})));  // 1 GiB + one row
     EXPECT_TRUE(Refused(Rle8(INT32_MAX, INT32_MAX, {0, 1})));
     Dib dib;
-    ASSERT_TRUE(Decode(Build(Rle8(4096, 4096, {2, 7, 0, 1})), dib));
+    ASSERT_TRUE(Decode(MakeBmp(Rle8(4096, 4096, {2, 7, 0, 1})), dib));
     EXPECT_EQ(dib.bits.size(), 4096u * 4096u);
     EXPECT_EQ(IndexAt(dib, 1, 4095), 7u);
 }
 
 TEST(BmpDecoderHostile, ColourCountsAboveTheDepthAreRefused) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 8;
+    BmpParts s = BlankBmp(1, 1, 8);
     s.clrUsed = 300;
     s.table = RampTable(300);
-    s.pixels = {0, 0, 0, 0};
+    s.bits = Raw({0, 0, 0, 0});
     EXPECT_TRUE(Refused(s));
     s.clrUsed = 256;
     s.table = RampTable(256);
     EXPECT_FALSE(Refused(s));
 
-    s.bitsPerPixel = 4;
+    s.bitCount = 4;
     s.clrUsed = 17;
     s.table = RampTable(17);
     EXPECT_TRUE(Refused(s));
-    s.bitsPerPixel = 1;
+    s.bitCount = 1;
     s.clrUsed = 3;
     s.table = RampTable(3);
     EXPECT_TRUE(Refused(s));
 }
 
 TEST(BmpDecoderHostile, ColourTablePastTheFileIsRefused) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 8;
+    BmpParts s = BlankBmp(1, 1, 8);
     s.clrUsed = 100;
     s.table = RampTable(2);
-    s.pixels = {0, 0, 0, 0};
+    s.bits = Raw({0, 0, 0, 0});
     s.offBits = 0;  // the pixels would follow 100 entries that are not there
     EXPECT_TRUE(Refused(s));
 }
 
 TEST(BmpDecoderHostile, UnsupportedFormsAreRefused) {
-    BmpSpec base;
-    base.width = 1;
-    base.height = 1;
-    base.bitsPerPixel = 32;
-    base.pixels = {1, 2, 3, 4};
+    BmpParts base = BlankBmp(1, 1, 32);
+    base.bits = Raw({1, 2, 3, 4});
     ASSERT_FALSE(Refused(base));
 
     for (std::uint32_t size : {0u, 16u, 39u, 41u, 52u, 56u, 64u, 0xFFFFFFFFu}) {
-        BmpSpec s = base;
+        BmpParts s = base;
         s.headerSize = size;
         EXPECT_TRUE(Refused(s)) << "header size " << size;
     }
     for (std::uint16_t planes : {0, 2}) {
-        BmpSpec s = base;
+        BmpParts s = base;
         s.planes = planes;
         EXPECT_TRUE(Refused(s)) << "planes " << planes;
     }
     for (std::uint32_t c : {4u, 5u, 6u, 99u, 0x80000000u}) {
-        BmpSpec s = base;
+        BmpParts s = base;
         s.compression = c;
         EXPECT_TRUE(Refused(s)) << "compression " << c;
     }
     for (std::uint16_t bpp : {0, 2, 15, 48, 64}) {
-        BmpSpec s = base;
-        s.bitsPerPixel = bpp;
+        BmpParts s = base;
+        s.bitCount = bpp;
         EXPECT_TRUE(Refused(s)) << "depth " << bpp;
     }
-    BmpSpec core = base;
+    BmpParts core = base;
     core.headerSize = 12;
-    core.bitsPerPixel = 16;
+    core.bitCount = 16;
     EXPECT_TRUE(Refused(core));
 
-    Bytes notBm = Build(base);
+    std::string notBm = MakeBmp(base);
     notBm[0] = 'M';
     notBm[1] = 'B';
     Dib dib;
@@ -872,12 +717,9 @@ TEST(BmpDecoderHostile, UnsupportedFormsAreRefused) {
 }
 
 TEST(BmpDecoderHostile, BadMasksAreRefused) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bitsPerPixel = 16;
+    BmpParts s = BlankBmp(1, 1, 16);
     s.compression = kBitfields;
-    s.pixels = {0, 0, 0, 0};
+    s.bits = Raw({0, 0, 0, 0});
     s.masks = {0xF0F0, 0x0F00, 0x000F};  // not contiguous
     EXPECT_TRUE(Refused(s));
     s.masks = {0x1F0000, 0x07E0, 0x001F};  // beyond 16 bits
@@ -885,18 +727,16 @@ TEST(BmpDecoderHostile, BadMasksAreRefused) {
     s.masks = {0x7C00, 0x03E0, 0x001F};
     EXPECT_FALSE(Refused(s));
 
-    s.bitsPerPixel = 24;  // bit fields only at 16 and 32 bits per pixel
+    s.bitCount = 24;  // bit fields only at 16 and 32 bits per pixel
     EXPECT_TRUE(Refused(s));
-    s.bitsPerPixel = 8;
+    s.bitCount = 8;
     s.table = RampTable(2);
     EXPECT_TRUE(Refused(s));
 }
 
 TEST(BmpDecoderHostile, OffBitsOutsideItsPlaceIsRefused) {
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.pixels = {1, 2, 3, 0};
+    BmpParts s = BlankBmp(1, 1);
+    s.bits = Raw({1, 2, 3, 0});
     s.offBits = 20;  // inside the information header
     EXPECT_TRUE(Refused(s));
     s.offBits = 1000;  // past the end
@@ -904,7 +744,7 @@ TEST(BmpDecoderHostile, OffBitsOutsideItsPlaceIsRefused) {
     s.offBits = 0xFFFFFFFF;
     EXPECT_TRUE(Refused(s));
 
-    s.bitsPerPixel = 32;
+    s.bitCount = 32;
     s.compression = kBitfields;
     s.masks = {0xFF0000, 0xFF00, 0xFF};
     s.offBits = 14 + 40 + 4;  // inside the masks
@@ -912,7 +752,7 @@ TEST(BmpDecoderHostile, OffBitsOutsideItsPlaceIsRefused) {
 }
 
 TEST(BmpDecoderHostile, RandomCorruptionNeverBreaksTheDecoder) {
-    const std::vector<Bytes> samples = ValidSamples();
+    const std::vector<std::string> samples = ValidSamples();
     std::uint32_t state = 12345;
     auto next = [&state] {
         state = state * 1664525u + 1013904223u;
@@ -920,17 +760,17 @@ TEST(BmpDecoderHostile, RandomCorruptionNeverBreaksTheDecoder) {
     };
     int accepted = 0;
     for (int iteration = 0; iteration < 4000; ++iteration) {
-        Bytes file = samples[next() % samples.size()];
+        std::string file = samples[next() % samples.size()];
         const int flips = 1 + static_cast<int>(next() % 4);
         for (int f = 0; f < flips; ++f) {
             // Headers are where the decisions are made: hit them more often.
             const std::size_t limit = (next() % 2 == 0) ? std::min<std::size_t>(file.size(), 70) : file.size();
             const std::size_t at = next() % limit;
             const std::uint32_t kind = next() % 4;
-            if (kind == 0) file[at] = 0;
-            else if (kind == 1) file[at] = 0xFF;
-            else if (kind == 2) file[at] ^= static_cast<std::uint8_t>(1u << (next() % 8));
-            else file[at] = static_cast<std::uint8_t>(next());
+            if (kind == 0) file[at] = '\0';
+            else if (kind == 1) file[at] = '\xFF';
+            else if (kind == 2) file[at] = static_cast<char>(file[at] ^ (1 << (next() % 8)));
+            else file[at] = static_cast<char>(next());
         }
         const Dib sentinel = Sentinel();
         Dib out = sentinel;
@@ -955,34 +795,17 @@ TEST(BmpDecoderHostile, RandomCorruptionNeverBreaksTheDecoder) {
 
 class BmpDecoderFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto base = std::filesystem::temp_directory_path();
-        for (int i = 0; i < 1000; ++i) {
-            dir_ = base / ("paneloom_bmpdec_" + std::to_string(std::random_device{}()) + "_" + std::to_string(i));
-            std::error_code ec;
-            if (std::filesystem::create_directory(dir_, ec)) return;
-        }
-        FAIL() << "no scratch directory";
+    std::string Write(const std::string& name, const std::string& bytes) {
+        scratch.Write(name, bytes);
+        return scratch.file(name);
     }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string Write(const std::string& name, const Bytes& bytes) {
-        const auto path = dir_ / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                   static_cast<std::streamsize>(bytes.size()));
-        return path.string();
-    }
-    std::filesystem::path dir_;
+    testing::ScratchDir scratch;
 };
 
 TEST_F(BmpDecoderFile, ReadsAWholeFile) {
-    BmpSpec s;
-    s.width = 3;
-    s.height = 2;
-    s.pixels = Rows({{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}});
-    const Bytes file = Build(s);
+    BmpParts s = BlankBmp(3, 2);
+    s.bits = Rows({{1, 2, 3, 4, 5, 6, 7, 8, 9}, {10, 11, 12, 13, 14, 15, 16, 17, 18}});
+    const std::string file = MakeBmp(s);
     Dib fromFile;
     ASSERT_TRUE(DecodeBmpFile(Write("a.bmp", file), fromFile));
     Dib fromMemory;
@@ -994,10 +817,13 @@ TEST_F(BmpDecoderFile, ReadsAWholeFile) {
 TEST_F(BmpDecoderFile, UnreadableOrBadFilesAreRefused) {
     const Dib sentinel = Sentinel();
     Dib out = sentinel;
-    EXPECT_FALSE(DecodeBmpFile((dir_ / "missing.bmp").string(), out));
-    EXPECT_FALSE(DecodeBmpFile(Write("empty.bmp", {}), out));
-    EXPECT_FALSE(DecodeBmpFile(Write("junk.bmp", {'B', 'M', 1, 2, 3}), out));
-    EXPECT_FALSE(DecodeBmpFile(dir_.string(), out));
+    EXPECT_FALSE(DecodeBmpFile(scratch.file("missing.bmp"), out));
+    EXPECT_FALSE(DecodeBmpFile(Write("empty.bmp", ""), out));
+    EXPECT_FALSE(DecodeBmpFile(Write("junk.bmp", Raw({'B', 'M', 1, 2, 3})), out));
+    EXPECT_FALSE(DecodeBmpFile(scratch.path().string(), out));
+    // A FIFO is refused at once, not waited on for a writer.
+    ASSERT_EQ(0, ::mkfifo(scratch.file("fifo.bmp").c_str(), 0600));
+    EXPECT_FALSE(DecodeBmpFile(scratch.file("fifo.bmp"), out));
     EXPECT_TRUE(SameDib(out, sentinel));
 }
 

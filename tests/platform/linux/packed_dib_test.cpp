@@ -4,30 +4,29 @@
 
 #include <gtest/gtest.h>
 
+#include "common/little_endian.h"
 #include "formats/dib.h"
+#include "support/bmp_maker.h"
 
 namespace paneloom::platform::lnx {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Info(std::int32_t width, std::int32_t height, std::uint16_t bpp, std::uint32_t compression = dib::kBiRgb,
+// A packed description: the 40-byte header and `tail` zero bytes for the
+// masks and colour table.
+Bytes Info(std::int32_t width, std::int32_t height, std::uint16_t bpp, std::uint32_t compression = formats::kBiRgb,
            std::uint32_t clrUsed = 0, std::size_t tail = 0) {
-    Bytes info(dib::kInfoHeaderSize + tail, 0);
-    dib::InfoHeader h;
-    h.size = 40;
-    h.width = width;
-    h.height = height;
-    h.planes = 1;
-    h.bitCount = bpp;
-    h.compression = compression;
-    h.clrUsed = clrUsed;
-    h.Write(info.data());
-    return info;
+    testing::BmpParts bmp = testing::BlankBmp(width, height, bpp);
+    bmp.compression = compression;
+    bmp.clrUsed = clrUsed;
+    bmp.table.assign(tail, '\0');
+    const std::string info = testing::MakeDibInfo(bmp);
+    return Bytes(info.begin(), info.end());
 }
 
 void PutQuad(Bytes& info, std::size_t index, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-    const std::size_t at = dib::kInfoHeaderSize + 4 * index;
+    const std::size_t at = formats::kInfoHeaderSize + 4 * index;
     info[at] = b;
     info[at + 1] = g;
     info[at + 2] = r;
@@ -38,7 +37,7 @@ bool Unpack(const Bytes& info, const Bytes& bits, Dib& out) {
 }
 
 TEST(UnpackToScreen, PalettedRowsBecomeTheirColoursTopRowFirst) {
-    Bytes info = Info(3, 2, 4, dib::kBiRgb, 3, 12);
+    Bytes info = Info(3, 2, 4, formats::kBiRgb, 3, 12);
     PutQuad(info, 0, 10, 20, 30);
     PutQuad(info, 1, 40, 50, 60);
     PutQuad(info, 2, 70, 80, 90);
@@ -69,10 +68,10 @@ TEST(UnpackToScreen, SixteenBitPixelsAreWidenedAndExtraBytesDropped) {
 }
 
 TEST(UnpackToScreen, BitFieldsReadAnyMaskAndAZeroMaskReadsNothing) {
-    Bytes info = Info(1, 1, 32, dib::kBiBitfields, 0, 12);
-    dib::WriteU32(info.data() + 40, 0x000003FF);  // red: 10 bits
-    dib::WriteU32(info.data() + 44, 0);           // no green
-    dib::WriteU32(info.data() + 48, 0x3FF00000);  // blue: 10 bits
+    Bytes info = Info(1, 1, 32, formats::kBiBitfields, 0, 12);
+    WriteU32(info.data() + 40, 0x000003FF);  // red: 10 bits
+    WriteU32(info.data() + 44, 0);           // no green
+    WriteU32(info.data() + 48, 0x3FF00000);  // blue: 10 bits
     Dib out;
     ASSERT_TRUE(Unpack(info, {0xFF, 0x03, 0x00, 0x20}, out));  // red all ones, blue 0x200
     EXPECT_EQ(0x8000FFu, out.GetPixel(0, 0));
@@ -84,8 +83,8 @@ TEST(UnpackToScreen, DescriptionsThatDoNotFitAreRefused) {
     const Bytes rows(64, 0);
     // The header itself, the table, the masks, the rows.
     EXPECT_FALSE(UnpackToScreen(Info(2, 2, 24).data(), 39, rows.data(), rows.size(), out));
-    EXPECT_FALSE(Unpack(Info(2, 2, 8, dib::kBiRgb, 0, 1020), rows, out));
-    EXPECT_FALSE(Unpack(Info(2, 2, 16, dib::kBiBitfields, 0, 8), rows, out));
+    EXPECT_FALSE(Unpack(Info(2, 2, 8, formats::kBiRgb, 0, 1020), rows, out));
+    EXPECT_FALSE(Unpack(Info(2, 2, 16, formats::kBiBitfields, 0, 8), rows, out));
     EXPECT_FALSE(Unpack(Info(5, 2, 24), Bytes(16 + 15, 0), out));
     EXPECT_FALSE(Unpack(Info(5, -2, 24), Bytes(31, 0), out));
     // Geometry and formats GDI does not take.
@@ -93,24 +92,24 @@ TEST(UnpackToScreen, DescriptionsThatDoNotFitAreRefused) {
     EXPECT_FALSE(Unpack(Info(2, INT32_MIN, 24), rows, out));
     EXPECT_FALSE(Unpack(Info(0x7FFFFFFF, 1, 32), rows, out));
     EXPECT_FALSE(Unpack(Info(2, 2, 2), rows, out));
-    EXPECT_FALSE(Unpack(Info(2, 2, 24, dib::kBiBitfields, 0, 12), rows, out));
-    EXPECT_FALSE(Unpack(Info(2, -2, 8, dib::kBiRle8, 0, 1024), Bytes{0, 1}, out));
-    EXPECT_FALSE(Unpack(Info(2, 2, 4, dib::kBiRle8, 0, 64), Bytes{0, 1}, out));
+    EXPECT_FALSE(Unpack(Info(2, 2, 24, formats::kBiBitfields, 0, 12), rows, out));
+    EXPECT_FALSE(Unpack(Info(2, -2, 8, formats::kBiRle8, 0, 1024), Bytes{0, 1}, out));
+    EXPECT_FALSE(Unpack(Info(2, 2, 4, formats::kBiRle8, 0, 64), Bytes{0, 1}, out));
     // An RLE stream that runs out before it ends, also within a larger buffer
     // when its declared size says so.
-    EXPECT_FALSE(Unpack(Info(2, 2, 8, dib::kBiRle8, 0, 1024), Bytes{2, 1, 0, 3, 1}, out));
-    Bytes sized = Info(2, 2, 8, dib::kBiRle8, 0, 1024);
-    dib::WriteU32(sized.data() + 20, 2);
+    EXPECT_FALSE(Unpack(Info(2, 2, 8, formats::kBiRle8, 0, 1024), Bytes{2, 1, 0, 3, 1}, out));
+    Bytes sized = Info(2, 2, 8, formats::kBiRle8, 0, 1024);
+    WriteU32(sized.data() + 20, 2);
     EXPECT_FALSE(Unpack(sized, Bytes{2, 1, 0, 1}, out));
     // A two-byte stream for a bitmap past the size limit.
-    EXPECT_FALSE(Unpack(Info(16384, 16385, 8, dib::kBiRle8, 0, 1024), Bytes{0, 1}, out));
+    EXPECT_FALSE(Unpack(Info(16384, 16385, 8, formats::kBiRle8, 0, 1024), Bytes{0, 1}, out));
     // Nothing was touched.
     EXPECT_EQ(8, out.bitsPerPixel);
     EXPECT_EQ(1, out.width);
 }
 
 TEST(UnpackToScreen, RleDeltaPastTheLastRowEndsTheImage) {
-    Bytes info = Info(2, 2, 8, dib::kBiRle8, 2, 8);
+    Bytes info = Info(2, 2, 8, formats::kBiRle8, 2, 8);
     PutQuad(info, 1, 0, 0, 200);
     Dib out;
     ASSERT_TRUE(Unpack(info, {2, 1, 0, 2, 0, 5}, out));
@@ -131,9 +130,9 @@ Dib EightBitBitmap() {
 
 TEST(PackRows, HeaderAloneGetsItsSizeAndTheBitmapsOwnTable) {
     const Dib dib = EightBitBitmap();
-    Bytes info = Info(3, 2, 8, dib::kBiRgb, 0, 1024);
+    Bytes info = Info(3, 2, 8, formats::kBiRgb, 0, 1024);
     EXPECT_EQ(2, PackRows(dib, {}, 0, 2, nullptr, 0, info.data(), info.size()));
-    EXPECT_EQ(8u, dib::InfoHeader::Read(info.data()).sizeImage);
+    EXPECT_EQ(8u, formats::InfoHeader::Read(info.data()).sizeImage);
     const Bytes table(info.begin() + 40, info.begin() + 48);
     EXPECT_EQ((Bytes{1, 2, 3, 0, 4, 5, 6, 0}), table);
     EXPECT_EQ(Bytes(1016, 0), Bytes(info.begin() + 48, info.end()));
@@ -141,11 +140,11 @@ TEST(PackRows, HeaderAloneGetsItsSizeAndTheBitmapsOwnTable) {
 
 TEST(PackRows, RowsComeBottomUpOrTopDownAsAsked) {
     const Dib dib = EightBitBitmap();
-    Bytes info = Info(3, 2, 8, dib::kBiRgb, 0, 1024);
+    Bytes info = Info(3, 2, 8, formats::kBiRgb, 0, 1024);
     Bytes bits(8, 0xEE);
     ASSERT_EQ(2, PackRows(dib, {}, 0, 2, bits.data(), bits.size(), info.data(), info.size()));
     EXPECT_EQ((Bytes{0, 0, 1, 0, 1, 0, 0, 0}), bits);
-    Bytes topDown = Info(3, -2, 8, dib::kBiRgb, 0, 1024);
+    Bytes topDown = Info(3, -2, 8, formats::kBiRgb, 0, 1024);
     ASSERT_EQ(2, PackRows(dib, {}, 0, 2, bits.data(), bits.size(), topDown.data(), topDown.size()));
     EXPECT_EQ((Bytes{1, 0, 0, 0, 0, 0, 1, 0}), bits);
     // One line from line 1 (the top one).
@@ -164,7 +163,7 @@ TEST(PackRows, OtherDepthsAreConverted) {
     ASSERT_EQ(1, PackRows(dib, {}, 0, 1, bits.data(), bits.size(), info.data(), info.size()));
     EXPECT_EQ((Bytes{0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0}), bits);
     // To 1 bit through the context's palette: nearest colours.
-    Bytes mono = Info(2, 1, 1, dib::kBiRgb, 0, 8);
+    Bytes mono = Info(2, 1, 1, formats::kBiRgb, 0, 8);
     const std::vector<RgbQuad> palette = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
     Bytes bit(4, 0xEE);
     ASSERT_EQ(1, PackRows(dib, palette, 0, 1, bit.data(), bit.size(), mono.data(), mono.size()));
@@ -174,14 +173,14 @@ TEST(PackRows, OtherDepthsAreConverted) {
 
 TEST(PackRows, BuffersTooSmallOrHeadersThatDoNotMatchAreRefused) {
     const Dib dib = EightBitBitmap();
-    Bytes info = Info(3, 2, 8, dib::kBiRgb, 0, 1024);
+    Bytes info = Info(3, 2, 8, formats::kBiRgb, 0, 1024);
     Bytes bits(8, 0);
     EXPECT_EQ(0, PackRows(dib, {}, 0, 2, bits.data(), 7, info.data(), info.size()));
     EXPECT_EQ(0, PackRows(dib, {}, 0, 2, bits.data(), bits.size(), info.data(), info.size() - 1));
     EXPECT_EQ(0, PackRows(dib, {}, 2, 1, bits.data(), bits.size(), info.data(), info.size()));
-    Bytes wide = Info(4, 2, 8, dib::kBiRgb, 0, 1024);
+    Bytes wide = Info(4, 2, 8, formats::kBiRgb, 0, 1024);
     EXPECT_EQ(0, PackRows(dib, {}, 0, 2, bits.data(), bits.size(), wide.data(), wide.size()));
-    Bytes rle = Info(3, 2, 8, dib::kBiRle8, 0, 1024);
+    Bytes rle = Info(3, 2, 8, formats::kBiRle8, 0, 1024);
     EXPECT_EQ(0, PackRows(dib, {}, 0, 2, bits.data(), bits.size(), rle.data(), rle.size()));
     EXPECT_EQ(0, PackRows(dib, {}, 0, 2, bits.data(), bits.size(), info.data(), 39));
 }

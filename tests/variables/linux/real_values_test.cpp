@@ -12,6 +12,7 @@
 
 #include "common/format.h"
 #include "config/run_settings.h"
+#include "support/pe_image.h"
 #include "support/scratch.h"
 #include "variables/os_processor.h"
 #include "variables/substitution.h"
@@ -116,6 +117,14 @@ TEST_F(RealLinuxValues, ALinuxProgramOrAMissingFileHasNoVersionRecord) {
     EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(allFour));
     Settings().executablePath = "missing.exe";
     EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(allFour));
+}
+
+TEST_F(RealLinuxValues, AWindowsProgramIsReadFromItsVersionResource) {
+    const testing::pe::BuiltImage image = testing::pe::StandardImage();
+    scratch.Write("tool.exe", std::string(image.bytes.begin(), image.bytes.end()));
+    Settings().executablePath = "tool.exe";
+    EXPECT_EQ("Paneloom Makers|Paneloom|2.5.1|(c) 2024 Paneloom Makers",
+              Substitute("%EXECUTABLE_COMPANY%|%EXECUTABLE_PRODUCT%|%EXECUTABLE_VERSION%|%EXECUTABLE_COPYRIGHT%"));
 }
 
 #if defined(PANELOOM_PE_IMAGE)

@@ -82,9 +82,9 @@ TEST_F(RealWindowsValues, ThePortableReaderAgreesWithTheSystemOnPaneloomExe) {
     ASSERT_FALSE(record.empty());
     ASSERT_TRUE(system.ReadRecord(path, record));
 
-    platform::VersionResource portable;
+    formats::VersionResource portable;
     ASSERT_TRUE(portable.LoadFromFile(path));
-    const std::vector<platform::VersionTranslation> translations = portable.Translations();
+    const std::vector<formats::VersionTranslation> translations = portable.Translations();
     ASSERT_EQ(1u, translations.size());
     std::vector<std::uint8_t> table;
     ASSERT_TRUE(system.QueryBinary(record, "\\VarFileInfo\\Translation", table));

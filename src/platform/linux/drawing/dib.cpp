@@ -2,13 +2,11 @@
 
 #include <limits>
 
+#include "formats/dib_channels.h"
+
 namespace paneloom::platform::lnx {
 
 namespace {
-
-bool SupportedDepth(std::uint16_t bpp) {
-    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-}
 
 std::uint32_t Pack(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return static_cast<std::uint32_t>(r) | (static_cast<std::uint32_t>(g) << 8) |
@@ -22,9 +20,8 @@ std::uint8_t Blue(std::uint32_t c) { return static_cast<std::uint8_t>((c >> 16) 
 }  // namespace
 
 std::size_t DibStride(std::int32_t width, std::uint16_t bitsPerPixel) {
-    if (width <= 0 || !SupportedDepth(bitsPerPixel)) return 0;
-    const std::uint64_t rowBits = static_cast<std::uint64_t>(width) * bitsPerPixel;
-    const std::uint64_t stride = ((rowBits + 31) / 32) * 4;
+    if (!formats::IsSupportedDepth(bitsPerPixel)) return 0;
+    const std::uint64_t stride = formats::RowStride(width, bitsPerPixel);
     if (stride > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return 0;
     return static_cast<std::size_t>(stride);
 }
@@ -65,8 +62,8 @@ std::uint32_t Dib::GetPixel(std::int32_t x, std::int32_t y) const {
         }
         case 16: {
             const std::uint16_t v = static_cast<std::uint16_t>(row[2 * x] | (row[2 * x + 1] << 8));
-            auto expand = [](unsigned five) { return static_cast<std::uint8_t>((five << 3) | (five >> 2)); };
-            return Pack(expand((v >> 10) & 31), expand((v >> 5) & 31), expand(v & 31));
+            auto widen = [](unsigned five) { return formats::WidenTo8Bits(five, 5); };
+            return Pack(widen((v >> 10) & 31), widen((v >> 5) & 31), widen(v & 31));
         }
         case 24:
             return Pack(row[3 * x + 2], row[3 * x + 1], row[3 * x]);

@@ -9,15 +9,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "formats/dib.h"
+
 namespace paneloom::platform::lnx {
 
 // One colour-table entry, laid out as in a .bmp file.
-struct RgbQuad {
-    std::uint8_t blue = 0;
-    std::uint8_t green = 0;
-    std::uint8_t red = 0;
-    std::uint8_t reserved = 0;
-};
+using RgbQuad = formats::RgbQuad;
 
 // Pixel layouts by depth:
 //   1, 4, 8: indexes into `palette`, most significant bits first

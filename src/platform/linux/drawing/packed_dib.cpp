@@ -5,46 +5,15 @@
 #include <limits>
 
 #include "formats/dib.h"
+#include "formats/dib_channels.h"
+#include "formats/dib_rle.h"
 #include "platform/linux/drawing/bmp_decoder.h"
 
 namespace paneloom::platform::lnx {
 
 namespace {
 
-bool SupportedDepth(std::uint32_t bpp) {
-    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-}
-
-// One colour channel of a 16- or 32-bit pixel, found by its mask.
-struct Channel {
-    unsigned shift = 0;
-    unsigned width = 0;  // 0: the channel reads 0
-};
-
-Channel MakeChannel(std::uint32_t mask) {
-    Channel channel;
-    if (mask == 0) return channel;
-    while ((mask & 1u) == 0) {
-        mask >>= 1;
-        ++channel.shift;
-    }
-    while (mask != 0) {
-        mask >>= 1;
-        ++channel.width;
-    }
-    return channel;
-}
-
-// A channel value widened (or narrowed) to 8 bits by repeating its bits, as
-// GDI widens 5-bit and 6-bit channels.
-std::uint8_t Expand(std::uint32_t pixel, const Channel& c) {
-    if (c.width == 0) return 0;
-    const std::uint32_t value = (pixel >> c.shift) & ((c.width >= 32 ? 0u : (1u << c.width)) - 1u);
-    if (c.width >= 8) return static_cast<std::uint8_t>(value >> (c.width - 8));
-    std::uint32_t wide = value << (8 - c.width);
-    for (unsigned filled = c.width; filled < 8; filled += c.width) wide |= wide >> c.width;
-    return static_cast<std::uint8_t>(wide);
-}
+using formats::Channel;
 
 void Put(std::uint8_t* dst, std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
     dst[0] = blue;
@@ -53,14 +22,11 @@ void Put(std::uint8_t* dst, std::uint8_t blue, std::uint8_t green, std::uint8_t 
     dst[3] = 0;
 }
 
-struct Colour {
-    std::uint8_t blue = 0;
-    std::uint8_t green = 0;
-    std::uint8_t red = 0;
-};
-
-void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, unsigned bpp,
-                const Colour* table, const Channel* channels) {
+// One row of any depth as blue, green, red, unused: palette indexes through
+// `table`, 16- and 32-bit pixels through `channels` (red, green, blue) when
+// there are any.
+void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, unsigned bpp, const RgbQuad* table,
+                const Channel* channels) {
     switch (bpp) {
         case 1:
         case 4:
@@ -69,16 +35,16 @@ void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, 
             const unsigned mask = (1u << bpp) - 1u;
             for (std::int32_t x = 0; x < width; ++x) {
                 const unsigned shift = 8u - bpp * (static_cast<unsigned>(x) % perByte + 1u);
-                const Colour& c = table[(src[static_cast<std::size_t>(x) / perByte] >> shift) & mask];
+                const RgbQuad& c = table[(src[static_cast<std::size_t>(x) / perByte] >> shift) & mask];
                 Put(dst + 4 * static_cast<std::size_t>(x), c.blue, c.green, c.red);
             }
             break;
         }
         case 16:
             for (std::int32_t x = 0; x < width; ++x) {
-                const std::uint32_t v = dib::ReadU16(src + 2 * static_cast<std::size_t>(x));
-                Put(dst + 4 * static_cast<std::size_t>(x), Expand(v, channels[2]), Expand(v, channels[1]),
-                    Expand(v, channels[0]));
+                const std::uint32_t v = ReadU16(src + 2 * static_cast<std::size_t>(x));
+                Put(dst + 4 * static_cast<std::size_t>(x), channels[2].To8Bits(v), channels[1].To8Bits(v),
+                    channels[0].To8Bits(v));
             }
             break;
         case 24:
@@ -95,9 +61,9 @@ void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, 
                 }
             } else {
                 for (std::int32_t x = 0; x < width; ++x) {
-                    const std::uint32_t v = dib::ReadU32(src + 4 * static_cast<std::size_t>(x));
-                    Put(dst + 4 * static_cast<std::size_t>(x), Expand(v, channels[2]), Expand(v, channels[1]),
-                        Expand(v, channels[0]));
+                    const std::uint32_t v = ReadU32(src + 4 * static_cast<std::size_t>(x));
+                    Put(dst + 4 * static_cast<std::size_t>(x), channels[2].To8Bits(v), channels[1].To8Bits(v),
+                        channels[0].To8Bits(v));
                 }
             }
             break;
@@ -110,78 +76,52 @@ void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, 
 
 bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits, std::size_t bitsSize,
                     Dib& out) {
-    if (info == nullptr || bits == nullptr || infoSize < dib::kInfoHeaderSize) return false;
-    const dib::InfoHeader h = dib::InfoHeader::Read(info);
-    if (h.size != dib::kInfoHeaderSize || h.width <= 0 || h.height == 0 ||
-        h.height == std::numeric_limits<std::int32_t>::min() || !SupportedDepth(h.bitCount)) {
-        return false;
-    }
+    if (info == nullptr || bits == nullptr || infoSize < formats::kInfoHeaderSize) return false;
+    const formats::InfoHeader h = formats::InfoHeader::Read(info);
+    if (h.size != formats::kInfoHeaderSize || !formats::DescribesReadablePixels(h)) return false;
+    if (infoSize - formats::kInfoHeaderSize < formats::MasksAndTableBytes(h)) return false;
     const bool topDown = h.height < 0;
     const std::int32_t height = topDown ? -h.height : h.height;
     const unsigned bpp = h.bitCount;
-    switch (h.compression) {
-        case dib::kBiRgb:
-            break;
-        case dib::kBiBitfields:
-            if (bpp != 16 && bpp != 32) return false;
-            break;
-        case dib::kBiRle8:
-            if (bpp != 8 || topDown) return false;
-            break;
-        case dib::kBiRle4:
-            if (bpp != 4 || topDown) return false;
-            break;
-        default:
-            return false;
-    }
 
     // Masks: given after the header for BI_BITFIELDS; X1R5G5B5 for plain
     // 16-bit pixels. Order: red, green, blue.
     Channel channels[3];
     const Channel* channelsUsed = nullptr;
-    std::size_t tableStart = dib::kInfoHeaderSize;
-    if (h.compression == dib::kBiBitfields) {
-        if (infoSize < dib::kInfoHeaderSize + dib::kMaskBytes) return false;
-        for (int i = 0; i < 3; ++i) channels[i] = MakeChannel(dib::ReadU32(info + dib::kInfoHeaderSize + 4 * i));
+    std::size_t tableStart = formats::kInfoHeaderSize;
+    if (h.compression == formats::kBiBitfields) {
+        for (int i = 0; i < 3; ++i) channels[i] = Channel::FromMask(ReadU32(info + tableStart + 4 * i));
         channelsUsed = channels;
-        tableStart += dib::kMaskBytes;
+        tableStart += formats::kMaskBytes;
     } else if (bpp == 16) {
-        channels[0] = MakeChannel(0x7C00);
-        channels[1] = MakeChannel(0x03E0);
-        channels[2] = MakeChannel(0x001F);
+        for (int i = 0; i < 3; ++i) channels[i] = Channel::FromMask(formats::kRgb555Masks[i]);
         channelsUsed = channels;
     }
 
-    // Colour table: biClrUsed entries, or the full 2^bpp; indexes past the
-    // table read black.
-    Colour table[256];
-    if (bpp <= 8) {
-        const std::uint32_t full = 1u << bpp;
-        const std::uint32_t count = h.clrUsed != 0 && h.clrUsed < full ? h.clrUsed : full;
-        if ((infoSize - tableStart) / dib::kRgbQuadSize < count) return false;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint8_t* q = info + tableStart + dib::kRgbQuadSize * i;
-            table[i] = Colour{q[0], q[1], q[2]};
-        }
+    // Colour table: the entries GDI reads; indexes past them read black.
+    RgbQuad table[256];
+    const std::uint32_t entries = formats::TableEntriesRead(h);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        table[i] = RgbQuad::Read(info + tableStart + formats::kRgbQuadSize * i);
     }
 
     // A few bytes of RLE can describe any size: the screen bitmap is held to
     // the platform loader's limit.
-    if (dib::RowStride(h.width, 32) * static_cast<std::uint64_t>(height) > kMaxBmpPixelBytes) return false;
+    if (formats::RowStride(h.width, 32) * static_cast<std::uint64_t>(height) > kMaxBmpPixelBytes) return false;
     Dib result;
     if (!result.Allocate(h.width, height, 32)) return false;
 
-    if (h.compression == dib::kBiRle8 || h.compression == dib::kBiRle4) {
+    if (h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4) {
         const std::size_t length = h.sizeImage != 0 ? std::min<std::size_t>(h.sizeImage, bitsSize) : bitsSize;
-        const bool ended = dib::WalkRle(bits, length, h.compression == dib::kBiRle4, h.width, height,
-                                        [&](std::int64_t x, std::int64_t row, unsigned index) {
-                                            const Colour& c = table[index & 0xFFu];
-                                            Put(result.Row(static_cast<std::int32_t>(height - 1 - row)) + 4 * x,
-                                                c.blue, c.green, c.red);
-                                        });
+        const bool ended = formats::WalkRle(bits, length, formats::RleFormOf(h.compression), h.width, height,
+                                            [&](std::int64_t x, std::int64_t row, unsigned index) {
+                                                const RgbQuad& c = table[index & 0xFFu];
+                                                Put(result.Row(static_cast<std::int32_t>(height - 1 - row)) + 4 * x,
+                                                    c.blue, c.green, c.red);
+                                            });
         if (!ended) return false;
     } else {
-        const std::uint64_t stride = dib::RowStride(h.width, bpp);
+        const std::uint64_t stride = formats::RowStride(h.width, bpp);
         if (stride == 0 || stride > bitsSize / static_cast<std::uint64_t>(height)) return false;
         for (std::int32_t r = 0; r < height; ++r) {
             const std::uint8_t* src = bits + stride * static_cast<std::uint64_t>(r);
@@ -194,26 +134,27 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
 
 int PackRows(const Dib& dib, const std::vector<RgbQuad>& dcPalette, std::uint32_t firstLine, std::uint32_t lines,
              std::uint8_t* bits, std::size_t bitsSize, std::uint8_t* info, std::size_t infoSize) {
-    if (!dib.Valid() || info == nullptr || infoSize < dib::kInfoHeaderSize) return 0;
-    dib::InfoHeader h = dib::InfoHeader::Read(info);
-    if (h.size != dib::kInfoHeaderSize || h.compression != dib::kBiRgb || !SupportedDepth(h.bitCount)) return 0;
+    if (!dib.Valid() || info == nullptr || infoSize < formats::kInfoHeaderSize) return 0;
+    formats::InfoHeader h = formats::InfoHeader::Read(info);
+    if (h.size != formats::kInfoHeaderSize || h.compression != formats::kBiRgb ||
+        !formats::IsSupportedDepth(h.bitCount)) {
+        return 0;
+    }
     if (h.width != dib.width || (h.height != dib.height && h.height != -dib.height)) return 0;
     const bool topDown = h.height < 0;
     const unsigned bpp = h.bitCount;
-    const std::uint64_t stride = dib::RowStride(dib.width, bpp);
-    const std::size_t entries = bpp <= 8 ? std::size_t{1} << bpp : 0;
-    if ((infoSize - dib::kInfoHeaderSize) / dib::kRgbQuadSize < entries) return 0;
+    const std::uint64_t stride = formats::RowStride(dib.width, bpp);
+    const std::size_t tableBytes = formats::FullTableBytes(bpp);
+    if (infoSize - formats::kInfoHeaderSize < tableBytes) return 0;
 
     std::vector<RgbQuad> palette;
-    if (entries != 0) {
+    if (tableBytes != 0) {
+        const std::size_t entries = tableBytes / formats::kRgbQuadSize;
         palette = bpp == dib.bitsPerPixel ? dib.palette : dcPalette;
         palette.resize(entries);
         for (std::size_t i = 0; i < entries; ++i) {
-            std::uint8_t* q = info + dib::kInfoHeaderSize + dib::kRgbQuadSize * i;
-            q[0] = palette[i].blue;
-            q[1] = palette[i].green;
-            q[2] = palette[i].red;
-            q[3] = 0;
+            const RgbQuad entry{palette[i].blue, palette[i].green, palette[i].red, 0};
+            entry.Write(info + formats::kInfoHeaderSize + formats::kRgbQuadSize * i);
         }
     }
     const std::uint64_t image = stride * static_cast<std::uint64_t>(dib.height);

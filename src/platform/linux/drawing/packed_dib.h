@@ -1,5 +1,5 @@
 // Conversions between our bitmap and the packed device-independent layout
-// (platform/dib_format.h): what CreateDIBitmap and GetDIBits do on Windows.
+// (formats/dib.h): what CreateDIBitmap and GetDIBits do on Windows.
 #pragma once
 
 #include <cstddef>

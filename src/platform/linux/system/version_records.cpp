@@ -14,13 +14,13 @@ namespace {
 class LinuxVersionRecords final : public VersionRecords {
 public:
     std::uint32_t RecordSize(const std::string& path) override {
-        VersionResource resource;
+        formats::VersionResource resource;
         if (!resource.LoadFromFile(path)) return 0;
         return static_cast<std::uint32_t>(resource.RecordSize());
     }
 
     bool ReadRecord(const std::string& path, std::vector<std::uint8_t>& record) override {
-        VersionResource resource;
+        formats::VersionResource resource;
         if (record.empty() || !resource.LoadFromFile(path)) return false;
         // As on Windows, the record is cut to the room given, and room left
         // over stays as it was.
@@ -31,15 +31,15 @@ public:
 
     bool QueryBinary(std::vector<std::uint8_t>& record, const std::string& subBlock,
                      std::vector<std::uint8_t>& bytes) override {
-        VersionValue value;
-        if (record.empty() || !QueryVersionValue(record.data(), record.size(), subBlock, value)) return false;
+        formats::VersionValue value;
+        if (record.empty() || !formats::QueryVersionValue(record.data(), record.size(), subBlock, value)) return false;
         bytes = value.data;
         return true;
     }
 
     bool QueryText(std::vector<std::uint8_t>& record, const std::string& subBlock, std::string& text) override {
-        VersionValue value;
-        if (record.empty() || !QueryVersionValue(record.data(), record.size(), subBlock, value)) return false;
+        formats::VersionValue value;
+        if (record.empty() || !formats::QueryVersionValue(record.data(), record.size(), subBlock, value)) return false;
         text = value.text.substr(0, value.text.find('\0'));
         return true;
     }
