@@ -69,10 +69,11 @@ run_query("UPDATE `Component` SET `Attributes` = 384 WHERE `Component` = 'Pictur
 run_query("UPDATE `InstallExecuteSequence` SET `Sequence` = 6700 WHERE `Action` = 'RemoveExistingProducts'")
 
 # What the program writes with the installed configuration goes with it on
-# removal; the wildcard takes what a killed run left behind.
-remove_on_uninstall(RemovePicture Output paneloominfo.bmp OUTPUTDIR)
-remove_on_uninstall(RemovePartialPictures Output pnl*.tmp OUTPUTDIR)
-
+# removal (the wildcard takes what a killed run left behind), then the
+# folders, innermost first: some installers take the rows in the table's
+# order, and the keys sort in that order too.
+remove_on_uninstall(RemoveFilePicture Output paneloominfo.bmp OUTPUTDIR)
+remove_on_uninstall(RemoveFilePictureParts Output pnl*.tmp OUTPUTDIR)
 if(SCOPE STREQUAL "machine")
   # Every user writes the picture and the log: the output folder and the
   # log file are opened to the machine's users (modify; read and write);
@@ -81,5 +82,7 @@ if(SCOPE STREQUAL "machine")
   run_query("INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDL`) VALUES ('OutputForUsers', 'OUTPUTDIR', 'CreateFolder', 'D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)')")
   run_query("INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDL`) VALUES ('LogForUsers', 'LogFile', 'File', 'D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x12019f;;;BU)')")
 else()
-  remove_on_uninstall(RemoveLog Program paneloomerror.log INSTALLDIR)
+  remove_on_uninstall(RemoveFileLog Program paneloomerror.log INSTALLDIR)
 endif()
+remove_on_uninstall(RemoveFolderOutput Output "" OUTPUTDIR)
+remove_on_uninstall(RemoveFolderProgram Program "" INSTALLDIR)
