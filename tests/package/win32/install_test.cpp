@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,23 @@ std::vector<std::string> InstalledVersions() {
     return versions;
 }
 
-class Packages : public ::testing::Test {
+// One kind of package: where it installs and where its logon entry goes.
+struct Flavour {
+    const char* package;
+    int baseFolder;  // CSIDL_...
+    const char* folder;
+    HKEY runRoot;
+    HKEY otherRoot;
+};
+
+void PrintTo(const Flavour& flavour, std::ostream* out) { *out << flavour.package; }
+
+const Flavour kUser{PANELOOM_USER_MSI, CSIDL_LOCAL_APPDATA, "Programs\\Paneloom", HKEY_CURRENT_USER,
+                    HKEY_LOCAL_MACHINE};
+const Flavour kMachine{PANELOOM_MACHINE_MSI, CSIDL_PROGRAM_FILES, "Paneloom", HKEY_LOCAL_MACHINE,
+                       HKEY_CURRENT_USER};
+
+class Packages : public ::testing::TestWithParam<Flavour> {
 protected:
     void TearDown() override {
         for (const char* package : {PANELOOM_NEXT_USER_MSI, PANELOOM_USER_MSI, PANELOOM_MACHINE_MSI}) {
@@ -73,76 +90,68 @@ protected:
         }
     }
 
-    // The files in place and the logon entry naming the program and its
-    // configuration, both quoted.
-    static void ExpectInstalled(const fs::path& folder, HKEY runRoot) {
+    const Flavour& flavour_ = GetParam();
+    const fs::path folder_ = fs::path(KnownFolder(flavour_.baseFolder)) / flavour_.folder;
+
+    // The files in place and the logon entry, in its own hive only, naming
+    // the program and its configuration, both quoted.
+    void ExpectInstalled() const {
         for (const char* name : {"Paneloom.exe", "paneloom.xml", "Paneloom.bmp", "README.txt"}) {
-            EXPECT_TRUE(fs::is_regular_file(folder / name)) << name;
+            EXPECT_TRUE(fs::is_regular_file(folder_ / name)) << name;
         }
-        EXPECT_TRUE(fs::is_directory(folder / "output"));
-        EXPECT_EQ("\"" + (folder / "Paneloom.exe").string() + "\" \"paneloom.xml\"",
-                  RegistryText(runRoot, kRunKey, "Paneloom").value_or("no logon entry"));
+        EXPECT_TRUE(fs::is_directory(folder_ / "output"));
+        EXPECT_EQ("\"" + (folder_ / "Paneloom.exe").string() + "\" \"paneloom.xml\"",
+                  RegistryText(flavour_.runRoot, kRunKey, "Paneloom").value_or("no logon entry"));
+        EXPECT_FALSE(RegistryText(flavour_.otherRoot, kRunKey, "Paneloom"));
     }
 
-    // A logon: the entry's very command line, started in the system folder
-    // as the shell starts it, draws the picture in the output folder and
-    // makes it the wallpaper, with nothing to log.
-    static void ExpectTheLogonEntryDrawsTheWallpaper(const fs::path& folder, HKEY runRoot) {
-        const std::string commandLine = RegistryText(runRoot, kRunKey, "Paneloom").value_or("");
-        ASSERT_EQ(0, RunWithCommandLine(commandLine, KnownFolder(CSIDL_SYSTEM)));
-        const fs::path picture = folder / "output" / "paneloominfo.bmp";
-        const std::string drawn = Contents(picture);
-        EXPECT_EQ(0u, drawn.find("BM"));
-        EXPECT_EQ(Contents(folder / "Paneloom.bmp").size(), drawn.size());
-        EXPECT_NE(Contents(folder / "Paneloom.bmp"), drawn) << "nothing drawn";
-        EXPECT_EQ(picture.string(),
-                  RegistryText(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper").value_or("none"));
-        EXPECT_EQ("", Contents(folder / "paneloomerror.log"));
-    }
-
-    static void ExpectRemoved(const fs::path& folder, HKEY runRoot) {
-        EXPECT_FALSE(fs::exists(folder)) << "left behind: " << folder.string();
-        EXPECT_FALSE(RegistryText(runRoot, kRunKey, "Paneloom"));
+    void ExpectRemoved() const {
+        EXPECT_FALSE(fs::exists(folder_)) << "left behind: " << folder_.string();
+        EXPECT_FALSE(RegistryText(flavour_.runRoot, kRunKey, "Paneloom"));
         EXPECT_TRUE(InstalledVersions().empty());
     }
-
-    const fs::path userFolder_ = fs::path(KnownFolder(CSIDL_LOCAL_APPDATA)) / "Programs" / "Paneloom";
-    const fs::path machineFolder_ = fs::path(KnownFolder(CSIDL_PROGRAM_FILES)) / "Paneloom";
 };
 
-TEST_F(Packages, TheUserPackageInstallsForTheUserAloneAndRunsAtLogon) {
-    ASSERT_EQ(0, Msiexec("/i", PANELOOM_USER_MSI));
-    ExpectInstalled(userFolder_, HKEY_CURRENT_USER);
-    EXPECT_FALSE(RegistryText(HKEY_LOCAL_MACHINE, kRunKey, "Paneloom"));
-    ExpectTheLogonEntryDrawsTheWallpaper(userFolder_, HKEY_CURRENT_USER);
+using UserPackage = Packages;
 
-    ASSERT_EQ(0, Msiexec("/x", PANELOOM_USER_MSI));
-    ExpectRemoved(userFolder_, HKEY_CURRENT_USER);
+// A logon: the entry's very command line, started in the system folder as
+// the shell starts it, draws the picture in the output folder and makes it
+// the wallpaper, with nothing to log.
+TEST_P(Packages, InstallWithALogonEntryThatDrawsTheWallpaperThenRemoveItAll) {
+    ASSERT_EQ(0, Msiexec("/i", flavour_.package));
+    ExpectInstalled();
+
+    const std::string commandLine = RegistryText(flavour_.runRoot, kRunKey, "Paneloom").value_or("");
+    ASSERT_EQ(0, RunWithCommandLine(commandLine, KnownFolder(CSIDL_SYSTEM)));
+    const fs::path picture = folder_ / "output" / "paneloominfo.bmp";
+    const std::string drawn = Contents(picture);
+    EXPECT_EQ(0u, drawn.find("BM"));
+    EXPECT_EQ(Contents(folder_ / "Paneloom.bmp").size(), drawn.size());
+    EXPECT_NE(Contents(folder_ / "Paneloom.bmp"), drawn) << "nothing drawn";
+    EXPECT_EQ(picture.string(),
+              RegistryText(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper").value_or("none"));
+    EXPECT_EQ("", Contents(folder_ / "paneloomerror.log"));
+
+    ASSERT_EQ(0, Msiexec("/x", flavour_.package));
+    ExpectRemoved();
 }
 
-TEST_F(Packages, AHigherVersionUpgradesInPlaceAndKeepsTheEditedConfiguration) {
+TEST_P(UserPackage, AHigherVersionUpgradesInPlaceAndKeepsTheEditedConfiguration) {
     ASSERT_EQ(0, Msiexec("/i", PANELOOM_USER_MSI));
-    const std::string edited = Contents(userFolder_ / "paneloom.xml") + "<!-- edited -->";
-    std::ofstream(userFolder_ / "paneloom.xml", std::ios::binary) << edited;
+    const std::string edited = Contents(folder_ / "paneloom.xml") + "<!-- edited -->";
+    std::ofstream(folder_ / "paneloom.xml", std::ios::binary) << edited;
 
     ASSERT_EQ(0, Msiexec("/i", PANELOOM_NEXT_USER_MSI));
     EXPECT_EQ(std::vector<std::string>{PANELOOM_NEXT_VERSION}, InstalledVersions());
-    ExpectInstalled(userFolder_, HKEY_CURRENT_USER);
-    EXPECT_EQ(edited, Contents(userFolder_ / "paneloom.xml"));
+    ExpectInstalled();
+    EXPECT_EQ(edited, Contents(folder_ / "paneloom.xml"));
 
     ASSERT_EQ(0, Msiexec("/x", PANELOOM_NEXT_USER_MSI));
-    ExpectRemoved(userFolder_, HKEY_CURRENT_USER);
+    ExpectRemoved();
 }
 
-TEST_F(Packages, TheMachinePackageInstallsIntoProgramFilesForEveryUser) {
-    ASSERT_EQ(0, Msiexec("/i", PANELOOM_MACHINE_MSI));
-    ExpectInstalled(machineFolder_, HKEY_LOCAL_MACHINE);
-    EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, kRunKey, "Paneloom"));
-    ExpectTheLogonEntryDrawsTheWallpaper(machineFolder_, HKEY_LOCAL_MACHINE);
-
-    ASSERT_EQ(0, Msiexec("/x", PANELOOM_MACHINE_MSI));
-    ExpectRemoved(machineFolder_, HKEY_LOCAL_MACHINE);
-}
+INSTANTIATE_TEST_SUITE_P(PerUserAndPerMachine, Packages, ::testing::Values(kUser, kMachine));
+INSTANTIATE_TEST_SUITE_P(PerUser, UserPackage, ::testing::Values(kUser));
 
 }  // namespace
 }  // namespace paneloom
