@@ -3,6 +3,10 @@
 # packages. Safe to run again: apt skips what is already there.
 set -eu
 
+# The desktop tests start real desktop services: a session bus with dconf
+# (and the Cinnamon and MATE schemas) and xfconfd, an X server with feh,
+# a headless sway with swaybg. xfconf-query needs libxfconf-0-3, which its
+# package only recommends.
 PACKAGES="
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev llvm
   libgtest-dev googletest libbenchmark-dev
@@ -11,6 +15,10 @@ PACKAGES="
   wine64 wine msitools wixl
   libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend
   util-linux iproute2
+  dbus dconf-service mate-desktop-common cinnamon-desktop-data
+  xfconf libxfconf-0-3
+  xvfb x11-apps x11-utils feh
+  sway swaybg grim
 "
 
 missing=""

@@ -15,6 +15,41 @@ int RunWithCommandLine(const std::string& commandLine, const std::string& direct
 #else
 // Starts the program with this argument vector (argv[0] first), in `directory`.
 int RunWithArguments(const std::vector<std::string>& argv, const std::string& directory);
+
+// How a command ended and what it wrote.
+struct CommandResult {
+    int code = -1;  // its exit status; -1 when it did not start, was killed or ended by a signal
+    std::string output;
+    std::string errors;
+};
+
+// Runs `argv` (argv[0] looked up on PATH unless it names a path) in
+// `directory` with exactly the variables in `environment` ("NAME=value"),
+// its input empty, and waits for it. One still running after a minute is
+// killed, so that a hung service fails its test instead of the whole suite.
+CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                         const std::string& directory);
+
+// A command that runs while the object lives, started as RunCommand starts
+// one. What it writes can be read at any time; the object ends it (a
+// termination signal, then a kill) and waits for it.
+class BackgroundCommand {
+public:
+    BackgroundCommand(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                      const std::string& directory);
+    ~BackgroundCommand();
+    BackgroundCommand(const BackgroundCommand&) = delete;
+    BackgroundCommand& operator=(const BackgroundCommand&) = delete;
+
+    bool Running();
+    std::string Output() const;
+    std::string Errors() const;
+
+private:
+    int output_ = -1;
+    int errors_ = -1;
+    int pid_ = -1;
+};
 #endif
 
 }  // namespace paneloom::testing

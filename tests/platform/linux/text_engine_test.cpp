@@ -13,12 +13,15 @@
 #include <memory>
 #include <string>
 
+#include "platform/linux/white_dib.h"
+
 // Fontconfig keeps a few allocations from parsing its configuration for the
 // life of the process; they are its own, made once.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {
 
+using paneloom::platform::lnx::BackgroundMode;
 using paneloom::platform::lnx::Cp1252ToUnicode;
 using paneloom::platform::lnx::Dib;
 using paneloom::platform::lnx::DrawState;
@@ -26,12 +29,14 @@ using paneloom::platform::lnx::Font;
 using paneloom::platform::lnx::kMaxFontPixels;
 using paneloom::platform::lnx::RgbQuad;
 using paneloom::platform::lnx::TextEngine;
-
-constexpr std::uint32_t kWhite = 0xFFFFFF;
-constexpr std::uint32_t kBlack = 0x000000;
-constexpr std::uint32_t kRed = 0x0000FF;
-constexpr std::uint32_t kGreen = 0x00FF00;
-constexpr std::uint32_t kBlue = 0xFF0000;
+using paneloom::testing::Box;
+using paneloom::testing::InkBox;
+using paneloom::testing::kBlack;
+using paneloom::testing::kBlue;
+using paneloom::testing::kGreen;
+using paneloom::testing::kRed;
+using paneloom::testing::kWhite;
+using paneloom::testing::WhiteDib;
 
 TextEngine& Engine() { return TextEngine::Instance(); }
 
@@ -44,45 +49,11 @@ std::string Basename(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A bitmap filled with white; palette bitmaps get black and white entries.
-Dib WhiteDib(std::int32_t width, std::int32_t height, std::uint16_t bpp) {
-    Dib dib;
-    EXPECT_TRUE(dib.Allocate(width, height, bpp));
-    if (bpp <= 8) dib.palette = {RgbQuad{0, 0, 0, 0}, RgbQuad{255, 255, 255, 0}};
-    for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width; ++x) dib.SetPixel(x, y, kWhite);
-    return dib;
-}
-
 DrawState Transparent(std::uint32_t textColor) {
     DrawState state;
     state.textColor = textColor;
-    state.opaque = false;
+    state.backgroundMode = BackgroundMode::kTransparent;
     return state;
-}
-
-struct Box {
-    std::int32_t left = std::numeric_limits<std::int32_t>::max();
-    std::int32_t top = std::numeric_limits<std::int32_t>::max();
-    std::int32_t right = -1;  // inclusive
-    std::int32_t bottom = -1;
-    int count = 0;
-};
-
-// Where the pixels that are not `background` are.
-Box InkBox(const Dib& dib, std::uint32_t background) {
-    Box box;
-    for (std::int32_t y = 0; y < dib.height; ++y) {
-        for (std::int32_t x = 0; x < dib.width; ++x) {
-            if (dib.GetPixel(x, y) == background) continue;
-            ++box.count;
-            box.left = std::min(box.left, x);
-            box.right = std::max(box.right, x);
-            box.top = std::min(box.top, y);
-            box.bottom = std::max(box.bottom, y);
-        }
-    }
-    return box;
 }
 
 // The Windows metrics of a face file, read independently of the engine.
@@ -396,7 +367,7 @@ TEST(TextEngineDraw, OpaqueModeFillsExactlyTheCell) {
         DrawState state;
         state.textColor = kBlue;
         state.bkColor = kGreen;
-        state.opaque = true;
+        state.backgroundMode = BackgroundMode::kOpaque;
         state.charExtra = extra;
         Engine().Draw(dib, *font, 5, 7, "Hi", state);
         const auto extent = Engine().Measure(*font, "Hi", extra);

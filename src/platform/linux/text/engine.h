@@ -15,6 +15,10 @@
 //   - each character advances by its hinted advance width in whole pixels,
 //     plus the character extra;
 //   - text bytes are in the ANSI code page, Windows-1252.
+//
+// Its parts: font_mapper.h (which face), faces.h and metrics.h (what GDI
+// reads from the face and how it sizes it), glyphs.h (loading and
+// rasterising), and the compositing onto the bitmap beside the Dib.
 #pragma once
 
 #include <cstdint>
@@ -23,17 +27,9 @@
 
 #include "common/cp1252.h"
 #include "platform/linux/drawing/dib.h"
+#include "platform/linux/text/metrics.h"
 
 namespace paneloom::platform::lnx {
-
-// Size used when a logical font asks for height 0: 12 points at 96 pixels per
-// inch, as an em height.
-inline constexpr std::int32_t kDefaultFontHeight = -16;
-
-// Largest em or cell height in pixels that a font is made with. Larger
-// requests are reduced to it: text that big is already far wider than any
-// screen, and the cap keeps the glyph work per character bounded.
-inline constexpr std::int32_t kMaxFontPixels = 2000;
 
 // What a GDI logical font carries that matters here.
 struct LogFontSpec {
@@ -42,13 +38,18 @@ struct LogFontSpec {
     std::string face;         // ANSI (Windows-1252); only the first 31 bytes count
 };
 
+// SetBkMode's modes: whether the text cell is filled with the background
+// colour before the glyphs are drawn (OPAQUE) or left as it is
+// (TRANSPARENT).
+enum class BackgroundMode { kTransparent, kOpaque };
+
 // The drawing attributes that a GDI device context holds for text output.
 // The defaults are those of a fresh context.
 struct DrawState {
     std::uint32_t textColor = 0x000000;  // 0x00BBGGRR
     std::uint32_t bkColor = 0xFFFFFF;    // 0x00BBGGRR
-    bool opaque = true;                  // OPAQUE: the text cell is filled with bkColor
-    std::int32_t charExtra = 0;          // pixels added after every character
+    BackgroundMode backgroundMode = BackgroundMode::kOpaque;
+    std::int32_t charExtra = 0;  // pixels added after every character
 };
 
 // A font as the engine made it: the face that was found and its metrics at

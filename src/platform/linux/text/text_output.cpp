@@ -106,8 +106,9 @@ public:
 
     int SetBackgroundMode(DcHandle dc, int mode) override {
         if (dc == nullptr || (mode != kTransparentMode && mode != kOpaqueMode)) return 0;
-        const int previous = dc->text.opaque ? kOpaqueMode : kTransparentMode;
-        dc->text.opaque = mode == kOpaqueMode;
+        using lnx::BackgroundMode;
+        const int previous = dc->text.backgroundMode == BackgroundMode::kOpaque ? kOpaqueMode : kTransparentMode;
+        dc->text.backgroundMode = mode == kOpaqueMode ? BackgroundMode::kOpaque : BackgroundMode::kTransparent;
         return previous;
     }
 

@@ -1,0 +1,70 @@
+#include "platform/linux/text/font_mapper.h"
+
+namespace paneloom::platform::lnx {
+
+namespace {
+
+bool TryCandidate(FcPattern* candidate, const FontMapper::FaceCheck& usable, FaceMatch& out) {
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(candidate, FC_FILE, 0, &file) != FcResultMatch || file == nullptr) return false;
+    int index = 0;
+    FcPatternGetInteger(candidate, FC_INDEX, 0, &index);
+    if (!usable(reinterpret_cast<const char*>(file), index)) return false;
+    out.found = true;
+    out.file = reinterpret_cast<const char*>(file);
+    out.index = index;
+    FcChar8* family = nullptr;
+    if (FcPatternGetString(candidate, FC_FAMILY, 0, &family) == FcResultMatch && family != nullptr)
+        out.family = reinterpret_cast<const char*>(family);
+    return true;
+}
+
+}  // namespace
+
+FontMapper::FontMapper() {
+    // Made current so that fontconfig's own helpers use this configuration
+    // rather than loading a second copy.
+    config_ = FcInitLoadConfigAndFonts();
+    if (config_ != nullptr) FcConfigSetCurrent(config_);
+}
+
+FontMapper::~FontMapper() {
+    if (config_ != nullptr) FcConfigDestroy(config_);
+}
+
+const FaceMatch& FontMapper::Match(const std::string& face, int weight, const FaceCheck& usable) {
+    const auto key = std::make_pair(face, weight);
+    auto it = matches_.find(key);
+    if (it == matches_.end()) it = matches_.emplace(key, Find(face, weight, usable)).first;
+    return it->second;
+}
+
+FaceMatch FontMapper::Find(const std::string& face, int weight, const FaceCheck& usable) const {
+    FaceMatch match;
+    if (config_ == nullptr) return match;
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern == nullptr) return match;
+    if (!face.empty()) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
+    FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+    FcConfigSubstitute(config_, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+
+    FcResult result = FcResultNoMatch;
+    if (FcPattern* best = FcFontMatch(config_, pattern, &result)) {
+        TryCandidate(best, usable, match);
+        FcPatternDestroy(best);
+    }
+    if (!match.found) {
+        // The best face cannot be used (unreadable, bitmap only): take the
+        // next ones in order of preference.
+        if (FcFontSet* sorted = FcFontSort(config_, pattern, FcFalse, nullptr, &result)) {
+            for (int i = 0; i < sorted->nfont && !match.found; ++i) TryCandidate(sorted->fonts[i], usable, match);
+            FcFontSetDestroy(sorted);
+        }
+    }
+    FcPatternDestroy(pattern);
+    return match;
+}
+
+}  // namespace paneloom::platform::lnx
