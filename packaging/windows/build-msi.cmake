@@ -14,13 +14,15 @@ foreach(name WIXL MSIBUILD WXS SCOPE VERSION PROGRAM_VERSION UPGRADE_CODE PRODUC
 endforeach()
 
 get_filename_component(work ${STAGE} DIRECTORY)
+get_filename_component(output_directory ${OUTPUT} DIRECTORY)
+file(MAKE_DIRECTORY ${output_directory})
 set(extras ${STAGE}-extras)
-file(MAKE_DIRECTORY ${extras})
-# The machine-wide log starts empty.
-file(WRITE ${extras}/paneloomerror.log "")
 
 if(SCOPE STREQUAL "machine")
   set(run_root HKLM)
+  # The machine-wide log starts empty.
+  file(MAKE_DIRECTORY ${extras})
+  file(WRITE ${extras}/paneloomerror.log "")
 else()
   set(run_root HKCU)
 endif()
