@@ -12,7 +12,7 @@ PACKAGES="
   libgtest-dev googletest libbenchmark-dev
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2 fonts-dejavu-core
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine64 wine
+  wine64 wine msitools wixl
   libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend
   util-linux iproute2
   dbus dconf-service mate-desktop-common cinnamon-desktop-data
