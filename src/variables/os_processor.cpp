@@ -2,7 +2,7 @@
 
 #include "common/format.h"
 #include "platform/ansi_code_page.h"
-#include "variables/substitution.h"
+#include "variables/replace.h"
 
 namespace paneloom {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "common/format.h"
-#include "variables/substitution.h"
+#include "variables/replace.h"
 
 namespace paneloom {
 

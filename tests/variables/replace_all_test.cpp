@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ansi_code_page.h"
-#include "variables/substitution.h"
+#include "variables/replace.h"
 
 namespace paneloom {
 namespace {

@@ -1,19 +1,11 @@
-// The user and memory variables (%USERNAME%, %RAMINFO%) and the version
-// strings of the configured executable (%EXECUTABLE_COMPANY%,
-// %EXECUTABLE_PRODUCT%, %EXECUTABLE_VERSION%, %EXECUTABLE_COPYRIGHT%).
+// The version strings of the configured executable: %EXECUTABLE_COMPANY%,
+// %EXECUTABLE_PRODUCT%, %EXECUTABLE_VERSION% and %EXECUTABLE_COPYRIGHT%.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace paneloom {
-
-// "<n> Kb RAM": the total physical memory in KB, rounded up.
-std::string RamInfoText(std::uint64_t totalBytes);
-
-// Replaces %USERNAME%, then %RAMINFO%. A user name that cannot be read is
-// shown as "[unknown]".
-void SubstituteUserAndMemoryVariables(std::string& text);
 
 // Reads the version strings of the file at `path`. Company, product and
 // version start as "[no info]" and the copyright as given; a missing file, a
