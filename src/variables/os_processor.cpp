@@ -1,7 +1,7 @@
 #include "variables/os_processor.h"
 
 #include "common/format.h"
-#include "platform/ansi_code_page.h"
+#include "codepage/ansi_text.h"
 #include "variables/replace.h"
 
 namespace paneloom {
@@ -78,11 +78,11 @@ std::string ProcessorNameText(const std::string& value) {
     constexpr std::size_t kMaxLength = 127;
     std::string name = value.substr(0, value.find('\0'));
     if (name.size() <= kMaxLength) return name;
-    platform::AnsiCodePage& codePage = platform::Get<platform::AnsiCodePage>();
-    if (!codePage.HasLeadBytes()) return name.substr(0, kMaxLength);
+    const CharacterWidths widths;
+    if (!widths.DoubleByte()) return name.substr(0, kMaxLength);
     std::size_t end = 0;
     while (end < kMaxLength) {
-        const std::size_t width = codePage.IsLeadByte(static_cast<unsigned char>(name[end])) ? 2 : 1;
+        const std::size_t width = widths.Width(name[end]);
         if (end + width > kMaxLength) break;
         end += width;
     }

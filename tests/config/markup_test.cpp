@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ansi_code_page.h"
 
 #include "support/fakes.h"
 #include "support/scratch.h"
@@ -209,17 +208,8 @@ TEST(RemoveComments, EveryOneOfManyCommentsIsCut) {
     EXPECT_EQ(kept + "<!-- last, never closed", text);
 }
 
-// Lead bytes 0x81..0x9F and 0xE0..0xFC, as in Shift-JIS.
-class DoubleByteCodePage : public platform::AnsiCodePage {
-public:
-    bool HasLeadBytes() override { return true; }
-    bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
-    void ToLower(std::string&) override {}
-    void ToUpper(std::string&) override {}
-};
-
 TEST(RemoveComments, UnderADoubleByteCodePageMarkersStartOnCharacterBoundaries) {
-    DoubleByteCodePage codePage;
+    testing::FakeDoubleByteCodePage codePage;
     platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
 
     // "\x81-" is one character, so the comment ends at the second "-->".

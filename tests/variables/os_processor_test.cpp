@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ansi_code_page.h"
+#include "support/fakes.h"
 #include "variables/os_processor.h"
 #include "variables/variables_fixture.h"
 
@@ -186,16 +186,8 @@ TEST_F(ProcessorVariablesTest, ANameTooLongForItsBufferIsCutAt127) {
     EXPECT_EQ(std::string(127, 'N'), Substitute("%PROCNAME%"));
 }
 
-class LeadBytesFromE0 : public platform::AnsiCodePage {
-public:
-    bool HasLeadBytes() override { return true; }
-    bool IsLeadByte(unsigned char byte) override { return byte >= 0xE0; }
-    void ToLower(std::string&) override {}
-    void ToUpper(std::string&) override {}
-};
-
 TEST_F(ProcessorVariablesTest, ACutNeverSplitsADoubleByteCharacter) {
-    LeadBytesFromE0 codePage;
+    testing::FakeDoubleByteCodePage codePage;
     platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
     // 126 single bytes, then a two-byte character that would straddle 127.
     facts.processorName = std::string(126, 'x') + "\xE1\x41" + "tail";
