@@ -39,7 +39,7 @@ void ParseGlobalSettings(const std::string& content) {
     try {
         RunSettings& settings = Settings();
         std::string tag;
-        settings.useScreenDepth = FindTag(content, "usescreendepth", tag) == 1;
+        settings.useScreenDepth = FindTag(content, "usescreendepth", tag);
 
         if (FindLoweredTag(content, "backgroundstyle", tag)) {
             std::string value;

@@ -54,17 +54,17 @@ std::int64_t LineHeight(std::int32_t points, const std::string& face, platform::
 bool LayOut(const std::string& content, std::string& items) {
     std::string lines;
     std::string placed;
-    const int converted = ConvertTextLines(content, lines);
-    const int collected = CollectTextAt(content, placed);
-    if (converted == 0 && collected == 0) return false;
+    const bool converted = ConvertTextLines(content, lines);
+    const bool collected = CollectTextAt(content, placed);
+    if (!converted && !collected) return false;
     items = lines + placed;
     return true;
 }
 
 }  // namespace
 
-int ConvertTextLines(const std::string& content, std::string& items) {
-    int result = 0;
+bool ConvertTextLines(const std::string& content, std::string& items) {
+    bool result = false;
     try {
         items.clear();
         RunSettings& settings = Settings();
@@ -102,7 +102,7 @@ int ConvertTextLines(const std::string& content, std::string& items) {
                                   face.c_str(), align, extra, bgcolor, transparent, textcolor, line.c_str());
             settings.textStartY = SaturateToInt32(std::int64_t{settings.textStartY} + height + settings.fontExtra);
             position = end;
-            result = 1;
+            result = true;
         }
     } catch (...) {
         LogError("Error converting <text>...</text>\n");
@@ -110,8 +110,8 @@ int ConvertTextLines(const std::string& content, std::string& items) {
     return result;
 }
 
-int CollectTextAt(const std::string& content, std::string& items) {
-    int result = 0;
+bool CollectTextAt(const std::string& content, std::string& items) {
+    bool result = false;
     try {
         items.clear();
         std::int32_t position = 0;
@@ -123,7 +123,7 @@ int CollectTextAt(const std::string& content, std::string& items) {
             const std::int32_t start = cursor - kTextAtLead;
             items.append(content, static_cast<std::size_t>(start), static_cast<std::size_t>(end + 2 - start));
             position = end;
-            result = 1;
+            result = true;
         }
     } catch (...) {
         LogError("Error collecting <textat ... />\n");

@@ -26,12 +26,12 @@ extern const char* const kGeneratedTextAtFormat;
 void DoDisplayOutput(std::string& content, platform::DcHandle dc);
 
 // Sets `items` to the generated textat elements of all textline elements of
-// `content`, in document order, moving the start y down after each; 1 when
-// at least one line was converted.
-int ConvertTextLines(const std::string& content, std::string& items);
+// `content`, in document order, moving the start y down after each; true
+// when at least one line was converted.
+bool ConvertTextLines(const std::string& content, std::string& items);
 
 // Sets `items` to the textat elements of `content`, each whole from "<textat"
-// through its "/>", in document order; 1 when at least one was found.
-int CollectTextAt(const std::string& content, std::string& items);
+// through its "/>", in document order; true when at least one was found.
+bool CollectTextAt(const std::string& content, std::string& items);
 
 }  // namespace paneloom

@@ -16,7 +16,7 @@ const char* const kNoInfo = "[no info]";
 
 }  // namespace
 
-int ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
+bool ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
                        std::string& version, std::string& copyright) {
     try {
         version = kNoInfo;
@@ -25,16 +25,16 @@ int ReadVersionStrings(const std::string& path, std::string& company, std::strin
 
         platform::VersionRecords& records = platform::Get<platform::VersionRecords>();
         const std::uint32_t size = records.RecordSize(path);
-        if (size == 0) return 1;
+        if (size == 0) return true;
         std::vector<std::uint8_t> record(size);
         // A record that vanished or broke between the two calls says no more
         // than a missing one.
-        if (!records.ReadRecord(path, record)) return 1;
+        if (!records.ReadRecord(path, record)) return true;
 
         std::vector<std::uint8_t> translation;
-        if (!records.QueryBinary(record, "\\VarFileInfo\\Translation", translation)) return 0;
+        if (!records.QueryBinary(record, "\\VarFileInfo\\Translation", translation)) return false;
         // A table too short for one entry names no string table either.
-        if (translation.size() < 4) return 0;
+        if (translation.size() < 4) return false;
         const unsigned language = translation[0] | (translation[1] << 8);
         const unsigned codePage = translation[2] | (translation[3] << 8);
 
@@ -54,10 +54,10 @@ int ReadVersionStrings(const std::string& path, std::string& company, std::strin
                 *field.target = value.substr(0, value.find('\0'));
             }
         }
-        return 1;
+        return true;
     } catch (...) {
         LogError("Error getting application information\n");
-        return 0;
+        return false;
     }
 }
 
@@ -66,7 +66,7 @@ void SubstituteExecutableVariables(std::string& text) {
     std::string product;
     std::string version;
     std::string copyright;
-    if (ReadVersionStrings(Settings().executablePath, company, product, version, copyright) != 1) return;
+    if (!ReadVersionStrings(Settings().executablePath, company, product, version, copyright)) return;
     ReplaceAll(text, "%EXECUTABLE_COMPANY%", company);
     ReplaceAll(text, "%EXECUTABLE_PRODUCT%", product);
     ReplaceAll(text, "%EXECUTABLE_VERSION%", version);

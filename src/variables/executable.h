@@ -10,9 +10,9 @@ namespace paneloom {
 // Reads the version strings of the file at `path`. Company, product and
 // version start as "[no info]" and the copyright as given; a missing file, a
 // file without a version record or a record that cannot be read keeps them
-// and counts as success (1). A record without a translation table, or a
-// failure inside (logged), gives 0.
-int ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
+// and counts as success (true). A record without a translation table, or a
+// failure inside (logged), gives false.
+bool ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
                        std::string& version, std::string& copyright);
 
 // Replaces the four executable variables from the run settings' executable,

@@ -26,24 +26,24 @@ protected:
 
 TEST_F(CommandLineTest, QuotedArgumentIsTheSecondQuotedToken) {
     std::string path = "kept";
-    EXPECT_EQ(1, GetQuotedArgument("\"C:\\Tools\\prog.exe\" \"desk.xml\"", path));
+    EXPECT_TRUE(GetQuotedArgument("\"C:\\Tools\\prog.exe\" \"desk.xml\"", path));
     EXPECT_EQ("desk.xml", path);
     path = "kept";
-    EXPECT_EQ(0, GetQuotedArgument("prog.exe \"desk.xml\"", path));
-    EXPECT_EQ(0, GetQuotedArgument("\"a\" \"b", path));
+    EXPECT_FALSE(GetQuotedArgument("prog.exe \"desk.xml\"", path));
+    EXPECT_FALSE(GetQuotedArgument("\"a\" \"b", path));
     EXPECT_EQ("kept", path);
 }
 
 TEST_F(CommandLineTest, ExecutableDirectoryIsUpToTheLastBackslash) {
     std::string directory = "kept";
-    EXPECT_EQ(1, GetExecutableDirectory("\"C:\\Tools\\bin\\prog.exe\" x", directory));
+    EXPECT_TRUE(GetExecutableDirectory("\"C:\\Tools\\bin\\prog.exe\" x", directory));
     EXPECT_EQ("C:\\Tools\\bin", directory);
-    EXPECT_EQ(1, GetExecutableDirectory("\"C:\\prog.exe\"", directory));
+    EXPECT_TRUE(GetExecutableDirectory("\"C:\\prog.exe\"", directory));
     EXPECT_EQ("C:", directory);
     directory = "kept";
-    EXPECT_EQ(0, GetExecutableDirectory("\"prog.exe\" \"x\"", directory));
-    EXPECT_EQ(0, GetExecutableDirectory("prog.exe", directory));
-    EXPECT_EQ(0, GetExecutableDirectory("C:\\x\\prog.exe \"", directory));
+    EXPECT_FALSE(GetExecutableDirectory("\"prog.exe\" \"x\"", directory));
+    EXPECT_FALSE(GetExecutableDirectory("prog.exe", directory));
+    EXPECT_FALSE(GetExecutableDirectory("C:\\x\\prog.exe \"", directory));
     EXPECT_EQ("kept", directory);
 }
 

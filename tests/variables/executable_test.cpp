@@ -86,7 +86,7 @@ TEST_F(ExecutableTest, ReadVersionStringsLeavesTheCopyrightAsGiven) {
     std::string product = "p";
     std::string version = "v";
     std::string copyright = "given";
-    EXPECT_EQ(1, ReadVersionStrings("x.exe", company, product, version, copyright));
+    EXPECT_TRUE(ReadVersionStrings("x.exe", company, product, version, copyright));
     EXPECT_EQ("[no info]", company);
     EXPECT_EQ("[no info]", product);
     EXPECT_EQ("[no info]", version);
@@ -94,7 +94,7 @@ TEST_F(ExecutableTest, ReadVersionStringsLeavesTheCopyrightAsGiven) {
 
     records.size = 64;
     records.translation.reset();
-    EXPECT_EQ(0, ReadVersionStrings("x.exe", company, product, version, copyright));
+    EXPECT_FALSE(ReadVersionStrings("x.exe", company, product, version, copyright));
 }
 
 }  // namespace
