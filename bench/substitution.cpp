@@ -114,19 +114,19 @@ void BM_SubstituteVariables_10kVariablesIn1MB(benchmark::State& state) {
     records.SetUsEnglishStrings("Paneloom Developers", "Paneloom", "1.0.0", "Copyright (C) Paneloom Developers");
     platform::ScopedFake<platform::SystemFacts> factsScope(facts);
     platform::ScopedFake<platform::VersionRecords> recordsScope(records);
-    ResetVariableCachesForTest();
+    const RunSettings settings;
+    VariableCaches caches;
 
     const std::string base = TenThousandVariables();
     std::size_t size = 0;
     for (auto _ : state) {
         std::string text = base;
-        SubstituteVariables(text);
+        SubstituteVariables(text, settings, caches);
         size = text.size();
         benchmark::DoNotOptimize(text.data());
     }
     state.counters["output_bytes"] = static_cast<double>(size);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * base.size()));
-    ResetVariableCachesForTest();
 }
 BENCHMARK(BM_SubstituteVariables_10kVariablesIn1MB)->Unit(benchmark::kMillisecond);
 

@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         GetHexAttribute(text, name, hex);
     }
 
-    ResetSettingsForTest();
-    ParseGlobalSettings(text);
-    ParseTextSettings(text);
+    RunSettings settings;
+    ParseGlobalSettings(text, settings);
+    ParseTextSettings(text, settings);
     return 0;
 }

@@ -208,8 +208,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<platform::ScopedFake<platform::AnsiCodePage>> codePageScope;
     if (useDoubleByte) codePageScope.emplace(doubleByte);
 
-    ResetVariableCachesForTest();
-    ResetSettingsForTest();
-    SubstituteVariables(text);
+    const RunSettings settings;
+    VariableCaches caches;
+    SubstituteVariables(text, settings, caches);
     return 0;
 }

@@ -5,7 +5,6 @@
 
 #include "codepage/ansi_text.h"
 #include "config/markup.h"
-#include "config/run_settings.h"
 #include "platform/process.h"
 
 namespace paneloom {
@@ -49,8 +48,7 @@ bool GetExecutableDirectory(const std::string& commandLine, std::string& directo
     return true;
 }
 
-void ResolveConfigPath(const std::string& commandLine) {
-    RunSettings& settings = Settings();
+void ResolveConfigPath(const std::string& commandLine, RunSettings& settings) {
     if (GetAttribute(commandLine, "config", settings.configPath)) return;
     if (GetQuotedArgument(commandLine, settings.configPath)) {
         std::string directory;

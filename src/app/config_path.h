@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "config/run_settings.h"
+
 namespace paneloom {
 
 // The text between the third and fourth `"`: the second quoted token when
@@ -15,9 +17,9 @@ bool GetQuotedArgument(const std::string& commandLine, std::string& path);
 // there are fewer than two quotes or no `\` between them.
 bool GetExecutableDirectory(const std::string& commandLine, std::string& directory);
 
-// Applies the command-line rules: config="..." anywhere; otherwise the second
-// quoted token, with the current directory moved to the program's directory;
-// otherwise the default configuration path stays.
-void ResolveConfigPath(const std::string& commandLine);
+// Applies the command-line rules to the settings' configuration path:
+// config="..." anywhere; otherwise the second quoted token, with the current
+// directory moved to the program's directory; otherwise the path stays.
+void ResolveConfigPath(const std::string& commandLine, RunSettings& settings);
 
 }  // namespace paneloom

@@ -4,7 +4,6 @@
 
 #include "log/error_log.h"
 #include "common/format.h"
-#include "config/run_settings.h"
 #include "platform/version_records.h"
 #include "variables/replace.h"
 
@@ -61,12 +60,12 @@ bool ReadVersionStrings(const std::string& path, std::string& company, std::stri
     }
 }
 
-void SubstituteExecutableVariables(std::string& text) {
+void SubstituteExecutableVariables(std::string& text, const std::string& executablePath) {
     std::string company;
     std::string product;
     std::string version;
     std::string copyright;
-    if (!ReadVersionStrings(Settings().executablePath, company, product, version, copyright)) return;
+    if (!ReadVersionStrings(executablePath, company, product, version, copyright)) return;
     ReplaceAll(text, "%EXECUTABLE_COMPANY%", company);
     ReplaceAll(text, "%EXECUTABLE_PRODUCT%", product);
     ReplaceAll(text, "%EXECUTABLE_VERSION%", version);

@@ -15,8 +15,8 @@ namespace paneloom {
 bool ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
                        std::string& version, std::string& copyright);
 
-// Replaces the four executable variables from the run settings' executable,
-// or none of them when its version strings cannot be looked up.
-void SubstituteExecutableVariables(std::string& text);
+// Replaces the four executable variables from the version strings of the
+// file at `executablePath`, or none of them when they cannot be looked up.
+void SubstituteExecutableVariables(std::string& text, const std::string& executablePath);
 
 }  // namespace paneloom

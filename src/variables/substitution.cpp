@@ -3,29 +3,21 @@
 #include "log/error_log.h"
 #include "variables/executable.h"
 #include "variables/network.h"
-#include "variables/os_processor.h"
 #include "variables/user_memory.h"
-#include "variables/volumes.h"
 
 namespace paneloom {
 
-void SubstituteVariables(std::string& text) {
+void SubstituteVariables(std::string& text, const RunSettings& settings, VariableCaches& caches) {
     try {
         SubstituteNetworkVariables(text);
-        SubstituteOsVariables(text);
-        SubstituteProcessorVariables(text);
-        SubstituteVolumeVariables(text);
+        SubstituteOsVariables(text, caches.osVersion);
+        SubstituteProcessorVariables(text, caches.systemInfo);
+        SubstituteVolumeVariables(text, caches.driveList);
         SubstituteUserAndMemoryVariables(text);
-        SubstituteExecutableVariables(text);
+        SubstituteExecutableVariables(text, settings.executablePath);
     } catch (...) {
         LogError("Error doing variable substitution\n");
     }
-}
-
-void ResetVariableCachesForTest() {
-    OsVersion::ResetForTest();
-    SystemInfo::ResetForTest();
-    DriveList::ResetForTest();
 }
 
 }  // namespace paneloom

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config/run_settings.h"
 #include "support/fakes.h"
 
 namespace paneloom {
@@ -12,16 +11,14 @@ using testing::FakeProcess;
 
 class CommandLineTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsForTest(); }
-    void TearDown() override { ResetSettingsForTest(); }
-
     // Resolves the configuration for a command line through a fake process.
     void Resolve(const std::string& line) {
         platform::ScopedFake<platform::Process> fake(process);
-        ResolveConfigPath(line);
+        ResolveConfigPath(line, settings);
     }
 
     FakeProcess process;
+    RunSettings settings;
 };
 
 TEST_F(CommandLineTest, QuotedArgumentIsTheSecondQuotedToken) {
@@ -49,35 +46,35 @@ TEST_F(CommandLineTest, ExecutableDirectoryIsUpToTheLastBackslash) {
 
 TEST_F(CommandLineTest, SecondQuotedTokenMovesToTheProgramDirectory) {
     Resolve("\"C:\\Tools\\prog.exe\" \"desk.xml\"");
-    EXPECT_EQ("desk.xml", Settings().configPath);
+    EXPECT_EQ("desk.xml", settings.configPath);
     ASSERT_EQ(1u, process.directoryChanges.size());
     EXPECT_EQ("C:\\Tools", process.directoryChanges[0]);
 }
 
 TEST_F(CommandLineTest, ConfigAttributeWinsAndKeepsTheDirectory) {
     Resolve("\"C:\\Tools\\prog.exe\" config=\"desk.xml\"");
-    EXPECT_EQ("desk.xml", Settings().configPath);
+    EXPECT_EQ("desk.xml", settings.configPath);
     EXPECT_TRUE(process.directoryChanges.empty());
 
     Resolve("prog.exe /config = \"D:\\cfg\\a.xml\" \"ignored\"");
-    EXPECT_EQ("D:\\cfg\\a.xml", Settings().configPath);
+    EXPECT_EQ("D:\\cfg\\a.xml", settings.configPath);
     EXPECT_TRUE(process.directoryChanges.empty());
 }
 
 TEST_F(CommandLineTest, ConfigInsideTheProgramPathFallsThroughToTheQuotedToken) {
     Resolve("\"C:\\config\\prog.exe\" \"desk.xml\"");
-    EXPECT_EQ("desk.xml", Settings().configPath);
+    EXPECT_EQ("desk.xml", settings.configPath);
     ASSERT_EQ(1u, process.directoryChanges.size());
     EXPECT_EQ("C:\\config", process.directoryChanges[0]);
 }
 
 TEST_F(CommandLineTest, UnquotedValuesAndBareProgramKeepTheDefault) {
     Resolve("prog.exe \"desk.xml\"");
-    EXPECT_EQ("paneloom.xml", Settings().configPath);
+    EXPECT_EQ("paneloom.xml", settings.configPath);
     Resolve("prog.exe config=desk.xml");
-    EXPECT_EQ("paneloom.xml", Settings().configPath);
+    EXPECT_EQ("paneloom.xml", settings.configPath);
     Resolve("");
-    EXPECT_EQ("paneloom.xml", Settings().configPath);
+    EXPECT_EQ("paneloom.xml", settings.configPath);
     EXPECT_TRUE(process.directoryChanges.empty());
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config/run_settings.h"
 #include "variables/executable.h"
 #include "variables/variables_fixture.h"
 
@@ -26,7 +25,7 @@ TEST_F(ExecutableTest, ReadsTheFourStringsOfTheFirstTranslation) {
 }
 
 TEST_F(ExecutableTest, TheConfiguredPathIsPassedAsItStands) {
-    Settings().executablePath = "..\\tools\\other.exe";
+    settings.executablePath = "..\\tools\\other.exe";
     Substitute(kAllFour);
     EXPECT_EQ(std::vector<std::string>{"..\\tools\\other.exe"}, records.sizeQueries);
 }

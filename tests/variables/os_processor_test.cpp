@@ -95,10 +95,11 @@ using OsVariablesTest = VariablesTest;
 TEST_F(OsVariablesTest, VersionCodePacksPlatformMajorAndMinor) {
     facts.version.majorVersion = 5;
     facts.version.minorVersion = 1;
-    OsVersion::Load();
-    EXPECT_EQ(0x20501u, OsVersion::VersionCode());
-    EXPECT_EQ(7601, OsVersion::BuildNumber());
-    EXPECT_EQ("Service Pack 1", OsVersion::ServicePack());
+    OsVersion version;
+    version.Load();
+    EXPECT_EQ(0x20501u, version.VersionCode());
+    EXPECT_EQ(7601, version.BuildNumber());
+    EXPECT_EQ("Service Pack 1", version.ServicePack());
 }
 
 TEST_F(OsVariablesTest, AFailedQueryGivesTheZeroRecordAndIsTriedAgain) {
@@ -118,7 +119,7 @@ TEST_F(OsVariablesTest, BuildIsTheWholeFieldAsASignedNumber) {
     facts.version.servicePack = " A ";
     EXPECT_EQ("Windows 98| A |67766446", Substitute("%OS%|%SERVICEPACK%|%BUILD%"));
 
-    ResetVariableCachesForTest();
+    caches = VariableCaches();  // a new run reads the version again
     facts.version.buildNumber = 0xFFFFFFFF;
     EXPECT_EQ("-1", Substitute("%BUILD%"));
 }
@@ -150,7 +151,7 @@ TEST_F(ProcessorVariablesTest, ClockNameCountAndSummary) {
 TEST_F(ProcessorVariablesTest, CountTextsThroughTheVariable) {
     facts.processorCount = 1;
     EXPECT_EQ("Single", Substitute("%PROCCOUNT%"));
-    ResetVariableCachesForTest();
+    caches = VariableCaches();  // a new run counts the processors again
     facts.processorCount = 4;
     EXPECT_EQ("Multi(4) 2993 MHz Intel(R) Core(TM) i7 CPU", Substitute("%PROCINFO%"));
 }

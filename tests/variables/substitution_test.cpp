@@ -31,7 +31,7 @@ TEST_F(SubstituteVariablesTest, AValueIsSearchedForTheNamesOfLaterStepsOnly) {
 
     // A service pack naming the system name, which its own family replaces
     // first, and the processor count, which comes later.
-    ResetVariableCachesForTest();
+    caches = VariableCaches();  // a new run reads the version again
     facts.version.servicePack = "%OS% on %PROCCOUNT%";
     EXPECT_EQ("%OS% on Dual", Substitute("%SERVICEPACK%"));
 
@@ -91,10 +91,31 @@ TEST_F(SubstituteVariablesTest, CachedRecordsAreQueriedOnceWhileTheRestIsAskedEv
     EXPECT_EQ(2u, records.sizeQueries.size());
 }
 
+TEST_F(SubstituteVariablesTest, EachRunKeepsRecordsOfItsOwn) {
+    EXPECT_EQ("Windows 7 Dual %VOLUME_D_INFO%", Substitute("%OS% %PROCCOUNT% %VOLUME_D_INFO%"));
+    facts.version.majorVersion = 10;
+    facts.version.minorVersion = 0;
+    facts.processorCount = 4;
+    platform::VolumeRecord data;
+    data.serialNumber = 0xD;
+    facts.AddDrive('D', "D:\\", data, platform::DiskSpace());
+
+    VariableCaches nextRun;
+    std::string text = "%OS% %PROCCOUNT% %VOLUME_D_INFO%";
+    SubstituteVariables(text, settings, nextRun);
+    EXPECT_EQ("Windows 10 Multi(4) D:\\  ::'':SN 0xD", text);
+
+    EXPECT_EQ("Windows 7 Dual %VOLUME_D_INFO%", Substitute("%OS% %PROCCOUNT% %VOLUME_D_INFO%"))
+        << "the first run keeps what it read";
+    EXPECT_EQ(2, facts.versionQueries);
+    EXPECT_EQ(2, facts.processorCountQueries);
+    EXPECT_EQ(2, facts.driveListQueries);
+}
+
 TEST_F(SubstituteVariablesTest, AFailureEndsTheSubstitutionKeepingEarlierReplacements) {
     facts.onUserQuery = [] { throw std::bad_alloc(); };
     std::string text = "%EXECUTABLE_VERSION% %OS% %PROCMHZ% %VOLUME_C_INFO% %USERNAME% %RAMINFO%";
-    SubstituteVariables(text);
+    SubstituteVariables(text, settings, caches);
     EXPECT_EQ("%EXECUTABLE_VERSION% Windows 7 2993 MHz C:\\  12.3/40.0 GB Free:NTFS:'SYSTEM':SN 0x3C1A9E27 "
               "%USERNAME% %RAMINFO%",
               text);

@@ -36,21 +36,14 @@ std::string Shell(const std::string& command) {
 
 class RealLinuxValues : public ::testing::Test {
 protected:
-    RealLinuxValues() {
-        ResetVariableCachesForTest();
-        ResetSettingsForTest();
-    }
-    ~RealLinuxValues() override {
-        ResetVariableCachesForTest();
-        ResetSettingsForTest();
-    }
-
-    static std::string Substitute(std::string text) {
-        SubstituteVariables(text);
+    std::string Substitute(std::string text) {
+        SubstituteVariables(text, settings, caches);
         return text;
     }
 
     ScratchDir scratch;
+    RunSettings settings;
+    VariableCaches caches;
 };
 
 TEST_F(RealLinuxValues, ProcessorCountAgreesWithNproc) {
@@ -112,9 +105,9 @@ TEST_F(RealLinuxValues, DriveCIsTheRootAndAgreesWithDf) {
 
 TEST_F(RealLinuxValues, ALinuxProgramOrAMissingFileHasNoVersionRecord) {
     const std::string allFour = "%EXECUTABLE_COMPANY%|%EXECUTABLE_PRODUCT%|%EXECUTABLE_VERSION%|%EXECUTABLE_COPYRIGHT%";
-    Settings().executablePath = "/proc/self/exe";
+    settings.executablePath = "/proc/self/exe";
     EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(allFour));
-    Settings().executablePath = "missing.exe";
+    settings.executablePath = "missing.exe";
     EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(allFour));
 }
 
