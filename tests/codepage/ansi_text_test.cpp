@@ -23,6 +23,8 @@ TEST(FindText, LowestPositionFromTheCursorOrMinusOne) {
     // Bytes compare exactly: case, zero bytes and high bytes alike.
     EXPECT_EQ(-1, FindText("<A>", "<a>", 0));
     EXPECT_EQ(2, FindText(std::string_view("a\0\xE9z", 4), std::string_view("\xE9z", 2), 0));
+    // Under a single-byte code page every byte is a character of its own.
+    EXPECT_EQ(1, FindText("\x81<a>", "<a>", 0));
 }
 
 TEST(FindText, CursorsOutsideTheTextFindNothingAndAnEmptyTextIsFoundAtTheCursor) {
@@ -68,27 +70,6 @@ TEST(TextFinder, UnderADoubleByteCodePageWalksWholeCharactersFromTheCursor) {
     EXPECT_EQ(5u, finder.Find("\x81@X@ @X@", 0));
     EXPECT_EQ(1u, finder.Find("\x81@X@ @X@", 1));
     EXPECT_EQ(kNone, finder.Find("@X\x81", 0));
-}
-
-TEST(CharacterWidths, BoundariesOfTheCodePageInForce) {
-    const CharacterWidths singleByte;
-    EXPECT_FALSE(singleByte.DoubleByte());
-    EXPECT_EQ(1u, singleByte.Width('\x81'));
-    EXPECT_EQ(1u, singleByte.BoundaryAtOrAfter("\x81@x", 1));
-
-    testing::FakeDoubleByteCodePage codePage;
-    platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
-    const CharacterWidths doubleByte;
-    EXPECT_TRUE(doubleByte.DoubleByte());
-    EXPECT_EQ(2u, doubleByte.Width('\x81'));
-    EXPECT_EQ(2u, doubleByte.Width('\xE0'));
-    EXPECT_EQ(1u, doubleByte.Width('\xA0'));
-    EXPECT_EQ(1u, doubleByte.Width('@'));
-    EXPECT_EQ(2u, doubleByte.BoundaryAtOrAfter("\x81@x", 1));
-    EXPECT_EQ(2u, doubleByte.BoundaryAtOrAfter("\x81@x", 2));
-    EXPECT_EQ(0u, doubleByte.BoundaryAtOrAfter("\x81@x", 0));
-    // A lead byte cut off by the end of the text reaches past it.
-    EXPECT_EQ(4u, doubleByte.BoundaryAtOrAfter("ab\x81", 3));
 }
 
 }  // namespace
