@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/ansi_code_page.h"
+#include "support/fakes.h"
 #include "support/system_fakes.h"
 #include "variables/substitution.h"
 
@@ -55,17 +55,8 @@ void BM_ReplaceAll_NoMatchIn1MB(benchmark::State& state) {
 }
 BENCHMARK(BM_ReplaceAll_NoMatchIn1MB)->Unit(benchmark::kMicrosecond);
 
-// A double-byte code page makes the search walk character by character.
-class DoubleByteCodePage : public platform::AnsiCodePage {
-public:
-    bool HasLeadBytes() override { return true; }
-    bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
-    void ToLower(std::string&) override {}
-    void ToUpper(std::string&) override {}
-};
-
 void BM_ReplaceAll_100kMatchesIn1MB_DoubleByte(benchmark::State& state) {
-    DoubleByteCodePage codePage;
+    testing::FakeDoubleByteCodePage codePage;
     platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
     std::string base;
     while (base.size() < kMegabyte - 10) base += "\x82\xA0%OS%\x93\xFA\x96";
@@ -123,19 +114,19 @@ void BM_SubstituteVariables_10kVariablesIn1MB(benchmark::State& state) {
     records.SetUsEnglishStrings("Paneloom Developers", "Paneloom", "1.0.0", "Copyright (C) Paneloom Developers");
     platform::ScopedFake<platform::SystemFacts> factsScope(facts);
     platform::ScopedFake<platform::VersionRecords> recordsScope(records);
-    ResetVariableCachesForTest();
+    const RunSettings settings;
+    VariableCaches caches;
 
     const std::string base = TenThousandVariables();
     std::size_t size = 0;
     for (auto _ : state) {
         std::string text = base;
-        SubstituteVariables(text);
+        SubstituteVariables(text, settings, caches);
         size = text.size();
         benchmark::DoNotOptimize(text.data());
     }
     state.counters["output_bytes"] = static_cast<double>(size);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * base.size()));
-    ResetVariableCachesForTest();
 }
 BENCHMARK(BM_SubstituteVariables_10kVariablesIn1MB)->Unit(benchmark::kMillisecond);
 

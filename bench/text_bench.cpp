@@ -107,11 +107,11 @@ private:
 
 // The layout and drawing step: the lines as generated textat elements
 // (moving the start position, so it is put back each time), then drawn.
-void LayOutAndDraw(platform::DcHandle dc, const std::string& content) {
-    Settings().textStartY = 30;
+void LayOutAndDraw(platform::DcHandle dc, const std::string& content, RunSettings& settings) {
+    settings.textStartY = 30;
     std::string items;
-    ConvertTextLines(content, items);
-    DrawTextItems(dc, items);
+    ConvertTextLines(content, items, settings);
+    DrawTextItems(dc, items, settings);
 }
 
 void BM_FirstRun_40x60(benchmark::State& state) {
@@ -128,9 +128,10 @@ void BM_FirstRun_40x60(benchmark::State& state) {
         }
         const pid_t child = fork();
         if (child == 0) {
-            Canvas canvas;  // the bitmap is the run's already; not timed
+            Canvas canvas;  // the bitmap and settings are the run's already; not timed
+            RunSettings settings;
             const auto start = std::chrono::steady_clock::now();
-            LayOutAndDraw(canvas.dc(), content);
+            LayOutAndDraw(canvas.dc(), content, settings);
             const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             const ssize_t written = ::write(pipe[1], &elapsed, sizeof elapsed);
             _exit(written == sizeof elapsed ? 0 : 1);
@@ -181,11 +182,11 @@ BENCHMARK(BM_FontMatch)->Unit(benchmark::kMicrosecond);
 
 void BM_Draw_40x60_Warm(benchmark::State& state) {
     engineLoadedHere = true;
-    ResetSettingsForTest();
+    RunSettings settings;
     const std::string content = Content();
     Canvas canvas;
-    LayOutAndDraw(canvas.dc(), content);  // loads and matches
-    for (auto _ : state) LayOutAndDraw(canvas.dc(), content);
+    LayOutAndDraw(canvas.dc(), content, settings);  // loads and matches
+    for (auto _ : state) LayOutAndDraw(canvas.dc(), content, settings);
 }
 BENCHMARK(BM_Draw_40x60_Warm)->Unit(benchmark::kMillisecond);
 
@@ -200,8 +201,7 @@ void CountCoverage(int, int count, const FT_Span* spans, void* user) {
 // character.
 void GlyphRaster(benchmark::State& state, bool everyCharacter) {
     engineLoadedHere = true;
-    ResetSettingsForTest();
-    const RunSettings& settings = Settings();
+    const RunSettings settings;
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     const platform::DcHandle screen = graphics.GetScreenDC();
     const std::int32_t height = ItemLogFont(settings.fontPoints, settings.fontFace, 0, screen).height;
@@ -278,12 +278,12 @@ public:
 };
 
 void BM_Layout_40x60_NoDrawing(benchmark::State& state) {
-    ResetSettingsForTest();
+    RunSettings settings;
     NoDrawing none;
     platform::ScopedFake<platform::TextOutput> fake(none);
     const std::string content = Content();
     Canvas canvas;
-    for (auto _ : state) LayOutAndDraw(canvas.dc(), content);
+    for (auto _ : state) LayOutAndDraw(canvas.dc(), content, settings);
 }
 BENCHMARK(BM_Layout_40x60_NoDrawing)->Unit(benchmark::kMillisecond);
 

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                          "textline",       "textat",        "font",         "x",
                                          ""};
     for (const char* name : kNames) {
-        for (int mode = SelfClosingMode; mode <= StartTagMode; ++mode) {
+        for (const FindElementMode mode : {SelfClosingMode, ContentMode, StartTagMode}) {
             std::int32_t cursor = 0;
             std::string piece;
             for (int walk = 0; walk < 64; ++walk) {
@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         GetHexAttribute(text, name, hex);
     }
 
-    ResetSettingsForTest();
-    ParseGlobalSettings(text);
-    ParseTextSettings(text);
+    RunSettings settings;
+    ParseGlobalSettings(text, settings);
+    ParseTextSettings(text, settings);
     return 0;
 }

@@ -48,13 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::DcHandle dc = graphics.CreateScreenCompatibleDC();
     platform::BitmapHandle previous = graphics.SelectBitmap(dc, bitmap);
 
-    ResetSettingsForTest();
-    Settings().textStartY = 4;
+    RunSettings settings;
+    settings.textStartY = 4;
     std::string lines;
     std::string placed;
-    ConvertTextLines(content, lines);
+    ConvertTextLines(content, lines, settings);
     CollectTextAt(content, placed);
-    DrawTextItems(dc, lines + placed);
+    DrawTextItems(dc, lines + placed, settings);
 
     graphics.SelectBitmap(dc, previous);
     graphics.DeleteDC(dc);

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "config/run_settings.h"
-#include "platform/ansi_code_page.h"
 #include "platform/files.h"
 #include "support/fake_iphelper.h"
 #include "support/fakes.h"
@@ -38,15 +37,6 @@ public:
     bool ReadWholeExclusive(const std::string&, std::string&) override { return false; }
     bool AppendExclusive(const std::string&, const std::string&) override { return true; }
     bool ReplaceAtomically(const std::string&, const std::vector<platform::ByteSpan>&) override { return false; }
-};
-
-// Lead bytes 0x81..0x9F and 0xE0..0xFC, as in Shift-JIS.
-class DoubleByteCodePage : public platform::AnsiCodePage {
-public:
-    bool HasLeadBytes() override { return true; }
-    bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
-    void ToLower(std::string&) override {}
-    void ToUpper(std::string&) override {}
 };
 
 std::string Text(FuzzedDataProvider& in, std::size_t maxLength) { return in.ConsumeRandomLengthString(maxLength); }
@@ -199,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     NoFiles files;
     testing::FakeClock clock;
-    DoubleByteCodePage doubleByte;
+    testing::FakeDoubleByteCodePage doubleByte;
     testing::FakeIpHelper net;
     testing::FakeSystemFacts facts;
     testing::FakeVersionRecords records;
@@ -218,11 +208,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<platform::ScopedFake<platform::AnsiCodePage>> codePageScope;
     if (useDoubleByte) codePageScope.emplace(doubleByte);
     // Each input is one run, with a network of its own.
-    Network network(net);
-    testing::ScopedProcessNetwork networkScope(network);
-
-    ResetVariableCachesForTest();
-    ResetSettingsForTest();
-    SubstituteVariables(text);
+    const RunSettings settings;
+    VariableCaches caches(net);
+    SubstituteVariables(text, settings, caches);
     return 0;
 }

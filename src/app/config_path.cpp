@@ -5,7 +5,6 @@
 
 #include "codepage/ansi_text.h"
 #include "config/markup.h"
-#include "config/run_settings.h"
 #include "platform/process.h"
 
 namespace paneloom {
@@ -27,30 +26,29 @@ std::vector<std::int32_t> QuotePositions(const std::string& line, std::size_t co
 
 }  // namespace
 
-int GetQuotedArgument(const std::string& commandLine, std::string& path) {
+bool GetQuotedArgument(const std::string& commandLine, std::string& path) {
     const std::vector<std::int32_t> quotes = QuotePositions(commandLine, 4);
-    if (quotes.size() < 4) return 0;
+    if (quotes.size() < 4) return false;
     path = commandLine.substr(static_cast<std::size_t>(quotes[2]) + 1,
                               static_cast<std::size_t>(quotes[3] - quotes[2] - 1));
-    return 1;
+    return true;
 }
 
-int GetExecutableDirectory(const std::string& commandLine, std::string& directory) {
+bool GetExecutableDirectory(const std::string& commandLine, std::string& directory) {
     const std::vector<std::int32_t> quotes = QuotePositions(commandLine, 2);
-    if (quotes.size() < 2) return 0;
+    if (quotes.size() < 2) return false;
     const std::string program = commandLine.substr(static_cast<std::size_t>(quotes[0]) + 1,
                                                    static_cast<std::size_t>(quotes[1] - quotes[0] - 1));
     // The last backslash, found by a boundary-respecting forward scan so that a
     // trailing byte of a double-byte character is never taken for one.
     std::int32_t last = -1;
     for (std::int32_t at = FindText(program, "\\", 0); at >= 0; at = FindText(program, "\\", at + 1)) last = at;
-    if (last < 0) return 0;
+    if (last < 0) return false;
     directory = program.substr(0, static_cast<std::size_t>(last));
-    return 1;
+    return true;
 }
 
-void ResolveConfigPath(const std::string& commandLine) {
-    RunSettings& settings = Settings();
+void ResolveConfigPath(const std::string& commandLine, RunSettings& settings) {
     if (GetAttribute(commandLine, "config", settings.configPath)) return;
     if (GetQuotedArgument(commandLine, settings.configPath)) {
         std::string directory;

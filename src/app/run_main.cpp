@@ -7,7 +7,6 @@
 #include "log/error_log.h"
 #include "common/format.h"
 #include "config/markup.h"
-#include "config/run_settings.h"
 #include "config/settings_elements.h"
 #include "platform/graphics.h"
 #include "platform/process.h"
@@ -45,7 +44,7 @@ struct RunObjects {
 
 // Each displayoutput element in document order: its first textsettings, then
 // its first output, whatever their order inside the element.
-void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc) {
+void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc, RunContext& context) {
     std::int32_t cursor = 0;
     while (true) {
         std::string element;
@@ -56,26 +55,26 @@ void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc) {
         std::int32_t innerCursor = 0;
         std::int32_t innerEnd = -1;
         if (FindElement(element, "textsettings", piece, innerCursor, innerEnd, ContentMode)) {
-            ParseTextSettings(piece);
+            ParseTextSettings(piece, context.settings);
         }
         innerCursor = 0;
         if (FindElement(element, "output", piece, innerCursor, innerEnd, ContentMode)) {
-            DoDisplayOutput(piece, dc);
+            DoDisplayOutput(piece, dc, context.settings, context.caches);
         }
         cursor = end;
     }
 }
 
-int Run() {
+int Run(RunContext& context) {
     platform::Process& process = platform::Get<platform::Process>();
     if (!process.InitFramework()) {
         LogError("Fatal Error: MFC initialization failed");
         return kExitFrameworkFailed;
     }
 
-    ResolveConfigPath(process.RawCommandLine());
+    RunSettings& settings = context.settings;
+    ResolveConfigPath(process.RawCommandLine(), settings);
 
-    RunSettings& settings = Settings();
     std::string document;
     if (!LoadFile(settings.configPath, document)) return kExitDone;
     RemoveComments(document, true);
@@ -84,7 +83,7 @@ int Run() {
     std::int32_t cursor = 0;
     std::int32_t end = -1;
     if (FindElement(document, "globalsettings", globals, cursor, end, ContentMode)) {
-        ParseGlobalSettings(globals);
+        ParseGlobalSettings(globals, settings);
     }
 
     ApplyWallpaperStyle(settings.backgroundStyle);
@@ -104,7 +103,7 @@ int Run() {
     objects.dc = objects.graphics.CreateScreenCompatibleDC();
     objects.previous = objects.graphics.SelectBitmap(objects.dc, objects.bitmap);
 
-    DrawDisplayOutputs(document, objects.dc);
+    DrawDisplayOutputs(document, objects.dc, context);
 
     // The bitmap must not stay selected anywhere while it is converted.
     objects.ReleaseDC();
@@ -123,8 +122,13 @@ int Run() {
 }  // namespace
 
 int RunMain() {
+    RunContext context;
+    return RunMain(context);
+}
+
+int RunMain(RunContext& context) {
     try {
-        return Run();
+        return Run(context);
     } catch (...) {
         LogError("Error in main loop\n");
         return kExitMainLoopFailed;

@@ -85,22 +85,22 @@ bool ScanNumber(const std::string& value, bool hex, long long& out) {
 
 }  // namespace
 
-int LoadFile(const std::string& path, std::string& text) {
+bool LoadFile(const std::string& path, std::string& text) {
     try {
-        if (path.size() >= kMaxPathBytes || path.find('\0') != std::string::npos) return 0;
+        if (path.size() >= kMaxPathBytes || path.find('\0') != std::string::npos) return false;
         std::string bytes;
-        if (!platform::Get<platform::Files>().ReadWholeExclusive(path, bytes)) return 0;
+        if (!platform::Get<platform::Files>().ReadWholeExclusive(path, bytes)) return false;
         const std::size_t zero = bytes.find('\0');
         if (zero != std::string::npos) bytes.resize(zero);
         text.swap(bytes);
-        return 1;
+        return true;
     } catch (...) {
         LogError(StringPrintf("Error loading file [%s]\n", path.c_str()));
-        return 0;
+        return false;
     }
 }
 
-int RemoveComments(std::string& text, bool collapseBlankLines) {
+bool RemoveComments(std::string& text, bool collapseBlankLines) {
     try {
         // The rest of the text after the last comment cut is a view, never a
         // copy: a configuration of millions of comments costs one pass.
@@ -108,7 +108,7 @@ int RemoveComments(std::string& text, bool collapseBlankLines) {
         // before were gone; "-->" ends on a character boundary.
         std::string_view rest(text);
         std::int32_t begin = FindText(rest, "<!--", 0);
-        if (begin < 0) return 0;
+        if (begin < 0) return false;
         std::string result;
         bool removed = false;
         while (begin >= 0) {
@@ -120,7 +120,7 @@ int RemoveComments(std::string& text, bool collapseBlankLines) {
             rest.remove_prefix(static_cast<std::size_t>(close) + 3);
             begin = FindText(rest, "<!--", 0);
         }
-        if (!removed) return 0;
+        if (!removed) return false;
         result.append(rest.data(), rest.size());
         if (collapseBlankLines) {
             for (int pass = 0; pass < 20; ++pass) {
@@ -128,15 +128,15 @@ int RemoveComments(std::string& text, bool collapseBlankLines) {
             }
         }
         text.swap(result);
-        return 1;
+        return true;
     } catch (...) {
         LogError("Error removing comments\n");
-        return 0;
+        return false;
     }
 }
 
-int FindElement(const std::string& text, const std::string& name, std::string& piece,
-                std::int32_t& cursor, std::int32_t& end, int mode) {
+bool FindElement(const std::string& text, const std::string& name, std::string& piece,
+                 std::int32_t& cursor, std::int32_t& end, FindElementMode mode) {
     try {
         piece.clear();
         const std::string startMarker = "<" + name;
@@ -148,10 +148,10 @@ int FindElement(const std::string& text, const std::string& name, std::string& p
         }
         const std::int32_t start = FindText(text, startMarker, cursor);
         cursor = start;
-        if (start < 0) return 0;
+        if (start < 0) return false;
         const std::int32_t endAt = FindText(text, endMarker, start);
         end = endAt;
-        if (endAt < 0) return 0;
+        if (endAt < 0) return false;
         std::int32_t from;
         if (mode == ContentMode) {
             // The end marker holds a ">" after the start, so this is always found.
@@ -162,70 +162,70 @@ int FindElement(const std::string& text, const std::string& name, std::string& p
         }
         piece = Piece(text, from, endAt - from);
         cursor = from;
-        return 1;
+        return true;
     } catch (...) {
         LogError(StringPrintf("Error parsing for tag <%s>\n", name.c_str()));
-        return 0;
+        return false;
     }
 }
 
-int FindTag(const std::string& text, const std::string& name, std::string& tag) {
+bool FindTag(const std::string& text, const std::string& name, std::string& tag) {
     try {
         const std::int32_t start = FindText(text, "<" + name, 0);
-        if (start < 0) return 0;
+        if (start < 0) return false;
         const std::int32_t close = FindText(text, "/>", start);
         // Through the "/" of "/>", without the ">".
         tag = close < 0 ? std::string() : Piece(text, start, close - start + 1);
-        return 1;
+        return true;
     } catch (...) {
         LogError(StringPrintf("Error parsing for tag <%s>\n", name.c_str()));
-        return 0;
+        return false;
     }
 }
 
-int GetAttribute(const std::string& text, const std::string& name, std::string& value) {
+bool GetAttribute(const std::string& text, const std::string& name, std::string& value) {
     try {
         const std::int32_t at = FindText(text, name, 0);
-        if (at < 0) return 0;
+        if (at < 0) return false;
         const std::int32_t equals = FindText(text, "=", at);
-        if (equals < 0) return 0;
+        if (equals < 0) return false;
         const std::int32_t open = FindText(text, "\"", equals);
-        if (open < 0) return 0;
+        if (open < 0) return false;
         const std::int32_t close = FindText(text, "\"", open + 1);
-        if (close < 0) return 0;
+        if (close < 0) return false;
         value = Piece(text, open + 1, close - open - 1);
-        return 1;
+        return true;
     } catch (...) {
         LogError(StringPrintf("Error parsing [%s] for attribute <%s>\n", text.c_str(), name.c_str()));
-        return 0;
+        return false;
     }
 }
 
-int GetIntAttribute(const std::string& text, const std::string& name, std::int32_t& number) {
+bool GetIntAttribute(const std::string& text, const std::string& name, std::int32_t& number) {
     try {
         std::string value;
-        if (!GetAttribute(text, name, value)) return 0;
+        if (!GetAttribute(text, name, value)) return false;
         long long parsed = 0;
-        if (!ScanNumber(value, false, parsed)) return 0;
+        if (!ScanNumber(value, false, parsed)) return false;
         number = static_cast<std::int32_t>(parsed);
-        return 1;
+        return true;
     } catch (...) {
         LogError(StringPrintf("Error parsing [%s] for attribute <%s>\n", text.c_str(), name.c_str()));
-        return 0;
+        return false;
     }
 }
 
-int GetHexAttribute(const std::string& text, const std::string& name, std::uint32_t& number) {
+bool GetHexAttribute(const std::string& text, const std::string& name, std::uint32_t& number) {
     try {
         std::string value;
-        if (!GetAttribute(text, name, value)) return 0;
+        if (!GetAttribute(text, name, value)) return false;
         long long parsed = 0;
-        if (!ScanNumber(value, true, parsed)) return 0;
+        if (!ScanNumber(value, true, parsed)) return false;
         number = static_cast<std::uint32_t>(parsed);
-        return 1;
+        return true;
     } catch (...) {
         LogError(StringPrintf("Error parsing [%s] for attribute <%s>\n", text.c_str(), name.c_str()));
-        return 0;
+        return false;
     }
 }
 

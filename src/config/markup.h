@@ -1,8 +1,8 @@
 // The configuration file looks like XML but is read by plain, case-sensitive
 // substring searches. These operations, blind spots included, define the
 // file format: every element and attribute the program reads goes through
-// them. Each returns 1 (found or done) or 0 (absent or failed); output
-// parameters change only as documented.
+// them. Each answers true (found or done) or false (absent or failed);
+// output parameters change only as documented.
 #pragma once
 
 #include <cstdint>
@@ -17,31 +17,32 @@ enum FindElementMode : int {
 };
 
 // Reads the whole file under an exclusive open; the text ends at the file's
-// first zero byte. A file that cannot be opened gives 0 silently; one that
-// fails while being read is logged.
-int LoadFile(const std::string& path, std::string& text);
+// first zero byte. A file that cannot be opened gives false silently; one
+// that fails while being read is logged.
+bool LoadFile(const std::string& path, std::string& text);
 
 // Cuts every "<!--" ... "-->" comment. With collapseBlankLines, runs of CR LF
-// pairs are collapsed too (only when something was removed). 1 when at least
-// one comment was removed.
-int RemoveComments(std::string& text, bool collapseBlankLines);
+// pairs are collapsed too (only when something was removed). True when at
+// least one comment was removed.
+bool RemoveComments(std::string& text, bool collapseBlankLines);
 
 // Finds "<name" from `cursor`, then the mode's end marker. On success `piece`
 // holds the returned text, `cursor` its start and `end` where the end marker
 // begins. `piece` is emptied on every call.
-int FindElement(const std::string& text, const std::string& name, std::string& piece,
-                std::int32_t& cursor, std::int32_t& end, int mode);
+bool FindElement(const std::string& text, const std::string& name, std::string& piece,
+                 std::int32_t& cursor, std::int32_t& end, FindElementMode mode);
 
 // The first "<name" tag through the "/" of its "/>". With no "/>" after it the
 // tag text is empty and the tag still counts as present.
-int FindTag(const std::string& text, const std::string& name, std::string& tag);
+bool FindTag(const std::string& text, const std::string& name, std::string& tag);
 
 // The quoted value after the first occurrence of `name` anywhere in `text`,
 // the next "=" and the next `"`.
-int GetAttribute(const std::string& text, const std::string& name, std::string& value);
+bool GetAttribute(const std::string& text, const std::string& name, std::string& value);
 
-// The attribute value read with sscanf "%d" / "%x"; `number` written only on 1.
-int GetIntAttribute(const std::string& text, const std::string& name, std::int32_t& number);
-int GetHexAttribute(const std::string& text, const std::string& name, std::uint32_t& number);
+// The attribute value read with sscanf "%d" / "%x"; `number` written only
+// when the answer is true.
+bool GetIntAttribute(const std::string& text, const std::string& name, std::int32_t& number);
+bool GetHexAttribute(const std::string& text, const std::string& name, std::uint32_t& number);
 
 }  // namespace paneloom

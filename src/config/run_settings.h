@@ -1,6 +1,8 @@
-// The one process-wide record of everything the configuration can change.
-// It holds its defaults before the run starts and is never reset during a
-// run: each settings element only overwrites what it names.
+// The record of everything the configuration can change, one per run: the
+// run driver makes it with its defaults and hands it to each part that reads
+// or writes it. It is never reset during a run: each settings element only
+// overwrites what it names, and what the output pipeline moves on (the start
+// y, the current output text) carries into the next displayoutput.
 #pragma once
 
 #include <cstdint>
@@ -32,12 +34,5 @@ struct RunSettings {
         "<textline>%HOSTNAME%</textline><textline>%ADAPTER_IP_LIST%</textline>"
         "<textline>%OS% %SERVICEPACK%</textline>";
 };
-
-// The process's settings record.
-RunSettings& Settings();
-
-// Puts every field back to its default. Only tests call this: a run never
-// resets its settings.
-void ResetSettingsForTest();
 
 }  // namespace paneloom

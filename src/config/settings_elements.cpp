@@ -3,7 +3,6 @@
 #include "log/error_log.h"
 #include "codepage/ansi_text.h"
 #include "config/markup.h"
-#include "config/run_settings.h"
 
 namespace paneloom {
 
@@ -35,11 +34,10 @@ std::uint32_t PackColour(std::int32_t red, std::int32_t green, std::int32_t blue
            ((static_cast<std::uint32_t>(green) & 0xFF) << 8) | (static_cast<std::uint32_t>(red) & 0xFF);
 }
 
-void ParseGlobalSettings(const std::string& content) {
+void ParseGlobalSettings(const std::string& content, RunSettings& settings) {
     try {
-        RunSettings& settings = Settings();
         std::string tag;
-        settings.useScreenDepth = FindTag(content, "usescreendepth", tag) == 1;
+        settings.useScreenDepth = FindTag(content, "usescreendepth", tag);
 
         if (FindLoweredTag(content, "backgroundstyle", tag)) {
             std::string value;
@@ -55,9 +53,8 @@ void ParseGlobalSettings(const std::string& content) {
     }
 }
 
-void ParseTextSettings(const std::string& content) {
+void ParseTextSettings(const std::string& content, RunSettings& settings) {
     try {
-        RunSettings& settings = Settings();
         std::string tag;
 
         if (FindLoweredTag(content, "textalign", tag)) {

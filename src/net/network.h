@@ -33,8 +33,4 @@ private:
     const MIB_IFTABLE* interfaceTable_ = nullptr;
 };
 
-// The run's network, until the run context carries it: one for the process,
-// over the platform's IP helper library.
-Network& ProcessNetwork();
-
 }  // namespace paneloom

@@ -6,7 +6,6 @@
 #include "common/saturate.h"
 #include "common/format.h"
 #include "config/markup.h"
-#include "config/run_settings.h"
 #include "platform/graphics.h"
 #include "platform/text_output.h"
 #include "render/text_items.h"
@@ -51,23 +50,22 @@ std::int64_t LineHeight(std::int32_t points, const std::string& face, platform::
 
 // The content's items: its lines, then its positioned items. `items` is
 // changed only when there was at least one.
-bool LayOut(const std::string& content, std::string& items) {
+bool LayOut(const std::string& content, std::string& items, RunSettings& settings) {
     std::string lines;
     std::string placed;
-    const int converted = ConvertTextLines(content, lines);
-    const int collected = CollectTextAt(content, placed);
-    if (converted == 0 && collected == 0) return false;
+    const bool converted = ConvertTextLines(content, lines, settings);
+    const bool collected = CollectTextAt(content, placed);
+    if (!converted && !collected) return false;
     items = lines + placed;
     return true;
 }
 
 }  // namespace
 
-int ConvertTextLines(const std::string& content, std::string& items) {
-    int result = 0;
+bool ConvertTextLines(const std::string& content, std::string& items, RunSettings& settings) {
+    bool result = false;
     try {
         items.clear();
-        RunSettings& settings = Settings();
         ScreenContext screen;
         std::int32_t position = 0;
         while (true) {
@@ -102,7 +100,7 @@ int ConvertTextLines(const std::string& content, std::string& items) {
                                   face.c_str(), align, extra, bgcolor, transparent, textcolor, line.c_str());
             settings.textStartY = SaturateToInt32(std::int64_t{settings.textStartY} + height + settings.fontExtra);
             position = end;
-            result = 1;
+            result = true;
         }
     } catch (...) {
         LogError("Error converting <text>...</text>\n");
@@ -110,8 +108,8 @@ int ConvertTextLines(const std::string& content, std::string& items) {
     return result;
 }
 
-int CollectTextAt(const std::string& content, std::string& items) {
-    int result = 0;
+bool CollectTextAt(const std::string& content, std::string& items) {
+    bool result = false;
     try {
         items.clear();
         std::int32_t position = 0;
@@ -123,7 +121,7 @@ int CollectTextAt(const std::string& content, std::string& items) {
             const std::int32_t start = cursor - kTextAtLead;
             items.append(content, static_cast<std::size_t>(start), static_cast<std::size_t>(end + 2 - start));
             position = end;
-            result = 1;
+            result = true;
         }
     } catch (...) {
         LogError("Error collecting <textat ... />\n");
@@ -131,20 +129,19 @@ int CollectTextAt(const std::string& content, std::string& items) {
     return result;
 }
 
-void DoDisplayOutput(std::string& content, platform::DcHandle dc) {
+void DoDisplayOutput(std::string& content, platform::DcHandle dc, RunSettings& settings, VariableCaches& caches) {
     try {
-        RunSettings& settings = Settings();
-        SubstituteVariables(content);
-        if (!LayOut(content, settings.defaultOutputText) &&
+        SubstituteVariables(content, settings, caches);
+        if (!LayOut(content, settings.defaultOutputText, settings) &&
             settings.defaultOutputText == RunSettings().defaultOutputText) {
             // Nothing has been laid out yet in this run: the default
             // content stands in for the empty element, substituted and laid
             // out like any other, and is kept as the current items.
             std::string standIn = settings.defaultOutputText;
-            SubstituteVariables(standIn);
-            LayOut(standIn, settings.defaultOutputText);
+            SubstituteVariables(standIn, settings, caches);
+            LayOut(standIn, settings.defaultOutputText, settings);
         }
-        DrawTextItems(dc, settings.defaultOutputText);
+        DrawTextItems(dc, settings.defaultOutputText, settings);
     } catch (...) {
         LogError("Error in DoDisplayOutput\n");
     }

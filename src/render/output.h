@@ -11,7 +11,9 @@
 
 #include <string>
 
+#include "config/run_settings.h"
 #include "platform/graphics.h"
+#include "variables/variable_caches.h"
 
 namespace paneloom {
 
@@ -22,16 +24,17 @@ extern const char* const kGeneratedTextAtFormat;
 // Substitutes the variables in `content` (in place), converts its textline
 // elements, collects its textat elements and draws the result. An output
 // element without items draws the items of the most recent one that had
-// any; before any had, it draws the default output text.
-void DoDisplayOutput(std::string& content, platform::DcHandle dc);
+// any; before any had, it draws the default output text. The start y and
+// the current items are kept in `settings` for the next output element.
+void DoDisplayOutput(std::string& content, platform::DcHandle dc, RunSettings& settings, VariableCaches& caches);
 
 // Sets `items` to the generated textat elements of all textline elements of
-// `content`, in document order, moving the start y down after each; 1 when
-// at least one line was converted.
-int ConvertTextLines(const std::string& content, std::string& items);
+// `content`, in document order, moving the settings' start y down after
+// each; true when at least one line was converted.
+bool ConvertTextLines(const std::string& content, std::string& items, RunSettings& settings);
 
 // Sets `items` to the textat elements of `content`, each whole from "<textat"
-// through its "/>", in document order; 1 when at least one was found.
-int CollectTextAt(const std::string& content, std::string& items);
+// through its "/>", in document order; true when at least one was found.
+bool CollectTextAt(const std::string& content, std::string& items);
 
 }  // namespace paneloom

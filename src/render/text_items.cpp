@@ -6,7 +6,6 @@
 #include "log/error_log.h"
 #include "common/saturate.h"
 #include "config/markup.h"
-#include "config/run_settings.h"
 
 namespace paneloom {
 
@@ -52,8 +51,7 @@ void DrawItem(platform::DcHandle dc, const TextItem& item) {
 
 }  // namespace
 
-TextItem DefaultTextItem() {
-    const RunSettings& settings = Settings();
+TextItem DefaultTextItem(const RunSettings& settings) {
     TextItem item;
     item.x = settings.textStartX;
     item.y = settings.textStartY;
@@ -126,7 +124,7 @@ std::int64_t AlignmentOffset(std::int32_t align, std::int32_t width) {
     }
 }
 
-void DrawTextItems(platform::DcHandle dc, const std::string& text) {
+void DrawTextItems(platform::DcHandle dc, const std::string& text, const RunSettings& settings) {
     try {
         std::int32_t position = 0;
         while (true) {
@@ -134,7 +132,7 @@ void DrawTextItems(platform::DcHandle dc, const std::string& text) {
             std::int32_t cursor = position;
             std::int32_t end = -1;
             if (!FindElement(text, "textat", attributes, cursor, end, SelfClosingMode)) return;
-            TextItem item = DefaultTextItem();
+            TextItem item = DefaultTextItem(settings);
             ReadTextItem(attributes, item);
             DrawItem(dc, item);
             position = end;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/run_settings.h"
 #include "platform/graphics.h"
 #include "platform/text_output.h"
 
@@ -27,8 +28,8 @@ struct TextItem {
     std::string string;
 };
 
-// An item holding the current run settings, with an empty string.
-TextItem DefaultTextItem();
+// An item holding the run's current settings, with an empty string.
+TextItem DefaultTextItem(const RunSettings& settings);
 
 // Reads the attributes of a textat element over `item`, in the order x, y,
 // points, face, weight, align, extra, bgcolor, textcolor, transparent,
@@ -51,7 +52,8 @@ platform::FontHandle CreateItemFont(std::int32_t points, const std::string& face
 // width to the left, anything else not moved.
 std::int64_t AlignmentOffset(std::int32_t align, std::int32_t width);
 
-// Draws every textat element of `text` into `dc`, in document order.
-void DrawTextItems(platform::DcHandle dc, const std::string& text);
+// Draws every textat element of `text` into `dc`, in document order; what
+// an element leaves out comes from `settings` as they stand.
+void DrawTextItems(platform::DcHandle dc, const std::string& text, const RunSettings& settings);
 
 }  // namespace paneloom

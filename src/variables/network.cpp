@@ -6,7 +6,7 @@
 #include "common/format.h"
 #include "common/scan.h"
 #include "net/network_views.h"
-#include "variables/substitution.h"
+#include "variables/replace.h"
 
 namespace paneloom {
 

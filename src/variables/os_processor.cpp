@@ -1,32 +1,12 @@
 #include "variables/os_processor.h"
 
 #include "common/format.h"
-#include "platform/ansi_code_page.h"
-#include "variables/substitution.h"
+#include "codepage/ansi_text.h"
+#include "variables/replace.h"
 
 namespace paneloom {
 
 namespace {
-
-struct OsVersionCache {
-    platform::OsVersionRecord record;
-    bool filled = false;
-};
-
-OsVersionCache& VersionCache() {
-    static OsVersionCache cache;
-    return cache;
-}
-
-struct SystemInfoCache {
-    std::uint32_t processorCount = 0;
-    bool filled = false;
-};
-
-SystemInfoCache& InfoCache() {
-    static SystemInfoCache cache;
-    return cache;
-}
 
 constexpr std::uint32_t Code(std::uint32_t platformId, std::uint32_t major, std::uint32_t minor) {
     return (platformId << 16) | (major << 8) | minor;
@@ -78,11 +58,11 @@ std::string ProcessorNameText(const std::string& value) {
     constexpr std::size_t kMaxLength = 127;
     std::string name = value.substr(0, value.find('\0'));
     if (name.size() <= kMaxLength) return name;
-    platform::AnsiCodePage& codePage = platform::Get<platform::AnsiCodePage>();
-    if (!codePage.HasLeadBytes()) return name.substr(0, kMaxLength);
+    const CharacterWidths widths;
+    if (!widths.DoubleByte()) return name.substr(0, kMaxLength);
     std::size_t end = 0;
     while (end < kMaxLength) {
-        const std::size_t width = codePage.IsLeadByte(static_cast<unsigned char>(name[end])) ? 2 : 1;
+        const std::size_t width = widths.Width(name[end]);
         if (end + width > kMaxLength) break;
         end += width;
     }
@@ -92,44 +72,29 @@ std::string ProcessorNameText(const std::string& value) {
 }  // namespace
 
 void OsVersion::Load() {
-    OsVersionCache& cache = VersionCache();
-    if (cache.filled) return;
+    if (filled_) return;
     platform::OsVersionRecord record;
     if (platform::Get<platform::SystemFacts>().QueryOsVersion(record)) {
-        cache.record = record;
-        cache.filled = true;
+        record_ = record;
+        filled_ = true;
     } else {
-        cache.record = platform::OsVersionRecord();
+        record_ = platform::OsVersionRecord();
     }
 }
 
-std::uint32_t OsVersion::VersionCode() {
-    const platform::OsVersionRecord& record = VersionCache().record;
-    return Code(record.platformId, record.majorVersion, record.minorVersion);
+std::uint32_t OsVersion::VersionCode() const {
+    return Code(record_.platformId, record_.majorVersion, record_.minorVersion);
 }
 
-std::int32_t OsVersion::BuildNumber() { return static_cast<std::int32_t>(VersionCache().record.buildNumber); }
+std::int32_t OsVersion::BuildNumber() const { return static_cast<std::int32_t>(record_.buildNumber); }
 
-std::string OsVersion::ServicePack() {
-    const std::string& text = VersionCache().record.servicePack;
-    return text.substr(0, text.find('\0'));
-}
-
-const platform::OsVersionRecord& OsVersion::Record() { return VersionCache().record; }
-
-void OsVersion::ResetForTest() { VersionCache() = OsVersionCache(); }
+std::string OsVersion::ServicePack() const { return record_.servicePack.substr(0, record_.servicePack.find('\0')); }
 
 void SystemInfo::Load() {
-    SystemInfoCache& cache = InfoCache();
-    if (cache.filled) return;
-    cache.processorCount = 0;
-    cache.processorCount = platform::Get<platform::SystemFacts>().ProcessorCount();
-    cache.filled = true;
+    if (filled_) return;
+    processorCount_ = platform::Get<platform::SystemFacts>().ProcessorCount();
+    filled_ = true;
 }
-
-std::uint32_t SystemInfo::ProcessorCount() { return InfoCache().processorCount; }
-
-void SystemInfo::ResetForTest() { InfoCache() = SystemInfoCache(); }
 
 std::string SystemName(const platform::OsVersionRecord& record) {
     if (!record.systemName.empty()) return record.systemName;
@@ -149,16 +114,16 @@ std::string ProcessorCountText(std::uint32_t count) {
     return StringPrintf("Multi(%d)", static_cast<int>(count));
 }
 
-void SubstituteOsVariables(std::string& text) {
-    OsVersion::Load();
-    ReplaceAll(text, "%OS%", SystemName(OsVersion::Record()));
-    ReplaceAll(text, "%SERVICEPACK%", OsVersion::ServicePack());
-    ReplaceAll(text, "%BUILD%", StringPrintf("%d", static_cast<int>(OsVersion::BuildNumber())));
+void SubstituteOsVariables(std::string& text, OsVersion& version) {
+    version.Load();
+    ReplaceAll(text, "%OS%", SystemName(version.Record()));
+    ReplaceAll(text, "%SERVICEPACK%", version.ServicePack());
+    ReplaceAll(text, "%BUILD%", StringPrintf("%d", static_cast<int>(version.BuildNumber())));
 }
 
-void SubstituteProcessorVariables(std::string& text) {
-    SystemInfo::Load();
-    const std::string countText = ProcessorCountText(SystemInfo::ProcessorCount());
+void SubstituteProcessorVariables(std::string& text, SystemInfo& info) {
+    info.Load();
+    const std::string countText = ProcessorCountText(info.ProcessorCount());
 
     platform::ProcessorDescription description;
     description.clockMHz = 0;

@@ -9,29 +9,35 @@
 
 namespace paneloom {
 
-// The process-wide copy of the system's version record. A successful query is
-// kept for the rest of the process; a failed one leaves the all-zero record
-// and is tried again by the next Load().
+// The run's copy of the system's version record. A successful query is kept
+// for the rest of the run; a failed one leaves the all-zero record and is
+// tried again by the next Load().
 class OsVersion {
 public:
-    static void Load();
+    void Load();
     // (platform id << 16) | (major << 8) | minor.
-    static std::uint32_t VersionCode();
+    std::uint32_t VersionCode() const;
     // The whole build field read as a signed number.
-    static std::int32_t BuildNumber();
+    std::int32_t BuildNumber() const;
     // The service-pack text, empty when none is installed.
-    static std::string ServicePack();
-    static const platform::OsVersionRecord& Record();
-    static void ResetForTest();
+    std::string ServicePack() const;
+    const platform::OsVersionRecord& Record() const { return record_; }
+
+private:
+    platform::OsVersionRecord record_;
+    bool filled_ = false;
 };
 
-// The process-wide copy of the system information: the processor count,
-// queried once per process.
+// The run's copy of the system information: the processor count, queried
+// once per run.
 class SystemInfo {
 public:
-    static void Load();
-    static std::uint32_t ProcessorCount();
-    static void ResetForTest();
+    void Load();
+    std::uint32_t ProcessorCount() const { return processorCount_; }
+
+private:
+    std::uint32_t processorCount_ = 0;
+    bool filled_ = false;
 };
 
 // The name of the system that a version record describes.
@@ -40,11 +46,11 @@ std::string SystemName(const platform::OsVersionRecord& record);
 // "Single" for 1, "Dual" for 2, otherwise "Multi(<count>)".
 std::string ProcessorCountText(std::uint32_t count);
 
-// Replaces %OS%, then %SERVICEPACK%, then %BUILD%.
-void SubstituteOsVariables(std::string& text);
+// Replaces %OS%, then %SERVICEPACK%, then %BUILD%, loading `version` first.
+void SubstituteOsVariables(std::string& text, OsVersion& version);
 
 // Replaces %PROCMHZ%, %PROCNAME%, %PROCCOUNT% and %PROCINFO%, or none of them
-// when the processor description cannot be opened.
-void SubstituteProcessorVariables(std::string& text);
+// when the processor description cannot be opened. Loads `info` first.
+void SubstituteProcessorVariables(std::string& text, SystemInfo& info);
 
 }  // namespace paneloom

@@ -1,23 +1,11 @@
 #include "variables/volumes.h"
 
-#include <vector>
-
 #include "common/format.h"
-#include "variables/substitution.h"
+#include "variables/replace.h"
 
 namespace paneloom {
 
 namespace {
-
-struct DriveListCache {
-    std::vector<platform::LogicalDrive> drives;
-    bool filled = false;
-};
-
-DriveListCache& DriveCache() {
-    static DriveListCache cache;
-    return cache;
-}
 
 constexpr std::uint64_t kKilobyte = 1024;
 constexpr std::uint64_t kMegabyte = 1024 * kKilobyte;
@@ -26,25 +14,14 @@ constexpr std::uint64_t kGigabyte = 1024 * kMegabyte;
 }  // namespace
 
 void DriveList::Load() {
-    DriveListCache& cache = DriveCache();
-    if (cache.filled) return;
-    cache.drives = platform::Get<platform::SystemFacts>().LogicalDrives();
-    cache.filled = true;
+    if (filled_) return;
+    drives_ = platform::Get<platform::SystemFacts>().LogicalDrives();
+    filled_ = true;
 }
 
-std::size_t DriveList::Count() { return DriveCache().drives.size(); }
+std::string DriveList::DriveRoot(std::size_t i) const { return i < drives_.size() ? drives_[i].root : std::string(); }
 
-std::string DriveList::DriveRoot(std::size_t i) {
-    const DriveListCache& cache = DriveCache();
-    return i < cache.drives.size() ? cache.drives[i].root : std::string();
-}
-
-char DriveList::DriveLetter(std::size_t i) {
-    const DriveListCache& cache = DriveCache();
-    return i < cache.drives.size() ? cache.drives[i].letter : '\0';
-}
-
-void DriveList::ResetForTest() { DriveCache() = DriveListCache(); }
+char DriveList::DriveLetter(std::size_t i) const { return i < drives_.size() ? drives_[i].letter : '\0'; }
 
 bool VolumeInfo::Query(const std::string& queriedRoot) {
     *this = VolumeInfo();
@@ -91,12 +68,12 @@ std::string VolumeLine(const VolumeInfo& info, const std::string& sizeText) {
                         info.fileSystem.c_str(), info.label.c_str(), info.serialNumber);
 }
 
-void SubstituteVolumeVariables(std::string& text) {
-    DriveList::Load();
-    for (std::size_t i = 0; i < DriveList::Count(); ++i) {
-        const std::string root = DriveList::DriveRoot(i);
+void SubstituteVolumeVariables(std::string& text, DriveList& drives) {
+    drives.Load();
+    for (std::size_t i = 0; i < drives.Count(); ++i) {
+        const std::string root = drives.DriveRoot(i);
         if (root.empty()) continue;
-        const std::string name = StringPrintf("%%VOLUME_%c_INFO%%", DriveList::DriveLetter(i));
+        const std::string name = StringPrintf("%%VOLUME_%c_INFO%%", drives.DriveLetter(i));
         if (!ContainsName(text, name)) continue;
         VolumeInfo info;
         info.Query(root);

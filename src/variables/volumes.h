@@ -6,22 +6,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/system_facts.h"
 
 namespace paneloom {
 
-// The process-wide list of logical drives, read once per process: drives
-// that appear or vanish later in the run are not seen.
+// The run's list of logical drives, read once per run: drives that appear
+// or vanish later in the run are not seen.
 class DriveList {
 public:
-    static void Load();
-    static std::size_t Count();
+    void Load();
+    std::size_t Count() const { return drives_.size(); }
     // The i-th root string counting from 0; empty past the last one.
-    static std::string DriveRoot(std::size_t i);
+    std::string DriveRoot(std::size_t i) const;
     // The i-th drive letter; 0 past the last one.
-    static char DriveLetter(std::size_t i);
-    static void ResetForTest();
+    char DriveLetter(std::size_t i) const;
+
+private:
+    std::vector<platform::LogicalDrive> drives_;
+    bool filled_ = false;
 };
 
 // The information of one volume. After a failed Query every field but
@@ -46,7 +50,8 @@ std::string VolumeSizeText(const std::string& root);
 // label and serial number; the root alone when the serial number is 0.
 std::string VolumeLine(const VolumeInfo& info, const std::string& sizeText);
 
-// Replaces the volume variable of every drive that the text names.
-void SubstituteVolumeVariables(std::string& text);
+// Replaces the volume variable of every drive that the text names, loading
+// `drives` first.
+void SubstituteVolumeVariables(std::string& text, DriveList& drives);
 
 }  // namespace paneloom

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "config/run_settings.h"
 #include "support/fakes.h"
 
 namespace paneloom {
@@ -12,72 +11,70 @@ using testing::FakeProcess;
 
 class CommandLineTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsForTest(); }
-    void TearDown() override { ResetSettingsForTest(); }
-
     // Resolves the configuration for a command line through a fake process.
     void Resolve(const std::string& line) {
         platform::ScopedFake<platform::Process> fake(process);
-        ResolveConfigPath(line);
+        ResolveConfigPath(line, settings);
     }
 
     FakeProcess process;
+    RunSettings settings;
 };
 
 TEST_F(CommandLineTest, QuotedArgumentIsTheSecondQuotedToken) {
     std::string path = "kept";
-    EXPECT_EQ(1, GetQuotedArgument("\"C:\\Tools\\prog.exe\" \"desk.xml\"", path));
+    EXPECT_TRUE(GetQuotedArgument("\"C:\\Tools\\prog.exe\" \"desk.xml\"", path));
     EXPECT_EQ("desk.xml", path);
     path = "kept";
-    EXPECT_EQ(0, GetQuotedArgument("prog.exe \"desk.xml\"", path));
-    EXPECT_EQ(0, GetQuotedArgument("\"a\" \"b", path));
+    EXPECT_FALSE(GetQuotedArgument("prog.exe \"desk.xml\"", path));
+    EXPECT_FALSE(GetQuotedArgument("\"a\" \"b", path));
     EXPECT_EQ("kept", path);
 }
 
 TEST_F(CommandLineTest, ExecutableDirectoryIsUpToTheLastBackslash) {
     std::string directory = "kept";
-    EXPECT_EQ(1, GetExecutableDirectory("\"C:\\Tools\\bin\\prog.exe\" x", directory));
+    EXPECT_TRUE(GetExecutableDirectory("\"C:\\Tools\\bin\\prog.exe\" x", directory));
     EXPECT_EQ("C:\\Tools\\bin", directory);
-    EXPECT_EQ(1, GetExecutableDirectory("\"C:\\prog.exe\"", directory));
+    EXPECT_TRUE(GetExecutableDirectory("\"C:\\prog.exe\"", directory));
     EXPECT_EQ("C:", directory);
     directory = "kept";
-    EXPECT_EQ(0, GetExecutableDirectory("\"prog.exe\" \"x\"", directory));
-    EXPECT_EQ(0, GetExecutableDirectory("prog.exe", directory));
-    EXPECT_EQ(0, GetExecutableDirectory("C:\\x\\prog.exe \"", directory));
+    EXPECT_FALSE(GetExecutableDirectory("\"prog.exe\" \"x\"", directory));
+    EXPECT_FALSE(GetExecutableDirectory("prog.exe", directory));
+    EXPECT_FALSE(GetExecutableDirectory("C:\\x\\prog.exe \"", directory));
     EXPECT_EQ("kept", directory);
 }
 
 TEST_F(CommandLineTest, SecondQuotedTokenMovesToTheProgramDirectory) {
     Resolve("\"C:\\Tools\\prog.exe\" \"desk.xml\"");
-    EXPECT_EQ("desk.xml", Settings().configPath);
+    EXPECT_EQ("desk.xml", settings.configPath);
     ASSERT_EQ(1u, process.directoryChanges.size());
     EXPECT_EQ("C:\\Tools", process.directoryChanges[0]);
 }
 
 TEST_F(CommandLineTest, ConfigAttributeWinsAndKeepsTheDirectory) {
     Resolve("\"C:\\Tools\\prog.exe\" config=\"desk.xml\"");
-    EXPECT_EQ("desk.xml", Settings().configPath);
+    EXPECT_EQ("desk.xml", settings.configPath);
     EXPECT_TRUE(process.directoryChanges.empty());
 
     Resolve("prog.exe /config = \"D:\\cfg\\a.xml\" \"ignored\"");
-    EXPECT_EQ("D:\\cfg\\a.xml", Settings().configPath);
+    EXPECT_EQ("D:\\cfg\\a.xml", settings.configPath);
     EXPECT_TRUE(process.directoryChanges.empty());
 }
 
 TEST_F(CommandLineTest, ConfigInsideTheProgramPathFallsThroughToTheQuotedToken) {
     Resolve("\"C:\\config\\prog.exe\" \"desk.xml\"");
-    EXPECT_EQ("desk.xml", Settings().configPath);
+    EXPECT_EQ("desk.xml", settings.configPath);
     ASSERT_EQ(1u, process.directoryChanges.size());
     EXPECT_EQ("C:\\config", process.directoryChanges[0]);
 }
 
 TEST_F(CommandLineTest, UnquotedValuesAndBareProgramKeepTheDefault) {
     Resolve("prog.exe \"desk.xml\"");
-    EXPECT_EQ("paneloom.xml", Settings().configPath);
+    EXPECT_EQ("paneloom.xml", settings.configPath);
     Resolve("prog.exe config=desk.xml");
-    EXPECT_EQ("paneloom.xml", Settings().configPath);
+    EXPECT_EQ("paneloom.xml", settings.configPath);
     Resolve("");
-    EXPECT_EQ("paneloom.xml", Settings().configPath);
+    EXPECT_EQ("paneloom.xml", settings.configPath);
     EXPECT_TRUE(process.directoryChanges.empty());
 }
 

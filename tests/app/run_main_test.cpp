@@ -25,20 +25,26 @@ using testing::ScratchDir;
 
 class RunMainTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetSettingsForTest();
-        process.commandLine = "\"prog\"";
-    }
-    void TearDown() override { ResetSettingsForTest(); }
+    void SetUp() override { process.commandLine = "\"prog\""; }
 
+    // Every seam a run reaches, routed to the fakes for as long as it lives.
+    struct Routed {
+        explicit Routed(RunMainTest& test)
+            : p(test.process), c(test.clock), g(test.graphics), d(test.desktop), f(test.files), t(test.text) {}
+        platform::ScopedFake<platform::Process> p;
+        platform::ScopedFake<platform::Clock> c;
+        platform::ScopedFake<platform::Graphics> g;
+        platform::ScopedFake<platform::Desktop> d;
+        platform::ScopedFake<platform::Files> f;
+        platform::ScopedFake<platform::TextOutput> t;
+    };
+
+    // One run, as a fresh process would make it, in `context`, which keeps
+    // what the run left there.
     int Run() {
-        platform::ScopedFake<platform::Process> p(process);
-        platform::ScopedFake<platform::Clock> c(clock);
-        platform::ScopedFake<platform::Graphics> g(graphics);
-        platform::ScopedFake<platform::Desktop> d(desktop);
-        platform::ScopedFake<platform::Files> f(files);
-        platform::ScopedFake<platform::TextOutput> t(text);
-        return RunMain();
+        Routed routed(*this);
+        context = RunContext();
+        return RunMain(context);
     }
 
     bool Called(const std::string& call) const {
@@ -52,6 +58,7 @@ protected:
     FakeDesktop desktop;
     FakeFiles files;
     testing::RecordingTextOutput text;
+    RunContext context;
 };
 
 // A 2 x 1 8-bit file with a full colour table, for the screen-depth loader.
@@ -126,7 +133,6 @@ TEST_F(RunMainTest, StyleIsWrittenBeforeTheBitmapIsLoaded) {
     EXPECT_EQ(3, Run());
     EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle tile"}, desktop.calls);
 
-    ResetSettingsForTest();
     desktop.calls.clear();
     scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/><backgroundstyle value=\"stretch\"/>"
                                   "</globalsettings>");
@@ -193,7 +199,7 @@ TEST_F(RunMainTest, TextSettingsApplyBeforeOutputAndAccumulate) {
                   "</displayoutput>"
                   "<displayoutput><textsettings><font extra=\"7\"/></textsettings>");
     EXPECT_EQ(0, Run());
-    const RunSettings& s = Settings();
+    const RunSettings& s = context.settings;
     EXPECT_EQ(20, s.fontPoints);
     EXPECT_EQ(600, s.fontWeight);
     EXPECT_EQ(0x030201u, s.textColor);
@@ -215,7 +221,26 @@ TEST_F(RunMainTest, ConfigurationFromTheCommandLine) {
     process.commandLine = "\"prog.exe\" config=\"desk.xml\"";
     EXPECT_EQ(0, Run());
     EXPECT_TRUE(Called("LoadBitmapFile desk.bmp"));
-    EXPECT_EQ("desk.xml", Settings().configPath);
+    EXPECT_EQ("desk.xml", context.settings.configPath);
+}
+
+TEST_F(RunMainTest, EveryRunStartsFromTheDefaults) {
+    scratch.Write("desk.xml", "<globalsettings><inputbmp name=\"desk.bmp\"/><backgroundstyle value=\"tile\"/>"
+                              "</globalsettings>");
+    scratch.Write("paneloom.xml", "<displayoutput><textsettings><font points=\"40\"/></textsettings>"
+                                  "<output><textline>x</textline></output></displayoutput>");
+    Routed routed(*this);
+
+    process.commandLine = "\"prog.exe\" config=\"desk.xml\"";
+    EXPECT_EQ(0, RunMain());
+    EXPECT_TRUE(Called("LoadBitmapFile desk.bmp"));
+    process.commandLine = "\"prog\"";
+    EXPECT_EQ(0, RunMain());
+    EXPECT_TRUE(Called("LoadBitmapFile Paneloom.bmp"));
+    EXPECT_EQ("WriteWallpaperStyle center", desktop.calls.at(3));
+    EXPECT_EQ(0, RunMain());
+    ASSERT_EQ(2u, text.written.size());
+    EXPECT_EQ(text.written[0].y, text.written[1].y) << "the start y of one run does not carry into the next";
 }
 
 }  // namespace

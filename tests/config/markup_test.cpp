@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ansi_code_page.h"
 
 #include "support/fakes.h"
 #include "support/scratch.h"
@@ -15,70 +14,70 @@ using testing::ScratchDir;
 TEST(GetAttribute, NameIsPlainTextFoundAnywhere) {
     std::string value;
     // "x" is first found inside the tag name, and the first "=" after it belongs to y.
-    ASSERT_EQ(1, GetAttribute("<textstart y=\"10\" x=\"20\" />", "x", value));
+    ASSERT_TRUE(GetAttribute("<textstart y=\"10\" x=\"20\" />", "x", value));
     EXPECT_EQ("10", value);
-    ASSERT_EQ(1, GetAttribute("<textstart x=\"20\" y=\"10\" />", "x", value));
+    ASSERT_TRUE(GetAttribute("<textstart x=\"20\" y=\"10\" />", "x", value));
     EXPECT_EQ("20", value);
-    ASSERT_EQ(1, GetAttribute("<inputbmp value=\"a\" name=\"b\" />", "name", value));
+    ASSERT_TRUE(GetAttribute("<inputbmp value=\"a\" name=\"b\" />", "name", value));
     EXPECT_EQ("b", value);
-    ASSERT_EQ(1, GetAttribute("<inputbmp filename=\"a\" />", "name", value));
+    ASSERT_TRUE(GetAttribute("<inputbmp filename=\"a\" />", "name", value));
     EXPECT_EQ("a", value);
 }
 
 TEST(GetAttribute, ValueIsRawAndMissingPiecesLeaveItUntouched) {
     std::string value = "kept";
-    EXPECT_EQ(1, GetAttribute("<a v = \"  x&amp; \" />", "v", value));
+    EXPECT_TRUE(GetAttribute("<a v = \"  x&amp; \" />", "v", value));
     EXPECT_EQ("  x&amp; ", value);
     value = "kept";
-    EXPECT_EQ(0, GetAttribute("<a v='x' />", "v", value));
-    EXPECT_EQ(0, GetAttribute("<a v=\"unterminated />", "v", value));
-    EXPECT_EQ(0, GetAttribute("<a w=\"x\" />", "v", value));
-    EXPECT_EQ(0, GetAttribute("<a v />", "v", value));
+    EXPECT_FALSE(GetAttribute("<a v='x' />", "v", value));
+    EXPECT_FALSE(GetAttribute("<a v=\"unterminated />", "v", value));
+    EXPECT_FALSE(GetAttribute("<a w=\"x\" />", "v", value));
+    EXPECT_FALSE(GetAttribute("<a v />", "v", value));
     EXPECT_EQ("kept", value);
-    EXPECT_EQ(1, GetAttribute("<a v=\"\" />", "v", value));
+    EXPECT_TRUE(GetAttribute("<a v=\"\" />", "v", value));
     EXPECT_EQ("", value);
 }
 
 TEST(GetIntAttribute, ReadsLikeScanfDecimal) {
     std::int32_t n = 99;
-    EXPECT_EQ(1, GetIntAttribute("<a v=\"+7\"/>", "v", n));
+    EXPECT_TRUE(GetIntAttribute("<a v=\"+7\"/>", "v", n));
     EXPECT_EQ(7, n);
-    EXPECT_EQ(1, GetIntAttribute("<a v=\" -3\"/>", "v", n));
+    EXPECT_TRUE(GetIntAttribute("<a v=\" -3\"/>", "v", n));
     EXPECT_EQ(-3, n);
-    EXPECT_EQ(1, GetIntAttribute("<a v=\"12px\"/>", "v", n));
+    EXPECT_TRUE(GetIntAttribute("<a v=\"12px\"/>", "v", n));
     EXPECT_EQ(12, n);
     n = 99;
-    EXPECT_EQ(0, GetIntAttribute("<a v=\"abc\"/>", "v", n));
-    EXPECT_EQ(0, GetIntAttribute("<a v=\"\"/>", "v", n));
-    EXPECT_EQ(0, GetIntAttribute("<a v=\"-\"/>", "v", n));
-    EXPECT_EQ(0, GetIntAttribute("<a w=\"5\"/>", "v", n));
+    EXPECT_FALSE(GetIntAttribute("<a v=\"abc\"/>", "v", n));
+    EXPECT_FALSE(GetIntAttribute("<a v=\"\"/>", "v", n));
+    EXPECT_FALSE(GetIntAttribute("<a v=\"-\"/>", "v", n));
+    EXPECT_FALSE(GetIntAttribute("<a w=\"5\"/>", "v", n));
     EXPECT_EQ(99, n);
 }
 
 TEST(GetIntAttribute, OutOfRangeValuesAreHeldAtTheLimits) {
     std::int32_t n = 0;
-    EXPECT_EQ(1, GetIntAttribute("<a v=\"99999999999999999999\"/>", "v", n));
+    EXPECT_TRUE(GetIntAttribute("<a v=\"99999999999999999999\"/>", "v", n));
     EXPECT_EQ(2147483647, n);
-    EXPECT_EQ(1, GetIntAttribute("<a v=\"-2147483648\"/>", "v", n));
+    EXPECT_TRUE(GetIntAttribute("<a v=\"-2147483648\"/>", "v", n));
     EXPECT_EQ(-2147483647 - 1, n);
-    EXPECT_EQ(1, GetIntAttribute("<a v=\"-99999999999\"/>", "v", n));
+    EXPECT_TRUE(GetIntAttribute("<a v=\"-99999999999\"/>", "v", n));
     EXPECT_EQ(-2147483647 - 1, n);
 }
 
 TEST(GetHexAttribute, ReadsLikeScanfHex) {
     std::uint32_t n = 1;
-    EXPECT_EQ(1, GetHexAttribute("<a v=\"c8c8c8\"/>", "v", n));
+    EXPECT_TRUE(GetHexAttribute("<a v=\"c8c8c8\"/>", "v", n));
     EXPECT_EQ(0xC8C8C8u, n);
-    EXPECT_EQ(1, GetHexAttribute("<a v=\"0xff\"/>", "v", n));
+    EXPECT_TRUE(GetHexAttribute("<a v=\"0xff\"/>", "v", n));
     EXPECT_EQ(0xFFu, n);
-    EXPECT_EQ(1, GetHexAttribute("<a v=\"abc\"/>", "v", n));
+    EXPECT_TRUE(GetHexAttribute("<a v=\"abc\"/>", "v", n));
     EXPECT_EQ(0xABCu, n);
-    EXPECT_EQ(1, GetHexAttribute("<a v=\"0x\"/>", "v", n));
+    EXPECT_TRUE(GetHexAttribute("<a v=\"0x\"/>", "v", n));
     EXPECT_EQ(0u, n);
-    EXPECT_EQ(1, GetHexAttribute("<a v=\"-1\"/>", "v", n));
+    EXPECT_TRUE(GetHexAttribute("<a v=\"-1\"/>", "v", n));
     EXPECT_EQ(0xFFFFFFFFu, n);
     n = 5;
-    EXPECT_EQ(0, GetHexAttribute("<a v=\"xyz\"/>", "v", n));
+    EXPECT_FALSE(GetHexAttribute("<a v=\"xyz\"/>", "v", n));
     EXPECT_EQ(5u, n);
 }
 
@@ -86,15 +85,15 @@ TEST(FindElement, ContentModeWalksElementsOfOneName) {
     const std::string text = "<output>A</output><output>B</output>";
     std::string piece;
     std::int32_t cursor = 0, end = -1;
-    ASSERT_EQ(1, FindElement(text, "output", piece, cursor, end, ContentMode));
+    ASSERT_TRUE(FindElement(text, "output", piece, cursor, end, ContentMode));
     EXPECT_EQ("A", piece);
     EXPECT_EQ(8, cursor);
     EXPECT_EQ(9, end);
     cursor = end;
-    ASSERT_EQ(1, FindElement(text, "output", piece, cursor, end, ContentMode));
+    ASSERT_TRUE(FindElement(text, "output", piece, cursor, end, ContentMode));
     EXPECT_EQ("B", piece);
     cursor = end;
-    EXPECT_EQ(0, FindElement(text, "output", piece, cursor, end, ContentMode));
+    EXPECT_FALSE(FindElement(text, "output", piece, cursor, end, ContentMode));
     EXPECT_EQ("", piece);
     EXPECT_EQ(-1, cursor);
 }
@@ -102,88 +101,88 @@ TEST(FindElement, ContentModeWalksElementsOfOneName) {
 TEST(FindElement, ModesAndTheirQuirks) {
     std::string piece = "stale";
     std::int32_t cursor = 0, end = 0;
-    ASSERT_EQ(1, FindElement("<textat/>", "textat", piece, cursor, end, SelfClosingMode));
+    ASSERT_TRUE(FindElement("<textat/>", "textat", piece, cursor, end, SelfClosingMode));
     EXPECT_EQ("", piece);
 
     cursor = 0;
-    ASSERT_EQ(1, FindElement("x<textat x=\"1\" />", "textat", piece, cursor, end, SelfClosingMode));
+    ASSERT_TRUE(FindElement("x<textat x=\"1\" />", "textat", piece, cursor, end, SelfClosingMode));
     EXPECT_EQ("x=\"1\" ", piece);
     EXPECT_EQ(9, cursor);
 
     cursor = 0;
-    ASSERT_EQ(1, FindElement("<textline align=\"right\">hi</textline>", "textline", piece, cursor, end,
+    ASSERT_TRUE(FindElement("<textline align=\"right\">hi</textline>", "textline", piece, cursor, end,
                              StartTagMode));
     EXPECT_EQ("align=\"right\"", piece);
 
     // The start marker is a prefix: "text" matches the start of a textat tag.
     cursor = 0;
-    ASSERT_EQ(1, FindElement("<textat v=\"1\"/>", "text", piece, cursor, end, SelfClosingMode));
+    ASSERT_TRUE(FindElement("<textat v=\"1\"/>", "text", piece, cursor, end, SelfClosingMode));
     EXPECT_EQ("t v=\"1\"", piece);
 
     // A missing end marker: not found, cursor at the start, end -1.
     cursor = 0;
-    EXPECT_EQ(0, FindElement("ab<displayoutput>never closed", "displayoutput", piece, cursor, end,
+    EXPECT_FALSE(FindElement("ab<displayoutput>never closed", "displayoutput", piece, cursor, end,
                              ContentMode));
     EXPECT_EQ(2, cursor);
     EXPECT_EQ(-1, end);
 
     // Names are case-sensitive.
     cursor = 0;
-    EXPECT_EQ(0, FindElement("<Output>A</Output>", "output", piece, cursor, end, ContentMode));
+    EXPECT_FALSE(FindElement("<Output>A</Output>", "output", piece, cursor, end, ContentMode));
 }
 
 TEST(FindElement, CursorOutsideTheTextFindsNothing) {
     std::string piece;
     std::int32_t end = 0;
     std::int32_t cursor = -1;
-    EXPECT_EQ(0, FindElement("<a>x</a>", "a", piece, cursor, end, ContentMode));
+    EXPECT_FALSE(FindElement("<a>x</a>", "a", piece, cursor, end, ContentMode));
     cursor = 1000;
-    EXPECT_EQ(0, FindElement("<a>x</a>", "a", piece, cursor, end, ContentMode));
+    EXPECT_FALSE(FindElement("<a>x</a>", "a", piece, cursor, end, ContentMode));
 }
 
 TEST(FindTag, TagTextRunsThroughTheSlash) {
     std::string tag = "kept";
-    ASSERT_EQ(1, FindTag("<x><font face=\"a\" /></x>", "font", tag));
+    ASSERT_TRUE(FindTag("<x><font face=\"a\" /></x>", "font", tag));
     EXPECT_EQ("<font face=\"a\" /", tag);
-    ASSERT_EQ(1, FindTag("<usescreendepth>", "usescreendepth", tag));
+    ASSERT_TRUE(FindTag("<usescreendepth>", "usescreendepth", tag));
     EXPECT_EQ("", tag);
     tag = "kept";
-    EXPECT_EQ(0, FindTag("<other/>", "font", tag));
+    EXPECT_FALSE(FindTag("<other/>", "font", tag));
     EXPECT_EQ("kept", tag);
 }
 
 TEST(RemoveComments, CutsCommentsWherever) {
     std::string text = "a<!-- one -->b<!---->c<!-->d";
-    EXPECT_EQ(1, RemoveComments(text, true));
+    EXPECT_TRUE(RemoveComments(text, true));
     EXPECT_EQ("abcd", text);
 
     text = "<displayoutput><!-- <output>x</output> --></displayoutput>";
-    EXPECT_EQ(1, RemoveComments(text, true));
+    EXPECT_TRUE(RemoveComments(text, true));
     EXPECT_EQ("<displayoutput></displayoutput>", text);
 }
 
 TEST(RemoveComments, UnterminatedCommentStays) {
     std::string text = "a<!-- x -->b<!-- never closed";
-    EXPECT_EQ(1, RemoveComments(text, true));
+    EXPECT_TRUE(RemoveComments(text, true));
     EXPECT_EQ("ab<!-- never closed", text);
 
     text = "a<!-- never closed";
-    EXPECT_EQ(0, RemoveComments(text, true));
+    EXPECT_FALSE(RemoveComments(text, true));
     EXPECT_EQ("a<!-- never closed", text);
 }
 
 TEST(RemoveComments, CollapsesCrLfBlankLinesOnlyWhenSomethingWasRemoved) {
     const std::string body = "a\r\n\r\n\r\n\r\n\r\nb\r\n  \r\nc\n\n\nd";
     std::string text = body;
-    EXPECT_EQ(0, RemoveComments(text, true));
+    EXPECT_FALSE(RemoveComments(text, true));
     EXPECT_EQ(body, text);
 
     text = "<!--x-->" + body;
-    EXPECT_EQ(1, RemoveComments(text, true));
+    EXPECT_TRUE(RemoveComments(text, true));
     EXPECT_EQ("a\r\nb\r\n  \r\nc\n\n\nd", text);
 
     text = "<!--x-->" + body;
-    EXPECT_EQ(1, RemoveComments(text, false));
+    EXPECT_TRUE(RemoveComments(text, false));
     EXPECT_EQ(body, text);
 
     // A long run of empty lines collapses completely.
@@ -205,37 +204,28 @@ TEST(RemoveComments, EveryOneOfManyCommentsIsCut) {
         kept += static_cast<char>('a' + i % 26);
     }
     text += "<!-- last, never closed";
-    ASSERT_EQ(1, RemoveComments(text, true));
+    ASSERT_TRUE(RemoveComments(text, true));
     EXPECT_EQ(kept + "<!-- last, never closed", text);
 }
 
-// Lead bytes 0x81..0x9F and 0xE0..0xFC, as in Shift-JIS.
-class DoubleByteCodePage : public platform::AnsiCodePage {
-public:
-    bool HasLeadBytes() override { return true; }
-    bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
-    void ToLower(std::string&) override {}
-    void ToUpper(std::string&) override {}
-};
-
 TEST(RemoveComments, UnderADoubleByteCodePageMarkersStartOnCharacterBoundaries) {
-    DoubleByteCodePage codePage;
+    testing::FakeDoubleByteCodePage codePage;
     platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
 
     // "\x81-" is one character, so the comment ends at the second "-->".
     std::string text = "a<!--\x81-->b-->c";
-    ASSERT_EQ(1, RemoveComments(text, false));
+    ASSERT_TRUE(RemoveComments(text, false));
     EXPECT_EQ("ac", text);
 
     // After a cut the rest is walked from its own start: "\x81<" is one
     // character, so no second comment begins there.
     text = "<!---->\x81<!--x-->d";
-    ASSERT_EQ(1, RemoveComments(text, false));
+    ASSERT_TRUE(RemoveComments(text, false));
     EXPECT_EQ("\x81<!--x-->d", text);
 
     // Blank lines collapse on boundaries too: "\x81\r" is one character.
     text = "<!---->\x81\r\n\r\n\r\ne";
-    ASSERT_EQ(1, RemoveComments(text, true));
+    ASSERT_TRUE(RemoveComments(text, true));
     EXPECT_EQ("\x81\r\n\r\ne", text);
 }
 
@@ -243,20 +233,20 @@ TEST(LoadFile, ReadsWholeFileUpToTheFirstZeroByte) {
     ScratchDir scratch;
     scratch.Write("c.xml", std::string("<a>\r\n", 5) + std::string(1, '\0') + "after");
     std::string text = "old";
-    ASSERT_EQ(1, LoadFile("c.xml", text));
+    ASSERT_TRUE(LoadFile("c.xml", text));
     EXPECT_EQ("<a>\r\n", text);
 
     scratch.Write("empty.xml", "");
-    ASSERT_EQ(1, LoadFile("empty.xml", text));
+    ASSERT_TRUE(LoadFile("empty.xml", text));
     EXPECT_EQ("", text);
 }
 
 TEST(LoadFile, MissingFileOrLongPathFailsSilently) {
     ScratchDir scratch;
     std::string text = "old";
-    EXPECT_EQ(0, LoadFile("absent.xml", text));
-    EXPECT_EQ(0, LoadFile(std::string(300, 'a') + ".xml", text));
-    EXPECT_EQ(0, LoadFile(".", text));
+    EXPECT_FALSE(LoadFile("absent.xml", text));
+    EXPECT_FALSE(LoadFile(std::string(300, 'a') + ".xml", text));
+    EXPECT_FALSE(LoadFile(".", text));
     EXPECT_EQ("old", text);
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
@@ -269,7 +259,7 @@ TEST(LoadFile, ReadFailureAfterOpenIsLogged) {
     {
         platform::ScopedFake<platform::Files> fake(files);
         std::string text = "old";
-        EXPECT_EQ(0, LoadFile("c.xml", text));
+        EXPECT_FALSE(LoadFile("c.xml", text));
         EXPECT_EQ("old", text);
     }
     const std::string log = scratch.Read("paneloomerror.log");

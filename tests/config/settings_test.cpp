@@ -8,9 +8,7 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsForTest(); }
-    void TearDown() override { ResetSettingsForTest(); }
-    RunSettings& s = Settings();
+    RunSettings s;
 };
 
 TEST_F(SettingsTest, DefaultsHoldWithoutGlobalSettings) {
@@ -25,7 +23,7 @@ TEST_F(SettingsTest, DefaultsHoldWithoutGlobalSettings) {
 
 TEST_F(SettingsTest, GlobalSettingsLowerCaseTagsBeforeReading) {
     ParseGlobalSettings("<inputbmp name=\"D:\\Pics\\Sky.BMP\" /><outputbmp NAME=\"Out.BMP\" />"
-                        "<backgroundstyle VALUE=\"Stretch\" />");
+                        "<backgroundstyle VALUE=\"Stretch\" />", s);
     EXPECT_EQ("d:\\pics\\sky.bmp", s.inputBitmapPath);
     EXPECT_EQ("out.bmp", s.outputBitmapPath);
     EXPECT_EQ(2, s.backgroundStyle);
@@ -33,61 +31,61 @@ TEST_F(SettingsTest, GlobalSettingsLowerCaseTagsBeforeReading) {
 }
 
 TEST_F(SettingsTest, BackgroundStyleKeywords) {
-    ParseGlobalSettings("<backgroundstyle value=\"Tile\" />");
+    ParseGlobalSettings("<backgroundstyle value=\"Tile\" />", s);
     EXPECT_EQ(1, s.backgroundStyle);
-    ParseGlobalSettings("<backgroundstyle value=\" tile\" />");
+    ParseGlobalSettings("<backgroundstyle value=\" tile\" />", s);
     EXPECT_EQ(1, s.backgroundStyle);
-    ParseGlobalSettings("<backgroundstyle value=\"center\" />");
+    ParseGlobalSettings("<backgroundstyle value=\"center\" />", s);
     EXPECT_EQ(0, s.backgroundStyle);
-    ParseGlobalSettings("<backgroundstyle />");
+    ParseGlobalSettings("<backgroundstyle />", s);
     EXPECT_EQ(0, s.backgroundStyle);
 }
 
 TEST_F(SettingsTest, UseScreenDepthIsPresenceOnlyAndAssignedEveryCall) {
-    ParseGlobalSettings("<usescreendepth value=\"no\" />");
+    ParseGlobalSettings("<usescreendepth value=\"no\" />", s);
     EXPECT_TRUE(s.useScreenDepth);
-    ParseGlobalSettings("<inputbmp file=\"x.bmp\" />");
+    ParseGlobalSettings("<inputbmp file=\"x.bmp\" />", s);
     EXPECT_FALSE(s.useScreenDepth);
     EXPECT_EQ("Paneloom.bmp", s.inputBitmapPath);
     // Child tag names stay case-sensitive.
-    ParseGlobalSettings("<UseScreenDepth />");
+    ParseGlobalSettings("<UseScreenDepth />", s);
     EXPECT_FALSE(s.useScreenDepth);
 }
 
 TEST_F(SettingsTest, TextStartReadsTheFirstAttributeWrittenForX) {
-    ParseTextSettings("<textstart x=\"20\" y=\"100\" />");
+    ParseTextSettings("<textstart x=\"20\" y=\"100\" />", s);
     EXPECT_EQ(20, s.textStartX);
     EXPECT_EQ(100, s.textStartY);
-    ParseTextSettings("<textstart y=\"100\" x=\"20\" />");
+    ParseTextSettings("<textstart y=\"100\" x=\"20\" />", s);
     EXPECT_EQ(100, s.textStartX);
     EXPECT_EQ(100, s.textStartY);
 }
 
 TEST_F(SettingsTest, ColoursAreChainedAndPacked) {
-    ParseTextSettings("<backgroundcolor red=\"0\" green=\"0\" blue=\"128\" transparent=\"0\" />");
+    ParseTextSettings("<backgroundcolor red=\"0\" green=\"0\" blue=\"128\" transparent=\"0\" />", s);
     EXPECT_EQ(0x800000u, s.backgroundColor);
     EXPECT_EQ(0, s.transparent);
 
-    ParseTextSettings("<backgroundcolor red=\"255\" green=\"0\" />");
+    ParseTextSettings("<backgroundcolor red=\"255\" green=\"0\" />", s);
     EXPECT_EQ(0x800000u, s.backgroundColor);
     EXPECT_EQ(0, s.transparent);
 
-    ParseTextSettings("<backgroundcolor transparent=\"1\" />");
+    ParseTextSettings("<backgroundcolor transparent=\"1\" />", s);
     EXPECT_EQ(0x800000u, s.backgroundColor);
     EXPECT_EQ(1, s.transparent);
 
-    ParseTextSettings("<textcolor red=\"300\" green=\"-1\" blue=\"0\" />");
+    ParseTextSettings("<textcolor red=\"300\" green=\"-1\" blue=\"0\" />", s);
     EXPECT_EQ(0x00FF2Cu, s.textColor);
 }
 
 TEST_F(SettingsTest, FontAndExecutable) {
-    ParseTextSettings("<font face=\"Courier New\" />");
+    ParseTextSettings("<font face=\"Courier New\" />", s);
     EXPECT_EQ("courier new", s.fontFace);
     EXPECT_EQ(600, s.fontWeight);
     EXPECT_EQ(1, s.fontExtra);
     EXPECT_EQ(16, s.fontPoints);
 
-    ParseTextSettings("<font weight=\"5000\" extra=\"-2\" points=\"-9\" /><executable name=\"C:\\App.EXE\" />");
+    ParseTextSettings("<font weight=\"5000\" extra=\"-2\" points=\"-9\" /><executable name=\"C:\\App.EXE\" />", s);
     EXPECT_EQ(5000, s.fontWeight);
     EXPECT_EQ(-2, s.fontExtra);
     EXPECT_EQ(-9, s.fontPoints);
@@ -95,17 +93,17 @@ TEST_F(SettingsTest, FontAndExecutable) {
 }
 
 TEST_F(SettingsTest, AlignmentKeywords) {
-    ParseTextSettings("<textalign value=\"Right\" />");
+    ParseTextSettings("<textalign value=\"Right\" />", s);
     EXPECT_EQ(2, s.textAlign);
-    ParseTextSettings("<textalign value=\"middle\" />");
+    ParseTextSettings("<textalign value=\"middle\" />", s);
     EXPECT_EQ(2, s.textAlign);
-    ParseTextSettings("<textalign value=\"center\" />");
+    ParseTextSettings("<textalign value=\"center\" />", s);
     EXPECT_EQ(1, s.textAlign);
 }
 
 TEST_F(SettingsTest, SettingsAccumulateAcrossElements) {
-    ParseTextSettings("<textalign value=\"right\" /><font points=\"20\" /><textstart x=\"5\" y=\"6\" />");
-    ParseTextSettings("<textcolor red=\"1\" green=\"2\" blue=\"3\" />");
+    ParseTextSettings("<textalign value=\"right\" /><font points=\"20\" /><textstart x=\"5\" y=\"6\" />", s);
+    ParseTextSettings("<textcolor red=\"1\" green=\"2\" blue=\"3\" />", s);
     EXPECT_EQ(2, s.textAlign);
     EXPECT_EQ(20, s.fontPoints);
     EXPECT_EQ(5, s.textStartX);

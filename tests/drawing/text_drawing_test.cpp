@@ -70,9 +70,6 @@ bool Holds(const Canvas& canvas, std::uint32_t colour) { return FirstRowWith(can
 
 class TextDrawingTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsForTest(); }
-    void TearDown() override { ResetSettingsForTest(); }
-
     // The extent of a string in an item font, with the given spacing.
     platform::TextExtent Measure(const Canvas& canvas, std::int32_t points, const std::string& face,
                                  std::int32_t weight, std::int32_t extra, const std::string& text) {
@@ -91,12 +88,14 @@ protected:
     void ExpectNoErrorsLogged() { EXPECT_FALSE(scratch.Exists("paneloomerror.log")) << scratch.Read("paneloomerror.log"); }
 
     testing::ScratchDir scratch;
+    RunSettings settings;
+    VariableCaches caches;
 };
 
 TEST_F(TextDrawingTest, TextInAKnownColourChangesOnlyItsCellInThatColour) {
     Canvas canvas(320, 100, kBlack);
     DrawTextItems(canvas.dc(), "<textat x=\"20\" y=\"30\" points=\"16\" face=\"Arial\" weight=\"400\" extra=\"0\" "
-                               "transparent=\"1\" textcolor=\"0000FF\" string=\"Hello\" />");
+                               "transparent=\"1\" textcolor=\"0000FF\" string=\"Hello\" />", settings);
     const platform::TextExtent cell = Measure(canvas, 16, "Arial", 400, 0, "Hello");
     ASSERT_GT(cell.cx, 20);
     ASSERT_GE(cell.cy, 21);
@@ -123,7 +122,7 @@ TEST_F(TextDrawingTest, TextInAKnownColourChangesOnlyItsCellInThatColour) {
 TEST_F(TextDrawingTest, AnOpaqueItemFillsItsCellWithTheBackgroundColour) {
     Canvas canvas(320, 100, kWhite);
     DrawTextItems(canvas.dc(), "<textat x=\"20\" y=\"30\" points=\"16\" face=\"Arial\" weight=\"700\" extra=\"2\" "
-                               "transparent=\"0\" bgcolor=\"00FF00\" textcolor=\"000000\" string=\"Hello\" />");
+                               "transparent=\"0\" bgcolor=\"00FF00\" textcolor=\"000000\" string=\"Hello\" />", settings);
     const platform::TextExtent cell = Measure(canvas, 16, "Arial", 700, 2, "Hello");
 
     const Box box = Changed(canvas, kWhite);
@@ -142,14 +141,14 @@ TEST_F(TextDrawingTest, CentredAndRightAlignedItemsEndWhereTheirWidthSays) {
     const std::string item = "points=\"12\" face=\"Arial\" weight=\"400\" extra=\"1\" transparent=\"0\" "
                              "bgcolor=\"00FF00\" textcolor=\"000000\" string=\"Centred text\" />";
     Canvas centred(400, 60, kWhite);
-    DrawTextItems(centred.dc(), "<textat x=\"200\" y=\"10\" align=\"1\" " + item);
+    DrawTextItems(centred.dc(), "<textat x=\"200\" y=\"10\" align=\"1\" " + item, settings);
     const platform::TextExtent cell = Measure(centred, 12, "Arial", 400, 1, "Centred text");
     const Box c = Changed(centred, kWhite);
     EXPECT_EQ(200 + cell.cx / -2, c.left);
     EXPECT_EQ(200 + cell.cx / -2 + cell.cx, c.right);
 
     Canvas right(400, 60, kWhite);
-    DrawTextItems(right.dc(), "<textat x=\"200\" y=\"10\" align=\"2\" " + item);
+    DrawTextItems(right.dc(), "<textat x=\"200\" y=\"10\" align=\"2\" " + item, settings);
     const Box r = Changed(right, kWhite);
     EXPECT_EQ(200, r.right);
     EXPECT_EQ(200 - cell.cx, r.left);
@@ -163,11 +162,11 @@ TEST_F(TextDrawingTest, LinesOfAConfigurationLandAtTheSameYOnEveryBuild) {
         "<textline bgcolor=\"0000FF\" transparent=\"0\" textcolor=\"FFFFFF\">First line</textline>\r\n"
         "<textline bgcolor=\"00FF00\" transparent=\"0\" textcolor=\"FFFFFF\">Second line</textline>\r\n"
         "<textline bgcolor=\"FF0000\" transparent=\"0\" textcolor=\"FFFFFF\" points=\"24\">Third</textline>";
-    DoDisplayOutput(content, canvas.dc());
+    DoDisplayOutput(content, canvas.dc(), settings, caches);
     EXPECT_EQ(30, FirstRowWith(canvas, 0x0000FF));
     EXPECT_EQ(52, FirstRowWith(canvas, 0x00FF00));
     EXPECT_EQ(74, FirstRowWith(canvas, 0xFF0000));
-    EXPECT_EQ(74 + 32 + 1, Settings().textStartY);
+    EXPECT_EQ(74 + 32 + 1, settings.textStartY);
     ExpectNoErrorsLogged();
 }
 
@@ -185,8 +184,8 @@ TEST_F(TextDrawingTest, ANegativePointSizeDrawsAsThePositiveOne) {
     const std::string rest = "y=\"5\" face=\"Arial\" textcolor=\"FFFFFF\" string=\"Same size\" />";
     Canvas positive(200, 40, kBlack);
     Canvas negative(200, 40, kBlack);
-    DrawTextItems(positive.dc(), "<textat x=\"5\" points=\"12\" " + rest);
-    DrawTextItems(negative.dc(), "<textat x=\"5\" points=\"-12\" " + rest);
+    DrawTextItems(positive.dc(), "<textat x=\"5\" points=\"12\" " + rest, settings);
+    DrawTextItems(negative.dc(), "<textat x=\"5\" points=\"-12\" " + rest, settings);
     ASSERT_GT(Changed(positive, kBlack).count, 20);
     for (std::int32_t y = 0; y < 40; ++y)
         for (std::int32_t x = 0; x < 200; ++x) ASSERT_EQ(positive.Pixel(x, y), negative.Pixel(x, y)) << x << "," << y;
@@ -207,7 +206,7 @@ TEST_F(TextDrawingTest, HostileItemsAreDrawnOrClippedAndNothingFails) {
                   "<textat x=\"0\" y=\"60\" points=\"14\" extra=\"2147483647\" string=\"" + longLine + "\" />"
                   "<textat x=\"230\" y=\"90\" points=\"14\" extra=\"-2147483647\" transparent=\"0\" "
                   "string=\"" + longLine + "\" />"
-                  "<textat x=\"5\" y=\"100\" points=\"10\" weight=\"5000\" textcolor=\"00FF00\" string=\"bold\" />");
+                  "<textat x=\"5\" y=\"100\" points=\"10\" weight=\"5000\" textcolor=\"00FF00\" string=\"bold\" />", settings);
     // The huge opaque item covers the top of the bitmap; the last item is
     // drawn below it.
     EXPECT_EQ(kRed, canvas.Pixel(0, 0));

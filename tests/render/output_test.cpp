@@ -24,16 +24,13 @@ platform::DcHandle MemoryDC() { return reinterpret_cast<platform::DcHandle>(std:
 
 class OutputTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsForTest(); }
-    void TearDown() override { ResetSettingsForTest(); }
-
-    std::string Convert(const std::string& content, int expected = 1) {
+    std::string Convert(const std::string& content, bool expected = true) {
         std::string items = "stale";
-        EXPECT_EQ(expected, ConvertTextLines(content, items));
+        EXPECT_EQ(expected, ConvertTextLines(content, items, settings));
         return items;
     }
 
-    void Display(std::string content) { DoDisplayOutput(content, MemoryDC()); }
+    void Display(std::string content) { DoDisplayOutput(content, MemoryDC(), settings, caches); }
 
     std::vector<std::string> WrittenTexts() const {
         std::vector<std::string> texts;
@@ -51,7 +48,8 @@ protected:
     platform::ScopedFake<platform::TextOutput> route{fake};
     testing::RecordingGraphics graphics;  // the screen's context
     platform::ScopedFake<platform::Graphics> routeGraphics{graphics};
-    RunSettings& settings = Settings();
+    RunSettings settings;
+    VariableCaches caches;
 };
 
 TEST_F(OutputTest, ALineBecomesTheGeneratedElementByteForByte) {
@@ -109,7 +107,7 @@ TEST_F(OutputTest, TheLineHeightIsMeasuredOnTheScreenWithoutAWeight) {
 }
 
 TEST_F(OutputTest, NoLinesGivesZeroAndAnEmptyText) {
-    EXPECT_EQ("", Convert("<textat string=\"a\" /><textline>unclosed", 0));
+    EXPECT_EQ("", Convert("<textat string=\"a\" /><textline>unclosed", false));
     EXPECT_EQ(30, settings.textStartY);
 }
 
@@ -129,9 +127,9 @@ TEST_F(OutputTest, HugeAdvancesStopAtTheLimit) {
 
 TEST_F(OutputTest, CollectTakesEachPositionedItemWhole) {
     std::string items = "stale";
-    EXPECT_EQ(1, CollectTextAt("a<textat x=\"1\" y=\"2\" />b<textline>l</textline><textat/>c<textat", items));
+    EXPECT_TRUE(CollectTextAt("a<textat x=\"1\" y=\"2\" />b<textline>l</textline><textat/>c<textat", items));
     EXPECT_EQ("<textat x=\"1\" y=\"2\" /><textat/>", items);
-    EXPECT_EQ(0, CollectTextAt("<textline>l</textline>", items));
+    EXPECT_FALSE(CollectTextAt("<textline>l</textline>", items));
     EXPECT_EQ("", items);
 }
 
@@ -203,7 +201,7 @@ TEST_F(OutputTest, AFailedConversionKeepsWhatWasDoneAndIsLogged) {
     FailingSecondFont failing;
     platform::ScopedFake<platform::TextOutput> reroute(failing);
     std::string items;
-    EXPECT_EQ(1, ConvertTextLines("<textline>one</textline><textline>two</textline>", items));
+    EXPECT_TRUE(ConvertTextLines("<textline>one</textline><textline>two</textline>", items, settings));
     EXPECT_NE(std::string::npos, items.find("string=\"one\""));
     EXPECT_EQ(std::string::npos, items.find("string=\"two\""));
     EXPECT_EQ(52, settings.textStartY);

@@ -24,13 +24,10 @@ platform::DcHandle MemoryDC() { return reinterpret_cast<platform::DcHandle>(std:
 
 class TextItemsTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsForTest(); }
-    void TearDown() override { ResetSettingsForTest(); }
-
     // The one string the text drew.
     const RecordingTextOutput::Written& Only(const std::string& text) {
         fake.written.clear();
-        DrawTextItems(MemoryDC(), text);
+        DrawTextItems(MemoryDC(), text, settings);
         EXPECT_EQ(1u, fake.written.size()) << text;
         if (fake.written.empty()) fake.written.emplace_back();
         return fake.written.front();
@@ -39,7 +36,7 @@ protected:
     testing::ScratchDir scratch;  // the error log, if any, goes here
     RecordingTextOutput fake;
     platform::ScopedFake<platform::TextOutput> route{fake};
-    RunSettings& settings = Settings();
+    RunSettings settings;
 };
 
 TEST_F(TextItemsTest, FontHeightIsTheCharacterHeightOfThePointsAtTheContextsResolution) {
@@ -184,7 +181,8 @@ TEST_F(TextItemsTest, AnExtraWrittenBeforeXFeedsX) {
 }
 
 TEST_F(TextItemsTest, EachItemSelectsItsFontAndPutsThePreviousOneBack) {
-    DrawTextItems(MemoryDC(), "<textat x=\"1\" y=\"2\" string=\"hi\" /><textat x=\"3\" y=\"4\" string=\"yo\" />");
+    DrawTextItems(MemoryDC(), "<textat x=\"1\" y=\"2\" string=\"hi\" /><textat x=\"3\" y=\"4\" string=\"yo\" />",
+                  settings);
     const std::string stock = std::to_string(RecordingTextOutput::kStockFont);
     const std::vector<std::string> item1 = {
         "GetDeviceCaps 90", "DPtoLP 2", "CreateFontIndirect 1", "SelectFont 1", "SetBkColor 000000", "SetBkMode 1",
@@ -199,7 +197,7 @@ TEST_F(TextItemsTest, EachItemSelectsItsFontAndPutsThePreviousOneBack) {
 TEST_F(TextItemsTest, ItemsAreDrawnInDocumentOrderAndOtherElementsIgnored) {
     DrawTextItems(MemoryDC(),
                   "<textline>no</textline><textat string=\"1\" />junk<textat string=\"2\"/><text string=\"x\" />"
-                  "<textat string=\"3\" />");
+                  "<textat string=\"3\" />", settings);
     ASSERT_EQ(3u, fake.written.size());
     EXPECT_EQ("1", fake.written[0].text);
     EXPECT_EQ("2", fake.written[1].text);
@@ -233,7 +231,7 @@ public:
 TEST_F(TextItemsTest, AFailureIsLoggedSkipsTheRestAndReleasesTheFont) {
     FailingMeasure failing;
     platform::ScopedFake<platform::TextOutput> reroute(failing);
-    DrawTextItems(MemoryDC(), "<textat string=\"a\" /><textat string=\"b\" />");
+    DrawTextItems(MemoryDC(), "<textat string=\"a\" /><textat string=\"b\" />", settings);
     EXPECT_TRUE(failing.written.empty());
     EXPECT_EQ(1u, failing.fonts.size());  // the second item was never started
     EXPECT_EQ(0, failing.liveFonts);

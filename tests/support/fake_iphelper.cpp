@@ -207,10 +207,4 @@ bool FakeIpHelper::Provides(platform::IpHelperFunction function) {
     return loaded_ && notExported.count(name) == 0;
 }
 
-ScopedProcessNetwork::ScopedProcessNetwork(Network& network) : network_(network) {
-    std::swap(ProcessNetwork(), network_);
-}
-
-ScopedProcessNetwork::~ScopedProcessNetwork() { std::swap(ProcessNetwork(), network_); }
-
 }  // namespace paneloom::testing

@@ -95,19 +95,4 @@ private:
     bool loaded_ = false;
 };
 
-// Makes `network` the process's network while it lives, for a test that
-// runs the whole substitution: that reaches the network through
-// ProcessNetwork() until the run context carries it. The two are swapped, so
-// the process's own network is back untouched afterwards.
-class ScopedProcessNetwork {
-public:
-    explicit ScopedProcessNetwork(Network& network);
-    ~ScopedProcessNetwork();
-    ScopedProcessNetwork(const ScopedProcessNetwork&) = delete;
-    ScopedProcessNetwork& operator=(const ScopedProcessNetwork&) = delete;
-
-private:
-    Network& network_;
-};
-
 }  // namespace paneloom::testing

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ansi_code_page.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
@@ -45,6 +46,17 @@ public:
         if (ok) out = time;
         return ok;
     }
+};
+
+// A double-byte code page in the manner of Shift-JIS: 0x81..0x9F and
+// 0xE0..0xFF begin two-byte characters whose second byte may be any of
+// 0x40..0xFC, '@' and '<' included. Case mapping leaves the text alone.
+class FakeDoubleByteCodePage : public platform::AnsiCodePage {
+public:
+    bool HasLeadBytes() override { return true; }
+    bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
+    void ToLower(std::string&) override {}
+    void ToUpper(std::string&) override {}
 };
 
 // Files that fail in the ways a test chooses; everything else goes to the

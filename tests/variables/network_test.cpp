@@ -50,11 +50,10 @@ protected:
         fake.perAdapter = {{2, {"10.0.0.1", "10.0.0.3"}, 0}, {3, {}, 0}};
         fake.interfaces = {Interface(24, 1500, 10000000, "loopback"),
                            Interface(6, 1500, 100000000, "\t Fast Ethernet Adapter \r\n")};
+        caches.network = Network(fake);
     }
 
     testing::FakeIpHelper fake;
-    Network network{fake};
-    testing::ScopedProcessNetwork processNetwork{network};
 };
 
 TEST_F(NetworkVariablesTest, HostDomainAndDnsServers) {

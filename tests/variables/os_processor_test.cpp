@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ansi_code_page.h"
+#include "support/fakes.h"
 #include "variables/os_processor.h"
 #include "variables/variables_fixture.h"
 
@@ -95,10 +95,11 @@ using OsVariablesTest = VariablesTest;
 TEST_F(OsVariablesTest, VersionCodePacksPlatformMajorAndMinor) {
     facts.version.majorVersion = 5;
     facts.version.minorVersion = 1;
-    OsVersion::Load();
-    EXPECT_EQ(0x20501u, OsVersion::VersionCode());
-    EXPECT_EQ(7601, OsVersion::BuildNumber());
-    EXPECT_EQ("Service Pack 1", OsVersion::ServicePack());
+    OsVersion version;
+    version.Load();
+    EXPECT_EQ(0x20501u, version.VersionCode());
+    EXPECT_EQ(7601, version.BuildNumber());
+    EXPECT_EQ("Service Pack 1", version.ServicePack());
 }
 
 TEST_F(OsVariablesTest, AFailedQueryGivesTheZeroRecordAndIsTriedAgain) {
@@ -118,7 +119,7 @@ TEST_F(OsVariablesTest, BuildIsTheWholeFieldAsASignedNumber) {
     facts.version.servicePack = " A ";
     EXPECT_EQ("Windows 98| A |67766446", Substitute("%OS%|%SERVICEPACK%|%BUILD%"));
 
-    ResetVariableCachesForTest();
+    caches = VariableCaches();  // a new run reads the version again
     facts.version.buildNumber = 0xFFFFFFFF;
     EXPECT_EQ("-1", Substitute("%BUILD%"));
 }
@@ -150,7 +151,7 @@ TEST_F(ProcessorVariablesTest, ClockNameCountAndSummary) {
 TEST_F(ProcessorVariablesTest, CountTextsThroughTheVariable) {
     facts.processorCount = 1;
     EXPECT_EQ("Single", Substitute("%PROCCOUNT%"));
-    ResetVariableCachesForTest();
+    caches = VariableCaches();  // a new run counts the processors again
     facts.processorCount = 4;
     EXPECT_EQ("Multi(4) 2993 MHz Intel(R) Core(TM) i7 CPU", Substitute("%PROCINFO%"));
 }
@@ -186,16 +187,8 @@ TEST_F(ProcessorVariablesTest, ANameTooLongForItsBufferIsCutAt127) {
     EXPECT_EQ(std::string(127, 'N'), Substitute("%PROCNAME%"));
 }
 
-class LeadBytesFromE0 : public platform::AnsiCodePage {
-public:
-    bool HasLeadBytes() override { return true; }
-    bool IsLeadByte(unsigned char byte) override { return byte >= 0xE0; }
-    void ToLower(std::string&) override {}
-    void ToUpper(std::string&) override {}
-};
-
 TEST_F(ProcessorVariablesTest, ACutNeverSplitsADoubleByteCharacter) {
-    LeadBytesFromE0 codePage;
+    testing::FakeDoubleByteCodePage codePage;
     platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
     // 126 single bytes, then a two-byte character that would straddle 127.
     facts.processorName = std::string(126, 'x') + "\xE1\x41" + "tail";

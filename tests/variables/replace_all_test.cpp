@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ansi_code_page.h"
-#include "variables/substitution.h"
+#include "support/fakes.h"
+#include "variables/replace.h"
 
 namespace paneloom {
 namespace {
@@ -76,19 +76,8 @@ TEST(ContainsName, FollowsTheSameRule) {
     EXPECT_FALSE(ContainsName("anything", ""));
 }
 
-// A double-byte code page in the manner of Shift-JIS: 0x81..0x9F and
-// 0xE0..0xFC start two-byte characters whose second byte may be any of
-// 0x40..0xFC, '@' included.
-class DoubleByteCodePage : public platform::AnsiCodePage {
-public:
-    bool HasLeadBytes() override { return true; }
-    bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
-    void ToLower(std::string&) override {}
-    void ToUpper(std::string&) override {}
-};
-
 TEST(ReplaceAll, UnderADoubleByteCodePageMatchesOnlyOnCharacterBoundaries) {
-    DoubleByteCodePage codePage;
+    testing::FakeDoubleByteCodePage codePage;
     platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
 
     // "\x81@" is one character: the '@' in it cannot start a match.

@@ -22,21 +22,21 @@ TEST_F(SubstituteVariablesTest, EveryFamilyInOneCall) {
 }
 
 TEST_F(SubstituteVariablesTest, AValueIsSearchedForTheNamesOfLaterStepsOnly) {
-    // A volume label (step 9) naming the user, memory and executable steps
-    // after it, and the system and processor steps before it.
+    // A volume label naming the user, memory and executable variables that
+    // come after the volumes, and the system and processor ones before them.
     facts.volumes["C:\\"].label = "%USERNAME%/%RAMINFO%/%EXECUTABLE_PRODUCT%/%OS%/%PROCCOUNT%/%VOLUME_C_INFO%";
     EXPECT_EQ("C:\\  12.3/40.0 GB Free:NTFS:'alice/523776 Kb RAM/Paneloom/%OS%/%PROCCOUNT%/%VOLUME_C_INFO%'"
               ":SN 0x3C1A9E27",
               Substitute("%VOLUME_C_INFO%"));
 
-    // A service pack (step 7) naming its own step's first name and the
-    // processor step after it.
-    ResetVariableCachesForTest();
+    // A service pack naming the system name, which its own family replaces
+    // first, and the processor count, which comes later.
+    caches = VariableCaches();  // a new run reads the version again
     facts.version.servicePack = "%OS% on %PROCCOUNT%";
     EXPECT_EQ("%OS% on Dual", Substitute("%SERVICEPACK%"));
 
-    // A user name (step 10) naming the volume step before it and the
-    // executable step after it.
+    // A user name naming a volume, replaced before the user, and the
+    // executable's version, replaced after it.
     facts.userName = std::string("%VOLUME_C_INFO%@%EXECUTABLE_VERSION%");
     EXPECT_EQ("%VOLUME_C_INFO%@1.0.0", Substitute("%USERNAME%"));
     EXPECT_EQ(1u, facts.volumeQueries.size()) << "only the first text named the volume";
@@ -91,10 +91,31 @@ TEST_F(SubstituteVariablesTest, CachedRecordsAreQueriedOnceWhileTheRestIsAskedEv
     EXPECT_EQ(2u, records.sizeQueries.size());
 }
 
+TEST_F(SubstituteVariablesTest, EachRunKeepsRecordsOfItsOwn) {
+    EXPECT_EQ("Windows 7 Dual %VOLUME_D_INFO%", Substitute("%OS% %PROCCOUNT% %VOLUME_D_INFO%"));
+    facts.version.majorVersion = 10;
+    facts.version.minorVersion = 0;
+    facts.processorCount = 4;
+    platform::VolumeRecord data;
+    data.serialNumber = 0xD;
+    facts.AddDrive('D', "D:\\", data, platform::DiskSpace());
+
+    VariableCaches nextRun;
+    std::string text = "%OS% %PROCCOUNT% %VOLUME_D_INFO%";
+    SubstituteVariables(text, settings, nextRun);
+    EXPECT_EQ("Windows 10 Multi(4) D:\\  ::'':SN 0xD", text);
+
+    EXPECT_EQ("Windows 7 Dual %VOLUME_D_INFO%", Substitute("%OS% %PROCCOUNT% %VOLUME_D_INFO%"))
+        << "the first run keeps what it read";
+    EXPECT_EQ(2, facts.versionQueries);
+    EXPECT_EQ(2, facts.processorCountQueries);
+    EXPECT_EQ(2, facts.driveListQueries);
+}
+
 TEST_F(SubstituteVariablesTest, AFailureEndsTheSubstitutionKeepingEarlierReplacements) {
     facts.onUserQuery = [] { throw std::bad_alloc(); };
     std::string text = "%EXECUTABLE_VERSION% %OS% %PROCMHZ% %VOLUME_C_INFO% %USERNAME% %RAMINFO%";
-    SubstituteVariables(text);
+    SubstituteVariables(text, settings, caches);
     EXPECT_EQ("%EXECUTABLE_VERSION% Windows 7 2993 MHz C:\\  12.3/40.0 GB Free:NTFS:'SYSTEM':SN 0x3C1A9E27 "
               "%USERNAME% %RAMINFO%",
               text);

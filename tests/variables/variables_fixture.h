@@ -1,5 +1,5 @@
 // A machine for the variable tests: fake system facts and version records
-// with plausible answers, fresh process-wide caches and settings, and a
+// with plausible answers, the settings and caches of a fresh run, and a
 // scratch directory that holds the error log.
 #pragma once
 
@@ -18,9 +18,6 @@ namespace paneloom::testing {
 class VariablesTest : public ::testing::Test {
 protected:
     VariablesTest() : factsScope_(facts), recordsScope_(records), clockScope_(clock) {
-        ResetVariableCachesForTest();
-        ResetSettingsForTest();
-
         facts.version.platformId = 2;
         facts.version.majorVersion = 6;
         facts.version.minorVersion = 1;
@@ -44,13 +41,9 @@ protected:
         records.SetUsEnglishStrings("Paneloom Developers", "Paneloom", "1.0.0", "Copyright (C) Paneloom Developers");
     }
 
-    ~VariablesTest() override {
-        ResetVariableCachesForTest();
-        ResetSettingsForTest();
-    }
-
-    static std::string Substitute(std::string text) {
-        SubstituteVariables(text);
+    // One substitution of this run.
+    std::string Substitute(std::string text) {
+        SubstituteVariables(text, settings, caches);
         return text;
     }
 
@@ -60,6 +53,8 @@ protected:
     FakeSystemFacts facts;
     FakeVersionRecords records;
     FakeClock clock;
+    RunSettings settings;
+    VariableCaches caches;
 
 private:
     platform::ScopedFake<platform::SystemFacts> factsScope_;

@@ -113,7 +113,7 @@ TEST_F(VolumesTest, AnUnknownLetterStaysAndNothingIsQueried) {
     EXPECT_TRUE(facts.spaceQueries.empty());
 }
 
-TEST_F(VolumesTest, TheDriveListIsReadOncePerProcess) {
+TEST_F(VolumesTest, TheDriveListIsReadOncePerRun) {
     Substitute("%VOLUME_C_INFO%");
     platform::VolumeRecord late;
     late.serialNumber = 1;
@@ -121,10 +121,12 @@ TEST_F(VolumesTest, TheDriveListIsReadOncePerProcess) {
     EXPECT_EQ("%VOLUME_F_INFO%", Substitute("%VOLUME_F_INFO%"));
     EXPECT_EQ(1, facts.driveListQueries);
 
-    EXPECT_EQ(1u, DriveList::Count());
-    EXPECT_EQ("C:\\", DriveList::DriveRoot(0));
-    EXPECT_EQ("", DriveList::DriveRoot(1));
-    EXPECT_EQ("", DriveList::DriveRoot(99));
+    EXPECT_EQ(1u, caches.driveList.Count());
+    EXPECT_EQ("C:\\", caches.driveList.DriveRoot(0));
+    EXPECT_EQ('C', caches.driveList.DriveLetter(0));
+    EXPECT_EQ("", caches.driveList.DriveRoot(1));
+    EXPECT_EQ("", caches.driveList.DriveRoot(99));
+    EXPECT_EQ('\0', caches.driveList.DriveLetter(99));
 }
 
 TEST_F(VolumesTest, ADriveWithAnEmptyRootIsSkipped) {

@@ -109,13 +109,13 @@ TEST(LinuxTextOutput, HostileItemsNeedNoMoreMemoryThanTheBitmapTakes) {
     GTEST_SKIP() << "the sanitizer reserves address space of its own";
 #else
     testing::ScratchDir scratch;
-    ResetSettingsForTest();
+    const RunSettings settings;
     const std::int32_t width = 3840;
     const std::int32_t height = 2160;
     Canvas canvas(width, height, 0);
     // Fonts, faces and fontconfig are loaded before the limit is set, as a
     // run has loaded them by its first item.
-    DrawTextItems(canvas.dc(), "<textat string=\"warm\" /><textat weight=\"5000\" string=\"warm\" />");
+    DrawTextItems(canvas.dc(), "<textat string=\"warm\" /><textat weight=\"5000\" string=\"warm\" />", settings);
 
     std::string printable;
     for (int c = 0x20; c < 0x100; ++c)
@@ -136,7 +136,7 @@ TEST(LinuxTextOutput, HostileItemsNeedNoMoreMemoryThanTheBitmapTakes) {
         const rlim_t limit = static_cast<rlim_t>(AddressSpacePages()) * pageSize + bitmapBytes;
         const rlimit bound{limit, limit};
         if (setrlimit(RLIMIT_AS, &bound) != 0) _exit(2);
-        DrawTextItems(canvas.dc(), hostile);
+        DrawTextItems(canvas.dc(), hostile, settings);
         // A failed allocation would have been logged; drawing must also
         // have happened.
         if (scratch.Exists("paneloomerror.log")) _exit(3);

@@ -63,7 +63,8 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 std::string Substitute(std::string text) {
-    SubstituteVariables(text);
+    VariableCaches caches;
+    SubstituteVariables(text, RunSettings(), caches);
     return text;
 }
 
@@ -212,7 +213,7 @@ std::string SubstituteInNamespace(const std::string& namespacePath, const std::s
     const char kHost[] = "paneloom-ns";
     if (::sethostname(kHost, sizeof kHost - 1) != 0) return "SKIP:cannot set the host name";
 
-    SubstituteVariables(text);
+    text = Substitute(text);
     // The raw speed the kernel reports for the second veth, for the check.
     std::string speed;
     FILE* file = std::fopen("/sys/class/net/pl1/speed", "r");

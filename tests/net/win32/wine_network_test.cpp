@@ -52,7 +52,8 @@ std::string Trim(const std::string& text) {
 }
 
 std::string Substitute(std::string text) {
-    SubstituteVariables(text);
+    VariableCaches caches;
+    SubstituteVariables(text, RunSettings(), caches);
     return text;
 }
 

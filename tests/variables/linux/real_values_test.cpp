@@ -37,21 +37,14 @@ std::string Shell(const std::string& command) {
 
 class RealLinuxValues : public ::testing::Test {
 protected:
-    RealLinuxValues() {
-        ResetVariableCachesForTest();
-        ResetSettingsForTest();
-    }
-    ~RealLinuxValues() override {
-        ResetVariableCachesForTest();
-        ResetSettingsForTest();
-    }
-
-    static std::string Substitute(std::string text) {
-        SubstituteVariables(text);
+    std::string Substitute(std::string text) {
+        SubstituteVariables(text, settings, caches);
         return text;
     }
 
     ScratchDir scratch;
+    RunSettings settings;
+    VariableCaches caches;
 };
 
 TEST_F(RealLinuxValues, ProcessorCountAgreesWithNproc) {
@@ -113,16 +106,16 @@ TEST_F(RealLinuxValues, DriveCIsTheRootAndAgreesWithDf) {
 
 TEST_F(RealLinuxValues, ALinuxProgramOrAMissingFileHasNoVersionRecord) {
     const std::string allFour = "%EXECUTABLE_COMPANY%|%EXECUTABLE_PRODUCT%|%EXECUTABLE_VERSION%|%EXECUTABLE_COPYRIGHT%";
-    Settings().executablePath = "/proc/self/exe";
+    settings.executablePath = "/proc/self/exe";
     EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(allFour));
-    Settings().executablePath = "missing.exe";
+    settings.executablePath = "missing.exe";
     EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(allFour));
 }
 
 TEST_F(RealLinuxValues, AWindowsProgramIsReadFromItsVersionResource) {
     const testing::pe::BuiltImage image = testing::pe::StandardImage();
     scratch.Write("tool.exe", std::string(image.bytes.begin(), image.bytes.end()));
-    Settings().executablePath = "tool.exe";
+    settings.executablePath = "tool.exe";
     EXPECT_EQ("Paneloom Makers|Paneloom|2.5.1|(c) 2024 Paneloom Makers",
               Substitute("%EXECUTABLE_COMPANY%|%EXECUTABLE_PRODUCT%|%EXECUTABLE_VERSION%|%EXECUTABLE_COPYRIGHT%"));
 }

@@ -40,21 +40,14 @@ std::string ProgramPath() {
 
 class RealWindowsValues : public ::testing::Test {
 protected:
-    RealWindowsValues() {
-        ResetVariableCachesForTest();
-        ResetSettingsForTest();
-    }
-    ~RealWindowsValues() override {
-        ResetVariableCachesForTest();
-        ResetSettingsForTest();
-    }
-
-    static std::string Substitute(std::string text) {
-        SubstituteVariables(text);
+    std::string Substitute(std::string text) {
+        SubstituteVariables(text, settings, caches);
         return text;
     }
 
     ScratchDir scratch;
+    RunSettings settings;
+    VariableCaches caches;
 };
 
 TEST_F(RealWindowsValues, WinesDefaultSystemIsWindows7ServicePack1) {
@@ -71,7 +64,7 @@ TEST_F(RealWindowsValues, TheDefaultExecutableShowsPaneloomsOwnVersionRecord) {
 }
 
 TEST_F(RealWindowsValues, AMissingExecutableHasNoInfo) {
-    Settings().executablePath = "no such program.exe";
+    settings.executablePath = "no such program.exe";
     EXPECT_EQ("[no info]|[no info]|[no info]|", Substitute(kAllFour));
 }
 

@@ -4,51 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "config/run_settings.h"
-#include "variables/user_executable.h"
+#include "variables/executable.h"
 #include "variables/variables_fixture.h"
 
 namespace paneloom {
 namespace {
 
-using testing::VariablesTest;
-
-// ---------------------------------------------------------------------------
-// User and memory
-
-TEST(RamInfoText, KilobytesRoundedUpIn64Bits) {
-    EXPECT_EQ("0 Kb RAM", RamInfoText(0));
-    EXPECT_EQ("1 Kb RAM", RamInfoText(1));
-    EXPECT_EQ("523776 Kb RAM", RamInfoText(536346624));
-    EXPECT_EQ("523777 Kb RAM", RamInfoText(536346625));
-    EXPECT_EQ("4194304 Kb RAM", RamInfoText(4ull << 30));
-    EXPECT_EQ("6291457 Kb RAM", RamInfoText((6ull << 30) + 1));
-    // Past 2 TB a 32-bit count of kilobytes would wrap.
-    EXPECT_EQ("3221225472 Kb RAM", RamInfoText(3ull << 40));
-    EXPECT_EQ("18014398509481984 Kb RAM", RamInfoText(~0ull));
-}
-
-using UserAndMemoryTest = VariablesTest;
-
-TEST_F(UserAndMemoryTest, UserNameAndMemory) {
-    facts.totalMemory = 25276178432ull;
-    EXPECT_EQ("alice has 24683768 Kb RAM", Substitute("%USERNAME% has %RAMINFO%"));
-}
-
-TEST_F(UserAndMemoryTest, AUserNameThatCannotBeReadIsUnknown) {
-    facts.userName.reset();
-    EXPECT_EQ("[unknown]/523776 Kb RAM", Substitute("%USERNAME%/%RAMINFO%"));
-}
-
-TEST_F(UserAndMemoryTest, AUserNameEndsAtItsFirstNul) {
-    facts.userName = std::string("bob\0junk", 8);
-    EXPECT_EQ("[bob]", Substitute("[%USERNAME%]"));
-}
-
-// ---------------------------------------------------------------------------
-// The executable's version strings
-
-using ExecutableTest = VariablesTest;
+using ExecutableTest = testing::VariablesTest;
 
 const char* const kAllFour = "%EXECUTABLE_COMPANY%|%EXECUTABLE_PRODUCT%|%EXECUTABLE_VERSION%|%EXECUTABLE_COPYRIGHT%";
 
@@ -63,7 +25,7 @@ TEST_F(ExecutableTest, ReadsTheFourStringsOfTheFirstTranslation) {
 }
 
 TEST_F(ExecutableTest, TheConfiguredPathIsPassedAsItStands) {
-    Settings().executablePath = "..\\tools\\other.exe";
+    settings.executablePath = "..\\tools\\other.exe";
     Substitute(kAllFour);
     EXPECT_EQ(std::vector<std::string>{"..\\tools\\other.exe"}, records.sizeQueries);
 }
@@ -123,7 +85,7 @@ TEST_F(ExecutableTest, ReadVersionStringsLeavesTheCopyrightAsGiven) {
     std::string product = "p";
     std::string version = "v";
     std::string copyright = "given";
-    EXPECT_EQ(1, ReadVersionStrings("x.exe", company, product, version, copyright));
+    EXPECT_TRUE(ReadVersionStrings("x.exe", company, product, version, copyright));
     EXPECT_EQ("[no info]", company);
     EXPECT_EQ("[no info]", product);
     EXPECT_EQ("[no info]", version);
@@ -131,7 +93,7 @@ TEST_F(ExecutableTest, ReadVersionStringsLeavesTheCopyrightAsGiven) {
 
     records.size = 64;
     records.translation.reset();
-    EXPECT_EQ(0, ReadVersionStrings("x.exe", company, product, version, copyright));
+    EXPECT_FALSE(ReadVersionStrings("x.exe", company, product, version, copyright));
 }
 
 }  // namespace

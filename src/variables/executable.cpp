@@ -1,13 +1,11 @@
-#include "variables/user_executable.h"
+#include "variables/executable.h"
 
 #include <vector>
 
 #include "log/error_log.h"
 #include "common/format.h"
-#include "config/run_settings.h"
-#include "platform/system_facts.h"
 #include "platform/version_records.h"
-#include "variables/substitution.h"
+#include "variables/replace.h"
 
 namespace paneloom {
 
@@ -17,27 +15,7 @@ const char* const kNoInfo = "[no info]";
 
 }  // namespace
 
-std::string RamInfoText(std::uint64_t totalBytes) {
-    // 64-bit throughout: machines past 4 GB, or past 2 TB where a 32-bit
-    // count of kilobytes would wrap, show their real size.
-    const std::uint64_t kilobytes = totalBytes / 1024 + (totalBytes % 1024 != 0 ? 1 : 0);
-    return StringPrintf("%llu Kb RAM", static_cast<unsigned long long>(kilobytes));
-}
-
-void SubstituteUserAndMemoryVariables(std::string& text) {
-    platform::SystemFacts& facts = platform::Get<platform::SystemFacts>();
-    const std::uint64_t totalMemory = facts.TotalPhysicalMemory();
-    std::string user;
-    if (facts.QueryUserName(user)) {
-        user = user.substr(0, user.find('\0'));
-    } else {
-        user = "[unknown]";
-    }
-    ReplaceAll(text, "%USERNAME%", user);
-    ReplaceAll(text, "%RAMINFO%", RamInfoText(totalMemory));
-}
-
-int ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
+bool ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
                        std::string& version, std::string& copyright) {
     try {
         version = kNoInfo;
@@ -46,16 +24,16 @@ int ReadVersionStrings(const std::string& path, std::string& company, std::strin
 
         platform::VersionRecords& records = platform::Get<platform::VersionRecords>();
         const std::uint32_t size = records.RecordSize(path);
-        if (size == 0) return 1;
+        if (size == 0) return true;
         std::vector<std::uint8_t> record(size);
         // A record that vanished or broke between the two calls says no more
         // than a missing one.
-        if (!records.ReadRecord(path, record)) return 1;
+        if (!records.ReadRecord(path, record)) return true;
 
         std::vector<std::uint8_t> translation;
-        if (!records.QueryBinary(record, "\\VarFileInfo\\Translation", translation)) return 0;
+        if (!records.QueryBinary(record, "\\VarFileInfo\\Translation", translation)) return false;
         // A table too short for one entry names no string table either.
-        if (translation.size() < 4) return 0;
+        if (translation.size() < 4) return false;
         const unsigned language = translation[0] | (translation[1] << 8);
         const unsigned codePage = translation[2] | (translation[3] << 8);
 
@@ -75,19 +53,19 @@ int ReadVersionStrings(const std::string& path, std::string& company, std::strin
                 *field.target = value.substr(0, value.find('\0'));
             }
         }
-        return 1;
+        return true;
     } catch (...) {
         LogError("Error getting application information\n");
-        return 0;
+        return false;
     }
 }
 
-void SubstituteExecutableVariables(std::string& text) {
+void SubstituteExecutableVariables(std::string& text, const std::string& executablePath) {
     std::string company;
     std::string product;
     std::string version;
     std::string copyright;
-    if (ReadVersionStrings(Settings().executablePath, company, product, version, copyright) != 1) return;
+    if (!ReadVersionStrings(executablePath, company, product, version, copyright)) return;
     ReplaceAll(text, "%EXECUTABLE_COMPANY%", company);
     ReplaceAll(text, "%EXECUTABLE_PRODUCT%", product);
     ReplaceAll(text, "%EXECUTABLE_VERSION%", version);
