@@ -217,6 +217,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::ScopedFake<platform::VersionRecords> recordsScope(records);
     std::optional<platform::ScopedFake<platform::AnsiCodePage>> codePageScope;
     if (useDoubleByte) codePageScope.emplace(doubleByte);
+    // Each input is one run, with a network of its own.
+    Network network(net);
+    testing::ScopedProcessNetwork networkScope(network);
 
     ResetVariableCachesForTest();
     ResetSettingsForTest();

@@ -5,6 +5,7 @@
 #include "log/error_log.h"
 #include "common/format.h"
 #include "codepage/ansi_text.h"
+#include "common/scan.h"
 #include "platform/files.h"
 
 namespace paneloom {
@@ -47,19 +48,19 @@ bool CollapseOnePass(std::string& text) {
 // values that do not fit: such values are held at the nearest limit, so both
 // builds read the same number. Leading white space is skipped, a sign is
 // allowed, and conversion stops at the first character that does not fit.
+// Not ParseSigned or ParseHex: those take only a whole number and refuse one
+// that does not fit, where sscanf reads "12px" as 12.
 bool ScanNumber(const std::string& value, bool hex, long long& out) {
     std::size_t i = 0;
-    while (i < value.size() && (value[i] == ' ' || (value[i] >= '\t' && value[i] <= '\r'))) ++i;
+    while (i < value.size() && IsBlank(value[i])) ++i;
     bool negative = false;
     if (i < value.size() && (value[i] == '+' || value[i] == '-')) {
         negative = value[i] == '-';
         ++i;
     }
     auto digit = [hex](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (hex && c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (hex && c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
+        if (hex) return HexDigitValue(c);
+        return c >= '0' && c <= '9' ? c - '0' : -1;
     };
     if (hex && i + 1 < value.size() && value[i] == '0' && (value[i + 1] == 'x' || value[i + 1] == 'X') &&
         i + 2 < value.size() && digit(value[i + 2]) >= 0) {

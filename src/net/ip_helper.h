@@ -1,9 +1,9 @@
-// Run-time binding of the IP helper library and its four queries.
+// The binding of the IP helper library and its four queries, for one run.
 //
-// The library is loaded by name at the first query and its functions are
-// looked up by name, so the program runs where the library or one of the
-// functions is missing: there the affected query yields nothing and the
-// network views show their fall-back texts. Nothing here is ever logged.
+// The library is loaded at the first query, so the program runs where the
+// library or one of its functions is missing: there the affected query
+// yields nothing and the network views show their fall-back texts. Nothing
+// here is ever logged.
 //
 // Each query keeps its block between calls and grows it when the platform
 // asks for more: the first call hands over no block and a length of 0, the
@@ -11,54 +11,69 @@
 // second call fills the new block. There is never a third call. A record that
 // a query returns lives in that query's block and stays valid until the next
 // call of the same query.
-//
-// Single-threaded: the binding and the blocks are process-wide and unlocked.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
-#include "platform/iphelper_library.h"
-#include "platform/iphelper_records.h"
+#include "platform/ip_helper.h"
 
 namespace paneloom {
 
-// The process-wide binding. It starts unbound; the first successful load binds
-// it for the rest of the process, and a failed load is tried again at the
-// next query. A function the library does not export stays null.
-struct IpHelperApi {
-    bool bound = false;
-    platform::IpHelperHandle library = nullptr;
-    platform::GetAdaptersInfoFn GetAdaptersInfo = nullptr;
-    platform::GetIfTableFn GetIfTable = nullptr;
-    platform::GetNetworkParamsFn GetNetworkParams = nullptr;
-    platform::GetPerAdapterInfoFn GetPerAdapterInfo = nullptr;
+// One query's block. `capacity` is always the true size of the block (0 when
+// there is none), and it is what the platform is told the block holds: a size
+// the platform asked for but that was not allocated never stands for the
+// block, or the next call would let the platform write past its end.
+class QueryBuffer {
+public:
+    void* data() const { return data_.get(); }
+    ULONG capacity() const { return capacity_; }
+
+    // Gives the old block back and takes a new one of `size` bytes; false,
+    // with no block at all, when it cannot be had.
+    bool Replace(ULONG size);
+
+private:
+    std::unique_ptr<unsigned char[]> data_;
+    ULONG capacity_ = 0;
 };
 
-// The binding as it stands now.
-const IpHelperApi& CurrentIpHelperApi();
+class IpHelperQueries {
+public:
+    // `library` outlives this object.
+    explicit IpHelperQueries(platform::IpHelper& library) : library_(&library) {}
 
-// Loads the library and looks up the four functions unless that is done
-// already. 1 when the library is loaded, 0 when loading it failed (every
-// handle value below 32 counts as a failure).
-int BindIpHelper();
+    // Loads the library unless that is done already: true when it is loaded.
+    // The first success binds it for good; a failure is tried again at the
+    // next query.
+    bool BindIpHelper();
+    bool bound() const { return bound_; }
 
-// The machine's network parameters, or null.
-const FIXED_INFO* QueryNetworkParams();
+    // The machine's network parameters, or null.
+    const FIXED_INFO* QueryNetworkParams();
 
-// The first record of the adapter list, or null (also when there are no
-// adapters).
-const IP_ADAPTER_INFO* QueryAdaptersInfo();
+    // The first record of the adapter list, or null (also when there are no
+    // adapters).
+    const IP_ADAPTER_INFO* QueryAdaptersInfo();
 
-// The per-adapter record of the adapter with that interface index, or null.
-// All adapters share one block, which grows to the largest record asked for.
-const IP_PER_ADAPTER_INFO* QueryPerAdapterInfo(std::uint32_t interfaceIndex);
+    // The per-adapter record of the adapter with that interface index, or
+    // null. All adapters share one block, which grows to the largest record
+    // asked for.
+    const IP_PER_ADAPTER_INFO* QueryPerAdapterInfo(std::uint32_t interfaceIndex);
 
-// The interface table, rows sorted by interface index, or null.
-const MIB_IFTABLE* QueryIfTable();
+    // The interface table, rows sorted by interface index, or null.
+    const MIB_IFTABLE* QueryIfTable();
 
-// Test support only: forgets the binding and frees the four blocks, so the
-// next query loads the library again (through whatever fake is in place).
-// Records returned earlier become invalid.
-void ResetIpHelperForTest();
+private:
+    // Bound, and the library provides `function`.
+    bool Ready(platform::IpHelperFunction function);
+
+    platform::IpHelper* library_;
+    bool bound_ = false;
+    QueryBuffer networkParams_;
+    QueryBuffer adaptersInfo_;
+    QueryBuffer perAdapterInfo_;
+    QueryBuffer ifTable_;
+};
 
 }  // namespace paneloom

@@ -5,19 +5,12 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "net/ip_helper.h"
 
 namespace paneloom {
 
 namespace {
 
 const char* const kUnknown = "[unknown]";
-
-// The current record of each view kind. They point into the query blocks.
-const FIXED_INFO* gNetworkParams = nullptr;
-const IP_ADAPTER_INFO* gAdapterList = nullptr;
-const IP_PER_ADAPTER_INFO* gPerAdapterInfo = nullptr;
-const MIB_IFTABLE* gInterfaceTable = nullptr;
 
 // A record's text up to its terminating zero, and never past its field.
 std::string FieldText(const void* field, std::size_t fieldSize) {
@@ -55,18 +48,18 @@ std::string DnsServerText(const IP_ADDR_STRING* head, int j) {
     return entry != nullptr ? FieldText(entry->IpAddress.String) : kUnknown;
 }
 
-const IP_ADAPTER_INFO* AdapterAt(int i) {
-    const IP_ADAPTER_INFO* adapter = gAdapterList;
+const IP_ADAPTER_INFO* AdapterAt(const IP_ADAPTER_INFO* list, int i) {
+    const IP_ADAPTER_INFO* adapter = list;
     for (int step = 0; step < i && adapter != nullptr; ++step) adapter = adapter->Next;
     return adapter;
 }
 
-const MIB_IFROW& RowAt(std::uint32_t r) {
-    if (gInterfaceTable == nullptr || gInterfaceTable->dwNumEntries == 0) {
+const MIB_IFROW& RowAt(const MIB_IFTABLE* table, std::uint32_t r) {
+    if (table == nullptr || table->dwNumEntries == 0) {
         throw std::out_of_range("the interface table has no row to read");
     }
-    const std::uint32_t last = gInterfaceTable->dwNumEntries - 1;
-    return gInterfaceTable->table[r < last ? r : last];
+    const std::uint32_t last = table->dwNumEntries - 1;
+    return table->table[r < last ? r : last];
 }
 
 }  // namespace
@@ -105,47 +98,51 @@ std::string LeaseDateText(std::int64_t seconds) {
 // ---------------------------------------------------------------------------
 // NetworkParams
 
-void NetworkParams::Load() { gNetworkParams = QueryNetworkParams(); }
+const FIXED_INFO* NetworkParams::Record() const { return network_->networkParams_; }
+
+void NetworkParams::Load() { network_->networkParams_ = network_->queries_.QueryNetworkParams(); }
 
 std::string NetworkParams::HostNameString() const {
-    return gNetworkParams != nullptr ? FieldText(gNetworkParams->HostName) : kUnknown;
+    return Record() != nullptr ? FieldText(Record()->HostName) : kUnknown;
 }
 
 std::string NetworkParams::DomainNameString() const {
-    return gNetworkParams != nullptr ? FieldText(gNetworkParams->DomainName) : kUnknown;
+    return Record() != nullptr ? FieldText(Record()->DomainName) : kUnknown;
 }
 
 int NetworkParams::DNSServerCount() const {
-    return gNetworkParams != nullptr ? CountChain(gNetworkParams->DnsServerList) : 0;
+    return Record() != nullptr ? CountChain(Record()->DnsServerList) : 0;
 }
 
 std::string NetworkParams::DNSServerString(int j) const {
-    return DnsServerText(gNetworkParams != nullptr ? &gNetworkParams->DnsServerList : nullptr, j);
+    return DnsServerText(Record() != nullptr ? &Record()->DnsServerList : nullptr, j);
 }
 
 // ---------------------------------------------------------------------------
 // AdapterList
 
-void AdapterList::Load() { gAdapterList = QueryAdaptersInfo(); }
+const IP_ADAPTER_INFO* AdapterList::Record() const { return network_->adapterList_; }
+
+void AdapterList::Load() { network_->adapterList_ = network_->queries_.QueryAdaptersInfo(); }
 
 int AdapterList::AdapterCount() const {
     int count = 0;
-    for (const IP_ADAPTER_INFO* adapter = gAdapterList; adapter != nullptr; adapter = adapter->Next) ++count;
+    for (const IP_ADAPTER_INFO* adapter = Record(); adapter != nullptr; adapter = adapter->Next) ++count;
     return count;
 }
 
 std::string AdapterList::DescriptionString(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     return adapter != nullptr ? FieldText(adapter->Description) : "[adapter::unknown]";
 }
 
 std::string AdapterList::TypeString(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     return adapter != nullptr ? InterfaceTypeName(adapter->Type) : "[TypeString::error]";
 }
 
 std::string AdapterList::HWAddressString(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     if (adapter == nullptr) return "[HWAddressString::error]";
     // However long the record says the address is, it has only these bytes.
     std::size_t length = adapter->AddressLength;
@@ -162,90 +159,100 @@ std::string AdapterList::HWAddressString(int i) const {
 }
 
 int AdapterList::IPAddressCount(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     return adapter != nullptr ? CountChain(adapter->IpAddressList) : 0;
 }
 
 std::string AdapterList::IPAddressString(int i, int j) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     if (adapter == nullptr) return "IPAddress:error";
     const IP_ADDR_STRING* entry = ChainEntry(adapter->IpAddressList, j);
     return entry != nullptr ? FieldText(entry->IpAddress.String) : "[IPAddressString::error]";
 }
 
 std::string AdapterList::IPMaskString(int i, int j) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     if (adapter == nullptr) return "IpMask:error";
     const IP_ADDR_STRING* entry = ChainEntry(adapter->IpAddressList, j);
     return entry != nullptr ? FieldText(entry->IpMask.String) : "[IPMaskString::error]";
 }
 
 bool AdapterList::DHCPEnabled(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     return adapter != nullptr && adapter->DhcpEnabled != 0;
 }
 
 std::string AdapterList::DHCPServer(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     return adapter != nullptr ? FieldText(adapter->DhcpServer.IpAddress.String) : "[DHCPServer::error]";
 }
 
 std::string AdapterList::DHCPLeaseObtained(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     return adapter != nullptr ? LeaseDateText(static_cast<std::int64_t>(adapter->LeaseObtained))
                               : "[DHCPLeaseObtained::error]";
 }
 
 std::string AdapterList::DHCPLeaseExpires(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     return adapter != nullptr ? LeaseDateText(static_cast<std::int64_t>(adapter->LeaseExpires))
                               : "[adapter_info::error]";
 }
 
 std::uint32_t AdapterList::AdapterIndex(int i) const {
-    const IP_ADAPTER_INFO* adapter = AdapterAt(i);
+    const IP_ADAPTER_INFO* adapter = AdapterAt(Record(), i);
     return adapter != nullptr ? static_cast<std::uint32_t>(adapter->Index) : 0;
 }
 
 // ---------------------------------------------------------------------------
 // PerAdapterInfo
 
-void PerAdapterInfo::Load(std::uint32_t interfaceIndex) { gPerAdapterInfo = QueryPerAdapterInfo(interfaceIndex); }
+const IP_PER_ADAPTER_INFO* PerAdapterInfo::Record() const { return network_->perAdapterInfo_; }
+
+void PerAdapterInfo::Load(std::uint32_t interfaceIndex) {
+    network_->perAdapterInfo_ = network_->queries_.QueryPerAdapterInfo(interfaceIndex);
+}
 
 int PerAdapterInfo::DNSServerCount() const {
-    return gPerAdapterInfo != nullptr ? CountChain(gPerAdapterInfo->DnsServerList) : 0;
+    return Record() != nullptr ? CountChain(Record()->DnsServerList) : 0;
 }
 
 std::string PerAdapterInfo::DNSServerString(int j) const {
-    return DnsServerText(gPerAdapterInfo != nullptr ? &gPerAdapterInfo->DnsServerList : nullptr, j);
+    return DnsServerText(Record() != nullptr ? &Record()->DnsServerList : nullptr, j);
 }
 
 // ---------------------------------------------------------------------------
 // InterfaceTable
 
-void InterfaceTable::Load() { gInterfaceTable = QueryIfTable(); }
+const MIB_IFTABLE* InterfaceTable::Record() const { return network_->interfaceTable_; }
+
+void InterfaceTable::Load() { network_->interfaceTable_ = network_->queries_.QueryIfTable(); }
 
 std::uint32_t InterfaceTable::InterfaceCount() const {
-    return gInterfaceTable != nullptr ? static_cast<std::uint32_t>(gInterfaceTable->dwNumEntries) : 0;
+    return Record() != nullptr ? static_cast<std::uint32_t>(Record()->dwNumEntries) : 0;
 }
 
-std::uint32_t InterfaceTable::MTU(std::uint32_t r) const { return static_cast<std::uint32_t>(RowAt(r).dwMtu); }
+std::uint32_t InterfaceTable::MTU(std::uint32_t r) const {
+    return static_cast<std::uint32_t>(RowAt(Record(), r).dwMtu);
+}
 
-std::uint32_t InterfaceTable::Speed(std::uint32_t r) const { return static_cast<std::uint32_t>(RowAt(r).dwSpeed); }
+std::uint32_t InterfaceTable::Speed(std::uint32_t r) const {
+    return static_cast<std::uint32_t>(RowAt(Record(), r).dwSpeed);
+}
 
 std::string InterfaceTable::DescriptionString(std::uint32_t r) const {
-    const MIB_IFROW& row = RowAt(r);
+    const MIB_IFROW& row = RowAt(Record(), r);
     std::size_t length = row.dwDescrLen;
     if (length > sizeof row.bDescr) length = sizeof row.bDescr;
     return FieldText(row.bDescr, length);
 }
 
 std::string InterfaceTable::TypeString(std::uint32_t r) const {
-    return InterfaceTypeName(static_cast<std::uint32_t>(RowAt(r).dwType));
+    return InterfaceTypeName(static_cast<std::uint32_t>(RowAt(Record(), r).dwType));
 }
 
 std::string InterfaceTable::MACAddressString(std::uint32_t r) const {
-    const MIB_IFROW& row = RowAt(r);
+    const MIB_IFROW& row = RowAt(Record(), r);
     if (row.dwType != 6) return "ENET Mac Address 0.0.0.0";
     char buffer[kBuiltTextBuffer];
     std::snprintf(buffer, sizeof buffer, "%02x:%02x:%02x:%02x:%02x:%02x", static_cast<unsigned>(row.bPhysAddr[0]),
@@ -253,14 +260,6 @@ std::string InterfaceTable::MACAddressString(std::uint32_t r) const {
                   static_cast<unsigned>(row.bPhysAddr[3]), static_cast<unsigned>(row.bPhysAddr[4]),
                   static_cast<unsigned>(row.bPhysAddr[5]));
     return buffer;
-}
-
-void ResetNetworkForTest() {
-    gNetworkParams = nullptr;
-    gAdapterList = nullptr;
-    gPerAdapterInfo = nullptr;
-    gInterfaceTable = nullptr;
-    ResetIpHelperForTest();
 }
 
 }  // namespace paneloom

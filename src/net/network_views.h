@@ -1,11 +1,12 @@
 // Read-only views over the records of the IP helper queries, with their text
 // forms.
 //
-// Each view kind has one process-wide current record, shared by all of its
-// instances: none at start, then whatever the last Load of that kind
-// returned. An instance holds nothing of its own. Every missing piece is
-// answered with a fixed fall-back or error text, so the network variables can
-// show whatever comes back without checks of their own.
+// Each view kind has one current record in the run's Network, shared by all
+// of its instances over that Network: none at start, then whatever the last
+// Load of that kind returned. An instance holds nothing but the Network it
+// reads. Every missing piece is answered with a fixed fall-back or error
+// text, so the network variables can show whatever comes back without checks
+// of their own.
 //
 // Texts read from a record never run past their field, even where the record
 // lacks a terminating zero. Built texts (addresses, lease dates) hold at most
@@ -14,6 +15,8 @@
 
 #include <cstdint>
 #include <string>
+
+#include "net/network.h"
 
 namespace paneloom {
 
@@ -30,6 +33,7 @@ std::string LeaseDateText(std::int64_t seconds);
 // every text is "[unknown]" and the count 0.
 class NetworkParams {
 public:
+    explicit NetworkParams(Network& network) : network_(&network) {}
     void Load();
     std::string HostNameString() const;
     std::string DomainNameString() const;
@@ -38,6 +42,12 @@ public:
     int DNSServerCount() const;
     // "[unknown]" when the chain has no entry j.
     std::string DNSServerString(int j) const;
+
+private:
+    // The current record of this view kind, or null.
+    const FIXED_INFO* Record() const;
+
+    Network* network_;
 };
 
 // The adapters, by position in the platform's list (a negative position
@@ -45,6 +55,7 @@ public:
 // adapter, the current list being none included.
 class AdapterList {
 public:
+    explicit AdapterList(Network& network) : network_(&network) {}
     void Load();
     int AdapterCount() const;
     std::string DescriptionString(int i) const;  // "[adapter::unknown]"
@@ -63,15 +74,28 @@ public:
     std::string DHCPLeaseObtained(int i) const;    // "[DHCPLeaseObtained::error]"
     std::string DHCPLeaseExpires(int i) const;     // "[adapter_info::error]"
     std::uint32_t AdapterIndex(int i) const;       // 0
+
+private:
+    // The current record of this view kind, or null.
+    const IP_ADAPTER_INFO* Record() const;
+
+    Network* network_;
 };
 
 // The DNS servers of one adapter, loaded by its interface index. Without a
 // current record, "[unknown]" and 0 as for NetworkParams.
 class PerAdapterInfo {
 public:
+    explicit PerAdapterInfo(Network& network) : network_(&network) {}
     void Load(std::uint32_t interfaceIndex);
     int DNSServerCount() const;
     std::string DNSServerString(int j) const;
+
+private:
+    // The current record of this view kind, or null.
+    const IP_PER_ADAPTER_INFO* Record() const;
+
+    Network* network_;
 };
 
 // The interfaces, rows in the table's order (sorted by interface index). A
@@ -80,6 +104,7 @@ public:
 // std::out_of_range when there is none.
 class InterfaceTable {
 public:
+    explicit InterfaceTable(Network& network) : network_(&network) {}
     void Load();
     std::uint32_t InterfaceCount() const;
     std::uint32_t MTU(std::uint32_t r) const;
@@ -89,11 +114,12 @@ public:
     // Six lower-case pairs joined by colons for an Ethernet row, otherwise
     // "ENET Mac Address 0.0.0.0".
     std::string MACAddressString(std::uint32_t r) const;
-};
 
-// Test support only: the network state as at the start of the process: no
-// view has a current record, the binding is forgotten and the query blocks
-// are freed (ResetIpHelperForTest).
-void ResetNetworkForTest();
+private:
+    // The current record of this view kind, or null.
+    const MIB_IFTABLE* Record() const;
+
+    Network* network_;
+};
 
 }  // namespace paneloom

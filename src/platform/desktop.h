@@ -7,14 +7,16 @@
 
 namespace paneloom::platform {
 
+// How the wallpaper covers the screen.
+enum class WallpaperStyle { Center, Tile, Stretch };
+
 class Desktop {
 public:
     virtual ~Desktop() = default;
 
-    // Writes the two style values into the user's desktop settings,
-    // "WallPaperStyle" first, then "TileWallPaper". Nothing happens when the
-    // settings cannot be opened; they are never created.
-    virtual void WriteWallpaperStyle(const std::string& wallPaperStyle, const std::string& tileWallPaper) = 0;
+    // Records the style in the user's desktop settings. Nothing happens when
+    // the settings cannot be opened; they are never created.
+    virtual void WriteWallpaperStyle(WallpaperStyle style) = 0;
 
     // `path` resolved against the current directory into a full path
     // (GetFullPathNameA); empty when it cannot be resolved.

@@ -13,14 +13,13 @@ constexpr std::size_t kFullPathCapacity = 260;
 }  // namespace
 
 void ApplyWallpaperStyle(std::int32_t backgroundStyle) {
-    const char* wallPaperStyle = "0";
-    const char* tileWallPaper = "0";
+    platform::WallpaperStyle style = platform::WallpaperStyle::Center;
     if (backgroundStyle == 1) {
-        tileWallPaper = "1";
+        style = platform::WallpaperStyle::Tile;
     } else if (backgroundStyle == 2) {
-        wallPaperStyle = "2";
+        style = platform::WallpaperStyle::Stretch;
     }
-    platform::Get<platform::Desktop>().WriteWallpaperStyle(wallPaperStyle, tileWallPaper);
+    platform::Get<platform::Desktop>().WriteWallpaperStyle(style);
 }
 
 void SetDesktopWallpaper(const std::string& outputBitmapPath) {

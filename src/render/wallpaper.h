@@ -6,8 +6,8 @@
 
 namespace paneloom {
 
-// Writes the wallpaper style (0 center, 1 tile, 2 stretch) into the user's
-// desktop settings. Reports nothing.
+// Writes the wallpaper style (0 center, 1 tile, 2 stretch; any other value
+// centres) into the user's desktop settings. Reports nothing.
 void ApplyWallpaperStyle(std::int32_t backgroundStyle);
 
 // Hands the full path of the bitmap file to the system as the new wallpaper.

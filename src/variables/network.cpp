@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include "common/format.h"
 #include "codepage/ansi_text.h"
+#include "common/format.h"
+#include "common/scan.h"
 #include "net/network_views.h"
 #include "variables/substitution.h"
 
@@ -11,19 +12,9 @@ namespace paneloom {
 
 namespace {
 
-bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-std::string Trimmed(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && IsWhiteSpace(text[begin])) ++begin;
-    while (end > begin && IsWhiteSpace(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-// Steps 1 to 3: host, domain and the machine's DNS servers.
-void SubstituteHostVariables(std::string& text) {
-    NetworkParams params;
+// Host, domain and the machine's DNS servers.
+void SubstituteHostVariables(std::string& text, Network& network) {
+    NetworkParams params(network);
     params.Load();
 
     std::string host = params.HostNameString();
@@ -45,17 +36,17 @@ void SubstituteHostVariables(std::string& text) {
     ReplaceAll(text, "%DNS_LIST%", servers);
 }
 
-// Steps 4 and 5: each adapter's own names, then the lists over all adapters.
-void SubstituteAdapterVariables(std::string& text) {
+// Each adapter's own names, then the lists over all adapters.
+void SubstituteAdapterVariables(std::string& text, Network& network) {
     std::string allAddresses;
     std::string allHardware;
-    AdapterList adapters;
+    AdapterList adapters(network);
     adapters.Load();
     const int count = adapters.AdapterCount();
     for (int i = 0; i < count; ++i) {
         const int n = i + 1;
         const std::string type = adapters.TypeString(i);
-        const std::string name = Trimmed(adapters.DescriptionString(i));
+        const std::string name = Trim(adapters.DescriptionString(i));
 
         std::string expires = "-NA-";
         std::string obtained = "-NA-";
@@ -68,7 +59,7 @@ void SubstituteAdapterVariables(std::string& text) {
 
         // An adapter whose record cannot be had shows "(none)"; one whose
         // record lists no server shows the empty entry.
-        PerAdapterInfo perAdapter;
+        PerAdapterInfo perAdapter(network);
         perAdapter.Load(adapters.AdapterIndex(i));
         std::string servers = "(none)";
         const int serverCount = perAdapter.DNSServerCount();
@@ -110,17 +101,17 @@ void SubstituteAdapterVariables(std::string& text) {
     ReplaceAll(text, "%ADAPTER_MAC_LIST%", allHardware);
 }
 
-// Step 6: the interface table. Where there is none (no library, or no
-// GetIfTable in it) it counts as a table of no rows: no interface name is
-// replaced and the later families still run.
-void SubstituteInterfaceVariables(std::string& text) {
-    InterfaceTable table;
+// The interface table. Where there is none (no library, or no GetIfTable in
+// it) it counts as a table of no rows: no interface name is replaced and the
+// later families still run.
+void SubstituteInterfaceVariables(std::string& text, Network& network) {
+    InterfaceTable table(network);
     table.Load();
     const std::uint32_t count = table.InterfaceCount();
     for (std::uint32_t r = 0; r < count; ++r) {
         const std::uint32_t n = r + 1;
         const std::string speed = SpeedText(table.Speed(r));
-        const std::string name = Trimmed(table.DescriptionString(r));
+        const std::string name = Trim(table.DescriptionString(r));
         const std::string mac = table.MACAddressString(r);
         const std::string mtu = StringPrintf("%u", static_cast<unsigned>(table.MTU(r)));
         const std::string type = table.TypeString(r);
@@ -143,12 +134,12 @@ std::string SpeedText(std::uint32_t bitsPerSecond) {
     return StringPrintf("%.1f b/sec", v);
 }
 
-void SubstituteNetworkVariables(std::string& text) {
+void SubstituteNetworkVariables(std::string& text, Network& network) {
     // Every call reads the network afresh, whether or not the text names a
     // network variable.
-    SubstituteHostVariables(text);
-    SubstituteAdapterVariables(text);
-    SubstituteInterfaceVariables(text);
+    SubstituteHostVariables(text, network);
+    SubstituteAdapterVariables(text, network);
+    SubstituteInterfaceVariables(text, network);
 }
 
 }  // namespace paneloom

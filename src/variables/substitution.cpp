@@ -107,7 +107,8 @@ bool ContainsName(const std::string& text, const std::string& name) {
 
 void SubstituteVariables(std::string& text) {
     try {
-        SubstituteNetworkVariables(text);
+        // The run's network, until the run context carries it.
+        SubstituteNetworkVariables(text, ProcessNetwork());
         SubstituteOsVariables(text);
         SubstituteProcessorVariables(text);
         SubstituteVolumeVariables(text);

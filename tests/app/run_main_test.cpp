@@ -118,7 +118,7 @@ TEST_F(RunMainTest, WholeRunSelectsWritesAndReleasesTheBitmap) {
     EXPECT_EQ(expected, std::vector<std::string>(calls.begin(), calls.begin() + expected.size()));
     EXPECT_EQ(3u, text.written.size());
     EXPECT_EQ(0u, scratch.Read("PaneloomInfo.bmp").find("BM"));
-    const std::vector<std::string> desktopCalls = {"WriteWallpaperStyle 0 0", "FullPathName PaneloomInfo.bmp",
+    const std::vector<std::string> desktopCalls = {"WriteWallpaperStyle center", "FullPathName PaneloomInfo.bmp",
                                                    "SetWallpaper C:\\work\\PaneloomInfo.bmp"};
     EXPECT_EQ(desktopCalls, desktop.calls);
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
@@ -128,14 +128,14 @@ TEST_F(RunMainTest, StyleIsWrittenBeforeTheBitmapIsLoaded) {
     scratch.Write("paneloom.xml", "<globalsettings><backgroundstyle value=\"tile\"/></globalsettings>");
     graphics.loadFails = true;
     EXPECT_EQ(3, Run());
-    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle 0 1"}, desktop.calls);
+    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle tile"}, desktop.calls);
 
     ResetSettingsForTest();
     desktop.calls.clear();
     scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/><backgroundstyle value=\"stretch\"/>"
                                   "</globalsettings>");
     EXPECT_EQ(2, Run());
-    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle 2 0"}, desktop.calls);
+    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle stretch"}, desktop.calls);
 }
 
 TEST_F(RunMainTest, ScreenDepthRunWritesThroughTheFilesPalette) {
@@ -161,7 +161,7 @@ TEST_F(RunMainTest, FailedOutputWriteEndsTheRunBeforeTheWallpaper) {
     files.failWrites = true;
     EXPECT_EQ(-1, Run());
     EXPECT_EQ("14:05:09 -- March 07, 2004 : Error in main loop\n\n", scratch.Read("paneloomerror.log"));
-    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle 2 0"}, desktop.calls);
+    EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle stretch"}, desktop.calls);
     EXPECT_EQ("previous picture", scratch.Read("PaneloomInfo.bmp"));
     EXPECT_TRUE(Called("DeleteBitmap 1"));
 }

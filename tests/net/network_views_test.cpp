@@ -33,29 +33,30 @@ class NetworkViewsTest : public ::testing::Test {
 protected:
     testing::ScratchDir scratch;
     FakeIpHelper fake;
+    Network network{fake};
 };
 
 TEST_F(NetworkViewsTest, WithoutTheLibraryEveryViewFallsBackSilently) {
     fake.present = false;
-    NetworkParams params;
+    NetworkParams params(network);
     params.Load();
     EXPECT_EQ(params.HostNameString(), "[unknown]");
     EXPECT_EQ(params.DomainNameString(), "[unknown]");
     EXPECT_EQ(params.DNSServerCount(), 0);
     EXPECT_EQ(params.DNSServerString(0), "[unknown]");
 
-    AdapterList adapters;
+    AdapterList adapters(network);
     adapters.Load();
     EXPECT_EQ(adapters.AdapterCount(), 0);
     EXPECT_EQ(adapters.DescriptionString(0), "[adapter::unknown]");
 
-    PerAdapterInfo perAdapter;
+    PerAdapterInfo perAdapter(network);
     perAdapter.Load(1);
     EXPECT_EQ(perAdapter.DNSServerCount(), 0);
     EXPECT_EQ(perAdapter.DNSServerString(0), "[unknown]");
 
     // A missing table is a table of no rows, with no row to read.
-    InterfaceTable table;
+    InterfaceTable table(network);
     table.Load();
     EXPECT_EQ(table.InterfaceCount(), 0u);
     EXPECT_THROW(table.MTU(0), std::out_of_range);
@@ -66,7 +67,7 @@ TEST_F(NetworkViewsTest, WithoutTheLibraryEveryViewFallsBackSilently) {
 
 TEST_F(NetworkViewsTest, NetworkParamsGiveHostDomainAndTheServerChain) {
     fake.dnsServers = {"10.0.0.1", "10.0.0.2"};
-    NetworkParams params;
+    NetworkParams params(network);
     params.Load();
     EXPECT_EQ(params.HostNameString(), "pc1");
     EXPECT_EQ(params.DomainNameString(), "lab");
@@ -84,13 +85,26 @@ TEST_F(NetworkViewsTest, NetworkParamsGiveHostDomainAndTheServerChain) {
 }
 
 TEST_F(NetworkViewsTest, AllInstancesOfAViewShareTheLastLoadedRecord) {
-    NetworkParams first;
-    NetworkParams second;
+    NetworkParams first(network);
+    NetworkParams second(network);
     first.Load();
     EXPECT_EQ(second.HostNameString(), "pc1");
     fake.networkParams.failWith = 31;
     second.Load();
     EXPECT_EQ(first.HostNameString(), "[unknown]");
+}
+
+TEST_F(NetworkViewsTest, EachNetworkHasItsOwnCurrentRecords) {
+    FakeIpHelper otherMachine;
+    otherMachine.hostName = "pc2";
+    Network other(otherMachine);
+    NetworkParams here(network);
+    NetworkParams there(other);
+    here.Load();
+    EXPECT_EQ(there.HostNameString(), "[unknown]");
+    there.Load();
+    EXPECT_EQ(here.HostNameString(), "pc1");
+    EXPECT_EQ(there.HostNameString(), "pc2");
 }
 
 TEST_F(NetworkViewsTest, AdapterListReadsEachAdapterAndAnswersMissingOnesWithTheirErrorTexts) {
@@ -104,7 +118,7 @@ TEST_F(NetworkViewsTest, AdapterListReadsEachAdapterAndAnswersMissingOnesWithThe
     fake.adapters = {dhcp, fixed};
 
     ScopedTimeZone utc("UTC0");
-    AdapterList adapters;
+    AdapterList adapters(network);
     adapters.Load();
     ASSERT_EQ(adapters.AdapterCount(), 2);
 
@@ -164,7 +178,7 @@ TEST_F(NetworkViewsTest, HardwareAddressTextFollowsTheLengthButNeverLeavesTheFie
         adapter.address = c.bytes;
         adapter.addressLength = c.length;
         fake.adapters = {adapter};
-        AdapterList adapters;
+        AdapterList adapters(network);
         adapters.Load();
         EXPECT_EQ(adapters.HWAddressString(0), c.text);
     }
@@ -188,7 +202,7 @@ TEST_F(NetworkViewsTest, LeaseDatesAre24CharactersOfLocalTime) {
 
 TEST_F(NetworkViewsTest, PerAdapterInfoGivesTheLastLoadedAdaptersServers) {
     fake.perAdapter = {{3, {"10.0.0.1", "10.0.0.2"}, 0}, {4, {}, 0}};
-    PerAdapterInfo info;
+    PerAdapterInfo info(network);
     info.Load(3);
     EXPECT_EQ(info.DNSServerCount(), 2);
     EXPECT_EQ(info.DNSServerString(1), "10.0.0.2");
@@ -217,7 +231,7 @@ TEST_F(NetworkViewsTest, InterfaceRowsGiveTypeMacMtuSpeedAndDescription) {
     wireless.description = "wlan0";
     fake.interfaces = {loopback, ethernet, wireless};
 
-    InterfaceTable table;
+    InterfaceTable table(network);
     table.Load();
     ASSERT_EQ(table.InterfaceCount(), 3u);
     EXPECT_EQ(table.TypeString(0), "LOOPBACK");
@@ -251,7 +265,7 @@ TEST_F(NetworkViewsTest, InterfaceDescriptionStopsAtItsLengthAndItsField) {
     unterminated.descrLength = 100000;
     fake.interfaces = {row, unterminated};
 
-    InterfaceTable table;
+    InterfaceTable table(network);
     table.Load();
     EXPECT_EQ(table.DescriptionString(0), "Intel");
     EXPECT_EQ(table.DescriptionString(1), "abc" + std::string(253, 'X'));

@@ -16,14 +16,14 @@ protected:
     platform::ScopedFake<platform::Desktop> fake{desktop};
 };
 
-TEST_F(WallpaperTest, StyleValuesFollowTheBackgroundStyle) {
+TEST_F(WallpaperTest, TheBackgroundStyleChoosesTheStyleAndAnyOtherValueCentres) {
     const std::vector<std::pair<std::int32_t, std::string>> cases = {
-        {0, "0 0"}, {1, "0 1"}, {2, "2 0"}, {7, "0 0"}, {-1, "0 0"}, {3, "0 0"},
+        {0, "center"}, {1, "tile"}, {2, "stretch"}, {7, "center"}, {-1, "center"}, {3, "center"},
     };
-    for (const auto& [style, values] : cases) {
+    for (const auto& [backgroundStyle, style] : cases) {
         desktop.calls.clear();
-        ApplyWallpaperStyle(style);
-        EXPECT_EQ(Calls{"WriteWallpaperStyle " + values}, desktop.calls) << style;
+        ApplyWallpaperStyle(backgroundStyle);
+        EXPECT_EQ(Calls{"WriteWallpaperStyle " + style}, desktop.calls) << backgroundStyle;
     }
 }
 

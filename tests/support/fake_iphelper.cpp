@@ -5,11 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "net/network_views.h"
-
 namespace paneloom::testing {
-
-FakeIpHelper* FakeIpHelper::active = nullptr;
 
 namespace {
 
@@ -103,27 +99,27 @@ DWORD Answer(FakeFunction& f, const Image& image, void* block, PULONG length, DW
     return result;
 }
 
-DWORD PANELOOM_IPHLPAPI_CALL FakeGetNetworkParams(PFIXED_INFO block, PULONG length) {
-    FakeIpHelper& fake = *FakeIpHelper::active;
-    Record(fake.networkParams, block, length);
+}  // namespace
+
+DWORD FakeIpHelper::GetNetworkParams(PFIXED_INFO block, PULONG length) {
+    Record(networkParams, block, length);
     Image image;
     FIXED_INFO info{};
-    CopyText(info.HostName, fake.hostName);
-    CopyText(info.DomainName, fake.domainName);
-    const std::vector<FakeAddress> servers = Servers(fake.dnsServers);
+    CopyText(info.HostName, hostName);
+    CopyText(info.DomainName, domainName);
+    const std::vector<FakeAddress> servers = Servers(dnsServers);
     if (!servers.empty()) info.DnsServerList = Entry(servers[0]);
     const std::size_t offset = image.Add(info);
     Chain(image, offset + offsetof(FIXED_INFO, DnsServerList), servers);
-    return Answer(fake.networkParams, image, block, length, ERROR_BUFFER_OVERFLOW);
+    return Answer(networkParams, image, block, length, ERROR_BUFFER_OVERFLOW);
 }
 
-ULONG PANELOOM_IPHLPAPI_CALL FakeGetAdaptersInfo(PIP_ADAPTER_INFO block, PULONG length) {
-    FakeIpHelper& fake = *FakeIpHelper::active;
-    Record(fake.adaptersInfo, block, length);
-    if (fake.adapters.empty() && fake.adaptersInfo.failWith == 0) return ERROR_NO_DATA;
+ULONG FakeIpHelper::GetAdaptersInfo(PIP_ADAPTER_INFO block, PULONG length) {
+    Record(adaptersInfo, block, length);
+    if (adapters.empty() && adaptersInfo.failWith == 0) return ERROR_NO_DATA;
     Image image;
     std::vector<std::size_t> offsets;
-    for (const FakeAdapter& a : fake.adapters) {
+    for (const FakeAdapter& a : adapters) {
         IP_ADAPTER_INFO info{};
         CopyText(info.Description, a.description);
         std::copy_n(a.address.begin(), std::min<std::size_t>(a.address.size(), sizeof info.Address), info.Address);
@@ -138,24 +134,23 @@ ULONG PANELOOM_IPHLPAPI_CALL FakeGetAdaptersInfo(PIP_ADAPTER_INFO block, PULONG 
         if (!a.ips.empty()) info.IpAddressList = Entry(a.ips[0]);
         offsets.push_back(image.Add(info));
     }
-    for (std::size_t i = 0; i < fake.adapters.size(); ++i) {
-        Chain(image, offsets[i] + offsetof(IP_ADAPTER_INFO, IpAddressList), fake.adapters[i].ips);
+    for (std::size_t i = 0; i < adapters.size(); ++i) {
+        Chain(image, offsets[i] + offsetof(IP_ADAPTER_INFO, IpAddressList), adapters[i].ips);
         if (i + 1 < offsets.size()) image.Link(offsets[i] + offsetof(IP_ADAPTER_INFO, Next), offsets[i + 1]);
     }
-    return Answer(fake.adaptersInfo, image, block, length, ERROR_BUFFER_OVERFLOW);
+    return Answer(adaptersInfo, image, block, length, ERROR_BUFFER_OVERFLOW);
 }
 
-DWORD PANELOOM_IPHLPAPI_CALL FakeGetPerAdapterInfo(ULONG index, PIP_PER_ADAPTER_INFO block, PULONG length) {
-    FakeIpHelper& fake = *FakeIpHelper::active;
-    Record(fake.perAdapterInfo, block, length);
-    fake.perAdapterIndexes.push_back(index);
-    const auto found = std::find_if(fake.perAdapter.begin(), fake.perAdapter.end(),
+DWORD FakeIpHelper::GetPerAdapterInfo(ULONG index, PIP_PER_ADAPTER_INFO block, PULONG length) {
+    Record(perAdapterInfo, block, length);
+    perAdapterIndexes.push_back(index);
+    const auto found = std::find_if(perAdapter.begin(), perAdapter.end(),
                                     [&](const FakePerAdapter& p) { return p.index == index; });
-    if (found == fake.perAdapter.end() && fake.perAdapterInfo.failWith == 0) return ERROR_NO_DATA;
+    if (found == perAdapter.end() && perAdapterInfo.failWith == 0) return ERROR_NO_DATA;
     Image image;
     std::vector<FakeAddress> servers;
     ULONG extra = 0;
-    if (found != fake.perAdapter.end()) {
+    if (found != perAdapter.end()) {
         servers = Servers(found->dnsServers);
         extra = found->padding;
     }
@@ -163,20 +158,19 @@ DWORD PANELOOM_IPHLPAPI_CALL FakeGetPerAdapterInfo(ULONG index, PIP_PER_ADAPTER_
     if (!servers.empty()) info.DnsServerList = Entry(servers[0]);
     const std::size_t offset = image.Add(info);
     Chain(image, offset + offsetof(IP_PER_ADAPTER_INFO, DnsServerList), servers);
-    return Answer(fake.perAdapterInfo, image, block, length, ERROR_BUFFER_OVERFLOW, extra);
+    return Answer(perAdapterInfo, image, block, length, ERROR_BUFFER_OVERFLOW, extra);
 }
 
-DWORD PANELOOM_IPHLPAPI_CALL FakeGetIfTable(PMIB_IFTABLE block, PULONG length, BOOL order) {
-    FakeIpHelper& fake = *FakeIpHelper::active;
-    Record(fake.ifTable, block, length);
-    fake.ifTableOrder.push_back(order);
+DWORD FakeIpHelper::GetIfTable(PMIB_IFTABLE block, PULONG length, BOOL order) {
+    Record(ifTable, block, length);
+    ifTableOrder.push_back(order);
     Image image;
-    const DWORD count = static_cast<DWORD>(fake.interfaces.size());
+    const DWORD count = static_cast<DWORD>(interfaces.size());
     image.Add(count);
     const std::size_t rows = offsetof(MIB_IFTABLE, table);
-    image.Extend(rows + std::max<std::size_t>(fake.interfaces.size(), 1) * sizeof(MIB_IFROW));
-    for (std::size_t r = 0; r < fake.interfaces.size(); ++r) {
-        const FakeInterface& in = fake.interfaces[r];
+    image.Extend(rows + std::max<std::size_t>(interfaces.size(), 1) * sizeof(MIB_IFROW));
+    for (std::size_t r = 0; r < interfaces.size(); ++r) {
+        const FakeInterface& in = interfaces[r];
         MIB_IFROW row{};
         row.dwIndex = static_cast<DWORD>(r + 1);
         row.dwType = in.type;
@@ -193,50 +187,30 @@ DWORD PANELOOM_IPHLPAPI_CALL FakeGetIfTable(PMIB_IFTABLE block, PULONG length, B
         row.dwDescrLen = static_cast<DWORD>(in.descrLength >= 0 ? static_cast<std::size_t>(in.descrLength) : withZero);
         image.Place(rows + r * sizeof(MIB_IFROW), row);
     }
-    return Answer(fake.ifTable, image, block, length, ERROR_INSUFFICIENT_BUFFER);
+    return Answer(ifTable, image, block, length, ERROR_INSUFFICIENT_BUFFER);
 }
 
-}  // namespace
-
-FakeIpHelper::FakeIpHelper()
-    : previous_(platform::FakeSlot<platform::IpHelperLibrary>::fake), previousActive_(active) {
-    ResetNetworkForTest();
-    platform::FakeSlot<platform::IpHelperLibrary>::fake = this;
-    active = this;
-}
-
-FakeIpHelper::~FakeIpHelper() {
-    ResetNetworkForTest();
-    platform::FakeSlot<platform::IpHelperLibrary>::fake = previous_;
-    active = previousActive_;
-}
-
-platform::IpHelperHandle FakeIpHelper::Load() {
+bool FakeIpHelper::Load() {
     ++loads;
-    // Any address at or above 32 stands for the loaded library.
-    return present ? reinterpret_cast<platform::IpHelperHandle>(this) : nullptr;
+    if (present) loaded_ = true;
+    return present;
 }
 
-platform::AnyFunction FakeIpHelper::Lookup(platform::IpHelperHandle library, const char* name) {
-    if (library != reinterpret_cast<platform::IpHelperHandle>(this) || notExported.count(name) != 0) return nullptr;
-    const std::string n = name;
-    if (n == "GetNetworkParams") {
-        const platform::GetNetworkParamsFn f = &FakeGetNetworkParams;
-        return reinterpret_cast<platform::AnyFunction>(f);
+bool FakeIpHelper::Provides(platform::IpHelperFunction function) {
+    const char* name = "GetIfTable";
+    switch (function) {
+        case platform::IpHelperFunction::GetNetworkParams: name = "GetNetworkParams"; break;
+        case platform::IpHelperFunction::GetAdaptersInfo: name = "GetAdaptersInfo"; break;
+        case platform::IpHelperFunction::GetPerAdapterInfo: name = "GetPerAdapterInfo"; break;
+        case platform::IpHelperFunction::GetIfTable: break;
     }
-    if (n == "GetAdaptersInfo") {
-        const platform::GetAdaptersInfoFn f = &FakeGetAdaptersInfo;
-        return reinterpret_cast<platform::AnyFunction>(f);
-    }
-    if (n == "GetPerAdapterInfo") {
-        const platform::GetPerAdapterInfoFn f = &FakeGetPerAdapterInfo;
-        return reinterpret_cast<platform::AnyFunction>(f);
-    }
-    if (n == "GetIfTable") {
-        const platform::GetIfTableFn f = &FakeGetIfTable;
-        return reinterpret_cast<platform::AnyFunction>(f);
-    }
-    return nullptr;
+    return loaded_ && notExported.count(name) == 0;
 }
+
+ScopedProcessNetwork::ScopedProcessNetwork(Network& network) : network_(network) {
+    std::swap(ProcessNetwork(), network_);
+}
+
+ScopedProcessNetwork::~ScopedProcessNetwork() { std::swap(ProcessNetwork(), network_); }
 
 }  // namespace paneloom::testing

@@ -1,8 +1,6 @@
 // A fake IP helper library for driving the network code with chosen records.
 //
-// While a FakeIpHelper lives, the IP helper library seam loads it instead of
-// the real one, and the network state (binding, query blocks, current view
-// records) starts afresh; it is reset again when the fake goes. Its four
+// A test hands it to the Network (or the IpHelperQueries) it makes. Its four
 // functions count their calls, remember what they were handed, and answer the
 // buffer protocol with records built from the fields below, padded to any
 // chosen size.
@@ -14,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/iphelper_library.h"
-#include "platform/iphelper_records.h"
+#include "net/network.h"
+#include "platform/ip_helper.h"
 
 namespace paneloom::testing {
 
@@ -64,16 +62,11 @@ struct FakePerAdapter {
     ULONG padding = 0;                    // extra bytes for this adapter's record
 };
 
-class FakeIpHelper : public platform::IpHelperLibrary {
+class FakeIpHelper : public platform::IpHelper {
 public:
-    FakeIpHelper();
-    ~FakeIpHelper() override;
-    FakeIpHelper(const FakeIpHelper&) = delete;
-    FakeIpHelper& operator=(const FakeIpHelper&) = delete;
-
     // The library.
-    bool present = true;
-    std::set<std::string> notExported;  // names whose lookup answers null
+    bool present = true;                // whether Load succeeds
+    std::set<std::string> notExported;  // function names it does not provide
     int loads = 0;
 
     // The machine.
@@ -91,15 +84,30 @@ public:
     std::vector<ULONG> perAdapterIndexes;  // the index of every GetPerAdapterInfo call
     std::vector<BOOL> ifTableOrder;        // the order flag of every GetIfTable call
 
-    platform::IpHelperHandle Load() override;
-    platform::AnyFunction Lookup(platform::IpHelperHandle library, const char* name) override;
-
-    // The active fake, for the four functions.
-    static FakeIpHelper* active;
+    bool Load() override;
+    bool Provides(platform::IpHelperFunction function) override;
+    DWORD GetNetworkParams(PFIXED_INFO block, PULONG length) override;
+    ULONG GetAdaptersInfo(PIP_ADAPTER_INFO block, PULONG length) override;
+    DWORD GetPerAdapterInfo(ULONG index, PIP_PER_ADAPTER_INFO block, PULONG length) override;
+    DWORD GetIfTable(PMIB_IFTABLE block, PULONG length, BOOL order) override;
 
 private:
-    platform::IpHelperLibrary* previous_;
-    FakeIpHelper* previousActive_;
+    bool loaded_ = false;
+};
+
+// Makes `network` the process's network while it lives, for a test that
+// runs the whole substitution: that reaches the network through
+// ProcessNetwork() until the run context carries it. The two are swapped, so
+// the process's own network is back untouched afterwards.
+class ScopedProcessNetwork {
+public:
+    explicit ScopedProcessNetwork(Network& network);
+    ~ScopedProcessNetwork();
+    ScopedProcessNetwork(const ScopedProcessNetwork&) = delete;
+    ScopedProcessNetwork& operator=(const ScopedProcessNetwork&) = delete;
+
+private:
+    Network& network_;
 };
 
 }  // namespace paneloom::testing

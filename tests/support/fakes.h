@@ -79,8 +79,11 @@ public:
     std::string fullPathPrefix = "C:\\work\\";
     std::string fullPath;  // when not empty: the answer to every FullPathName
 
-    void WriteWallpaperStyle(const std::string& wallPaperStyle, const std::string& tileWallPaper) override {
-        calls.push_back("WriteWallpaperStyle " + wallPaperStyle + " " + tileWallPaper);
+    void WriteWallpaperStyle(platform::WallpaperStyle style) override {
+        const char* name = style == platform::WallpaperStyle::Tile      ? "tile"
+                           : style == platform::WallpaperStyle::Stretch ? "stretch"
+                                                                        : "center";
+        calls.push_back(std::string("WriteWallpaperStyle ") + name);
     }
     std::string FullPathName(const std::string& path) override {
         calls.push_back("FullPathName " + path);

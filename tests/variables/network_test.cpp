@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "net/network_views.h"
 #include "support/fake_iphelper.h"
 #include "support/time_zone.h"
 #include "variables/variables_fixture.h"
@@ -54,6 +53,8 @@ protected:
     }
 
     testing::FakeIpHelper fake;
+    Network network{fake};
+    testing::ScopedProcessNetwork processNetwork{network};
 };
 
 TEST_F(NetworkVariablesTest, HostDomainAndDnsServers) {
@@ -92,7 +93,6 @@ TEST_F(NetworkVariablesTest, AnAdapterWithoutItsOwnRecordShowsNoneForItsServers)
     fake.perAdapter = {{3, {"10.9.9.9"}, 0}};
     EXPECT_EQ("(none)|10.9.9.9", Substitute("%ADAPTER_1_DNSLIST%|%ADAPTER_2_DNSLIST%"));
     fake.notExported = {"GetPerAdapterInfo"};
-    ResetNetworkForTest();
     EXPECT_EQ("(none)|(none)|ETHERNET", Substitute("%ADAPTER_1_DNSLIST%|%ADAPTER_2_DNSLIST%|%ADAPTER_2_TYPE%"));
 }
 

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/linux/file_reader.h"
+
 namespace paneloom::platform {
 
 namespace {
@@ -60,17 +62,9 @@ public:
         const std::size_t size = static_cast<std::uint32_t>(static_cast<unsigned long long>(info.st_size));
         std::string content(size, '\0');
         std::size_t total = 0;
-        while (total < size) {
-            const ssize_t got = ::read(fd, &content[total], size - total);
-            if (got < 0) {
-                if (errno == EINTR) continue;
-                ::close(fd);
-                throw FileError("read failed: " + path);
-            }
-            if (got == 0) break;
-            total += static_cast<std::size_t>(got);
-        }
+        const bool read = lnx::ReadUpTo(fd, content.data(), size, total);
         ::close(fd);
+        if (!read) throw FileError("read failed: " + path);
         content.resize(total);
         bytes.swap(content);
         return true;

@@ -2,27 +2,47 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 namespace paneloom::platform {
 
 namespace {
 
-void SetText(HKEY key, const char* name, const std::string& text) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
+// The two registry values that together say how the wallpaper is laid out.
+struct StyleValues {
+    const char* wallPaperStyle;
+    const char* tileWallPaper;
+};
+
+StyleValues RegistryValues(WallpaperStyle style) {
+    switch (style) {
+        case WallpaperStyle::Tile:
+            return {"0", "1"};
+        case WallpaperStyle::Stretch:
+            return {"2", "0"};
+        case WallpaperStyle::Center:
+            break;
+    }
+    return {"0", "0"};
+}
+
+void SetText(HKEY key, const char* name, const char* text) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(std::strlen(text) + 1));
 }
 
 class Win32Desktop final : public Desktop {
 public:
-    void WriteWallpaperStyle(const std::string& wallPaperStyle, const std::string& tileWallPaper) override {
+    void WriteWallpaperStyle(WallpaperStyle style) override {
+        const StyleValues values = RegistryValues(style);
         HKEY key = nullptr;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ | KEY_WRITE, &key) !=
             ERROR_SUCCESS) {
             return;
         }
-        SetText(key, "WallPaperStyle", wallPaperStyle);
-        SetText(key, "TileWallPaper", tileWallPaper);
+        SetText(key, "WallPaperStyle", values.wallPaperStyle);
+        SetText(key, "TileWallPaper", values.tileWallPaper);
         RegCloseKey(key);
     }
 

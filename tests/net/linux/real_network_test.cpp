@@ -67,12 +67,9 @@ std::string Substitute(std::string text) {
     return text;
 }
 
-// The real network, with a fresh binding and the error log kept in a
-// scratch directory.
+// The real network, with the error log kept in a scratch directory.
 class RealNetworkTest : public ::testing::Test {
 protected:
-    RealNetworkTest() { ResetNetworkForTest(); }
-    ~RealNetworkTest() override { ResetNetworkForTest(); }
     testing::ScratchDir scratch;
 };
 
@@ -215,7 +212,6 @@ std::string SubstituteInNamespace(const std::string& namespacePath, const std::s
     const char kHost[] = "paneloom-ns";
     if (::sethostname(kHost, sizeof kHost - 1) != 0) return "SKIP:cannot set the host name";
 
-    ResetNetworkForTest();
     SubstituteVariables(text);
     // The raw speed the kernel reports for the second veth, for the check.
     std::string speed;

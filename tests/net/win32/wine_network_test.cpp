@@ -58,8 +58,6 @@ std::string Substitute(std::string text) {
 
 class WineNetworkTest : public ::testing::Test {
 protected:
-    WineNetworkTest() { ResetNetworkForTest(); }
-    ~WineNetworkTest() override { ResetNetworkForTest(); }
     testing::ScratchDir scratch;
 };
 

@@ -14,12 +14,6 @@ namespace {
 
 using Commands = std::vector<Argv>;
 
-TEST(LinuxDesktopCommands, StyleValuesMapToTheirMode) {
-    EXPECT_EQ(WallpaperMode::Center, ModeFromStyleValues("0", "0"));
-    EXPECT_EQ(WallpaperMode::Tile, ModeFromStyleValues("0", "1"));
-    EXPECT_EQ(WallpaperMode::Stretch, ModeFromStyleValues("2", "0"));
-}
-
 TEST(LinuxDesktopCommands, DesktopIsFoundFromTheSessionAndItsTool) {
     const std::set<std::string> allTools = {"gsettings", "plasma-apply-wallpaperimage", "xfconf-query", "swaymsg",
                                             "feh"};
@@ -60,44 +54,44 @@ TEST(LinuxDesktopCommands, DesktopIsFoundFromTheSessionAndItsTool) {
 TEST(LinuxDesktopCommands, GSettingsDesktopsWriteTheirOwnSchema) {
     const std::string schema = "org.gnome.desktop.background";
     EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-options", "centered"}}),
-              StyleCommands(DesktopKind::Gnome, WallpaperMode::Center, ""));
+              StyleCommands(DesktopKind::Gnome, WallpaperStyle::Center, ""));
     EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-options", "wallpaper"}}),
-              StyleCommands(DesktopKind::Gnome, WallpaperMode::Tile, ""));
+              StyleCommands(DesktopKind::Gnome, WallpaperStyle::Tile, ""));
     EXPECT_EQ((Commands{{"gsettings", "set", "org.cinnamon.desktop.background", "picture-options", "stretched"}}),
-              StyleCommands(DesktopKind::Cinnamon, WallpaperMode::Stretch, ""));
+              StyleCommands(DesktopKind::Cinnamon, WallpaperStyle::Stretch, ""));
     EXPECT_EQ((Commands{{"gsettings", "set", "org.mate.background", "picture-options", "stretched"}}),
-              StyleCommands(DesktopKind::Mate, WallpaperMode::Stretch, ""));
+              StyleCommands(DesktopKind::Mate, WallpaperStyle::Stretch, ""));
 
     EXPECT_EQ((Argv{"gsettings", "list-keys", schema}), ProbeCommand(DesktopKind::Gnome, Step::Picture));
     const std::string path = "/home/ann/my pictures/it's 100%.bmp";
     const std::string uri = "'file:///home/ann/my%20pictures/it%27s%20100%25.bmp'";
     EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-uri", uri},
                         {"gsettings", "set", schema, "picture-uri-dark", uri}}),
-              PictureCommands(DesktopKind::Gnome, WallpaperMode::Center, path,
+              PictureCommands(DesktopKind::Gnome, WallpaperStyle::Center, path,
                               "color-shading-type\npicture-options\npicture-uri\npicture-uri-dark\n"));
     EXPECT_EQ((Commands{{"gsettings", "set", schema, "picture-uri", uri}}),
-              PictureCommands(DesktopKind::Gnome, WallpaperMode::Center, path, "picture-options\npicture-uri\n"));
+              PictureCommands(DesktopKind::Gnome, WallpaperStyle::Center, path, "picture-options\npicture-uri\n"));
     EXPECT_EQ((Commands{{"gsettings", "set", "org.cinnamon.desktop.background", "picture-uri", uri}}),
-              PictureCommands(DesktopKind::Cinnamon, WallpaperMode::Center, path, ""));
+              PictureCommands(DesktopKind::Cinnamon, WallpaperStyle::Center, path, ""));
     EXPECT_EQ((Commands{{"gsettings", "set", "org.mate.background", "picture-filename",
                          "'/home/ann/my pictures/it\\'s 100%.bmp'"}}),
-              PictureCommands(DesktopKind::Mate, WallpaperMode::Center, path, ""));
+              PictureCommands(DesktopKind::Mate, WallpaperStyle::Center, path, ""));
 }
 
 TEST(LinuxDesktopCommands, PlasmaTakesTheFillModeWhenItsToolKnowsIt) {
-    EXPECT_TRUE(StyleCommands(DesktopKind::Plasma, WallpaperMode::Tile, "").empty());
+    EXPECT_TRUE(StyleCommands(DesktopKind::Plasma, WallpaperStyle::Tile, "").empty());
     const std::string help = "Options:\n  -f, --fill-mode <fill-mode>  Specify the fill mode\n";
     EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "--fill-mode", "pad", "/p/w.bmp"}}),
-              PictureCommands(DesktopKind::Plasma, WallpaperMode::Center, "/p/w.bmp", help));
+              PictureCommands(DesktopKind::Plasma, WallpaperStyle::Center, "/p/w.bmp", help));
     EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "--fill-mode", "tile", "/p/w.bmp"}}),
-              PictureCommands(DesktopKind::Plasma, WallpaperMode::Tile, "/p/w.bmp", help));
+              PictureCommands(DesktopKind::Plasma, WallpaperStyle::Tile, "/p/w.bmp", help));
     EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "--fill-mode", "stretch", "/p/w.bmp"}}),
-              PictureCommands(DesktopKind::Plasma, WallpaperMode::Stretch, "/p/w.bmp", help));
+              PictureCommands(DesktopKind::Plasma, WallpaperStyle::Stretch, "/p/w.bmp", help));
     EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "/p/w.bmp"}}),
-              PictureCommands(DesktopKind::Plasma, WallpaperMode::Stretch, "/p/w.bmp", "Usage: imagefile\n"));
+              PictureCommands(DesktopKind::Plasma, WallpaperStyle::Stretch, "/p/w.bmp", "Usage: imagefile\n"));
     // The tool writes the path into a script between quotes.
-    EXPECT_TRUE(PictureCommands(DesktopKind::Plasma, WallpaperMode::Center, "/p/it's.bmp", help).empty());
-    EXPECT_TRUE(PictureCommands(DesktopKind::Plasma, WallpaperMode::Center, "/p/a\\b.bmp", help).empty());
+    EXPECT_TRUE(PictureCommands(DesktopKind::Plasma, WallpaperStyle::Center, "/p/it's.bmp", help).empty());
+    EXPECT_TRUE(PictureCommands(DesktopKind::Plasma, WallpaperStyle::Center, "/p/a\\b.bmp", help).empty());
 }
 
 TEST(LinuxDesktopCommands, XfceSetsEveryMonitorsProperties) {
@@ -114,38 +108,38 @@ TEST(LinuxDesktopCommands, XfceSetsEveryMonitorsProperties) {
                   {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "HDMI-1/workspace0/image-style", "-s", "2"},
                   {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "0/workspace0/image-style", "-s", "2"},
               }),
-              StyleCommands(DesktopKind::Xfce, WallpaperMode::Tile, listing));
+              StyleCommands(DesktopKind::Xfce, WallpaperStyle::Tile, listing));
     EXPECT_EQ((Commands{
                   {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "HDMI-1/workspace0/last-image", "-s", "/p/w.bmp"},
                   {"xfconf-query", "-c", "xfce4-desktop", "-p", base + "0/workspace0/last-image", "-s", "/p/w.bmp"},
               }),
-              PictureCommands(DesktopKind::Xfce, WallpaperMode::Tile, "/p/w.bmp", listing));
-    EXPECT_EQ("1", StyleCommands(DesktopKind::Xfce, WallpaperMode::Center, listing)[0][6]);
-    EXPECT_EQ("3", StyleCommands(DesktopKind::Xfce, WallpaperMode::Stretch, listing)[0][6]);
+              PictureCommands(DesktopKind::Xfce, WallpaperStyle::Tile, "/p/w.bmp", listing));
+    EXPECT_EQ("1", StyleCommands(DesktopKind::Xfce, WallpaperStyle::Center, listing)[0][6]);
+    EXPECT_EQ("3", StyleCommands(DesktopKind::Xfce, WallpaperStyle::Stretch, listing)[0][6]);
 }
 
 TEST(LinuxDesktopCommands, SwayAndFehTakeStyleAndPictureTogether) {
-    EXPECT_TRUE(StyleCommands(DesktopKind::Sway, WallpaperMode::Tile, "").empty());
+    EXPECT_TRUE(StyleCommands(DesktopKind::Sway, WallpaperStyle::Tile, "").empty());
     EXPECT_EQ((Commands{{"swaymsg", "output", "*", "bg", "/home/ann/PaneloomInfo.bmp", "tile"}}),
-              PictureCommands(DesktopKind::Sway, WallpaperMode::Tile, "/home/ann/PaneloomInfo.bmp", ""));
-    EXPECT_EQ("center", PictureCommands(DesktopKind::Sway, WallpaperMode::Center, "/w.bmp", "")[0][5]);
-    EXPECT_EQ("stretch", PictureCommands(DesktopKind::Sway, WallpaperMode::Stretch, "/w.bmp", "")[0][5]);
+              PictureCommands(DesktopKind::Sway, WallpaperStyle::Tile, "/home/ann/PaneloomInfo.bmp", ""));
+    EXPECT_EQ("center", PictureCommands(DesktopKind::Sway, WallpaperStyle::Center, "/w.bmp", "")[0][5]);
+    EXPECT_EQ("stretch", PictureCommands(DesktopKind::Sway, WallpaperStyle::Stretch, "/w.bmp", "")[0][5]);
     // sway reads its arguments as one command and expands the path like a
     // shell word: a path it would read otherwise is not handed over.
     for (const char* path : {"/a b.bmp", "/a;exec x.bmp", "/$(x).bmp", "/a,b.bmp", "/a\"b.bmp", "/`x`.bmp", "/~x'.bmp"}) {
-        EXPECT_TRUE(PictureCommands(DesktopKind::Sway, WallpaperMode::Center, path, "").empty()) << path;
+        EXPECT_TRUE(PictureCommands(DesktopKind::Sway, WallpaperStyle::Center, path, "").empty()) << path;
     }
 
-    EXPECT_TRUE(StyleCommands(DesktopKind::X11, WallpaperMode::Tile, "").empty());
+    EXPECT_TRUE(StyleCommands(DesktopKind::X11, WallpaperStyle::Tile, "").empty());
     EXPECT_EQ((Commands{{"feh", "--bg-center", "/p/w.bmp"}}),
-              PictureCommands(DesktopKind::X11, WallpaperMode::Center, "/p/w.bmp", ""));
+              PictureCommands(DesktopKind::X11, WallpaperStyle::Center, "/p/w.bmp", ""));
     EXPECT_EQ((Commands{{"feh", "--bg-tile", "/p/a b;c.bmp"}}),
-              PictureCommands(DesktopKind::X11, WallpaperMode::Tile, "/p/a b;c.bmp", ""));
+              PictureCommands(DesktopKind::X11, WallpaperStyle::Tile, "/p/a b;c.bmp", ""));
     EXPECT_EQ((Commands{{"feh", "--bg-scale", "/p/w.bmp"}}),
-              PictureCommands(DesktopKind::X11, WallpaperMode::Stretch, "/p/w.bmp", ""));
+              PictureCommands(DesktopKind::X11, WallpaperStyle::Stretch, "/p/w.bmp", ""));
 
-    EXPECT_TRUE(StyleCommands(DesktopKind::None, WallpaperMode::Tile, "").empty());
-    EXPECT_TRUE(PictureCommands(DesktopKind::None, WallpaperMode::Tile, "/p/w.bmp", "").empty());
+    EXPECT_TRUE(StyleCommands(DesktopKind::None, WallpaperStyle::Tile, "").empty());
+    EXPECT_TRUE(PictureCommands(DesktopKind::None, WallpaperStyle::Tile, "/p/w.bmp", "").empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -184,7 +178,7 @@ TEST_F(LinuxDesktopTest, GnomeGetsTheStyleFirstAndThePictureLast) {
     runner.tools = {"gsettings"};
     runner.outputs["gsettings list-keys org.gnome.desktop.background"] = "picture-uri\npicture-uri-dark\n";
     LinuxDesktop desktop = Make();
-    desktop.WriteWallpaperStyle("2", "0");
+    desktop.WriteWallpaperStyle(WallpaperStyle::Stretch);
     ASSERT_EQ(std::vector<std::string>{"gsettings set org.gnome.desktop.background picture-options stretched"},
               runner.ran);
     desktop.SetWallpaper("/tmp/out.bmp");
@@ -201,7 +195,7 @@ TEST_F(LinuxDesktopTest, SwayGetsTheModeRememberedFromTheStyle) {
     environment["SWAYSOCK"] = "/run/user/1000/sway-ipc.sock";
     runner.tools = {"swaymsg", "feh"};
     LinuxDesktop desktop = Make();
-    desktop.WriteWallpaperStyle("0", "1");
+    desktop.WriteWallpaperStyle(WallpaperStyle::Tile);
     EXPECT_TRUE(runner.ran.empty());
     desktop.SetWallpaper("/tmp/out.bmp");
     EXPECT_EQ(std::vector<std::string>{"swaymsg output * bg /tmp/out.bmp tile"}, runner.ran);
@@ -213,7 +207,7 @@ TEST_F(LinuxDesktopTest, XfceIsProbedForItsPropertiesAtEachStep) {
     runner.outputs["xfconf-query -c xfce4-desktop -l"] =
         "/backdrop/screen0/monitor0/workspace0/image-style\n/backdrop/screen0/monitor0/workspace0/last-image\n";
     LinuxDesktop desktop = Make();
-    desktop.WriteWallpaperStyle("0", "0");
+    desktop.WriteWallpaperStyle(WallpaperStyle::Center);
     desktop.SetWallpaper("/tmp/out.bmp");
     const std::vector<std::string> expected = {
         "xfconf-query -c xfce4-desktop -l",
@@ -227,7 +221,7 @@ TEST_F(LinuxDesktopTest, XfceIsProbedForItsPropertiesAtEachStep) {
 TEST_F(LinuxDesktopTest, NoDesktopMeansNothingIsStarted) {
     runner.tools = {"gsettings", "feh", "swaymsg"};
     LinuxDesktop desktop = Make();
-    desktop.WriteWallpaperStyle("2", "0");
+    desktop.WriteWallpaperStyle(WallpaperStyle::Stretch);
     desktop.SetWallpaper("/tmp/out.bmp");
     EXPECT_TRUE(runner.ran.empty());
 }

@@ -1,6 +1,6 @@
 // The Linux network file readers on their own, with texts and times the
-// running system may hold but a scratch tree cannot (iphelper_linux_test
-// covers them through the IP helper functions).
+// running system may hold but a scratch tree cannot (network_test covers
+// them through the IP helper functions).
 #include "platform/linux/network/parsers.h"
 
 #include <gtest/gtest.h>

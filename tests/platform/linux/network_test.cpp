@@ -71,11 +71,10 @@ protected:
         source.root = root_;
         source.hostName = [this] { return hostName_; };
         source.ipv4Addresses = [this] { return addresses_; };
-        lnx::SetNetSource(source);
+        helper_ = std::make_unique<lnx::LinuxIpHelper>(source);
     }
 
     void TearDown() override {
-        lnx::ResetNetSource();
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
@@ -118,23 +117,28 @@ protected:
     }
 
     std::unique_ptr<Block> NetworkParams() {
-        return Fetch([](Block* b, ULONG* n) { return lnx::GetNetworkParams(b ? b->As<FIXED_INFO>() : nullptr, n); },
-                     ERROR_BUFFER_OVERFLOW);
+        return Fetch(
+            [this](Block* b, ULONG* n) { return helper_->GetNetworkParams(b ? b->As<FIXED_INFO>() : nullptr, n); },
+            ERROR_BUFFER_OVERFLOW);
     }
     std::unique_ptr<Block> Adapters() {
-        return Fetch([](Block* b, ULONG* n) { return lnx::GetAdaptersInfo(b ? b->As<IP_ADAPTER_INFO>() : nullptr, n); },
-                     ERROR_BUFFER_OVERFLOW);
+        return Fetch(
+            [this](Block* b, ULONG* n) {
+                return helper_->GetAdaptersInfo(b ? b->As<IP_ADAPTER_INFO>() : nullptr, n);
+            },
+            ERROR_BUFFER_OVERFLOW);
     }
     std::unique_ptr<Block> PerAdapter(ULONG index) {
         return Fetch(
-            [index](Block* b, ULONG* n) {
-                return lnx::GetPerAdapterInfo(index, b ? b->As<IP_PER_ADAPTER_INFO>() : nullptr, n);
+            [this, index](Block* b, ULONG* n) {
+                return helper_->GetPerAdapterInfo(index, b ? b->As<IP_PER_ADAPTER_INFO>() : nullptr, n);
             },
             ERROR_BUFFER_OVERFLOW);
     }
     std::unique_ptr<Block> IfTable() {
-        return Fetch([](Block* b, ULONG* n) { return lnx::GetIfTable(b ? b->As<MIB_IFTABLE>() : nullptr, n, 1); },
-                     ERROR_INSUFFICIENT_BUFFER);
+        return Fetch(
+            [this](Block* b, ULONG* n) { return helper_->GetIfTable(b ? b->As<MIB_IFTABLE>() : nullptr, n, 1); },
+            ERROR_INSUFFICIENT_BUFFER);
     }
 
     std::vector<const IP_ADAPTER_INFO*> AdapterChain(Block& block) {
@@ -155,6 +159,7 @@ protected:
     }
 
     std::string root_;
+    std::unique_ptr<lnx::LinuxIpHelper> helper_;
     std::string hostName_ = "workstation";
     std::vector<lnx::InterfaceAddress> addresses_;
 };
@@ -174,14 +179,16 @@ TEST_F(IpHelperLinuxTest, EachFunctionAnswersTooSmallBlocksWithTheSizeItNeeds) {
         DWORD tooSmall;
     };
     const std::vector<Case> cases = {
-        {"GetNetworkParams", [](void* b, ULONG* n) { return lnx::GetNetworkParams(static_cast<FIXED_INFO*>(b), n); },
+        {"GetNetworkParams",
+         [this](void* b, ULONG* n) { return helper_->GetNetworkParams(static_cast<FIXED_INFO*>(b), n); },
          ERROR_BUFFER_OVERFLOW},
-        {"GetAdaptersInfo", [](void* b, ULONG* n) { return lnx::GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(b), n); },
+        {"GetAdaptersInfo",
+         [this](void* b, ULONG* n) { return helper_->GetAdaptersInfo(static_cast<IP_ADAPTER_INFO*>(b), n); },
          ERROR_BUFFER_OVERFLOW},
         {"GetPerAdapterInfo",
-         [](void* b, ULONG* n) { return lnx::GetPerAdapterInfo(2, static_cast<IP_PER_ADAPTER_INFO*>(b), n); },
+         [this](void* b, ULONG* n) { return helper_->GetPerAdapterInfo(2, static_cast<IP_PER_ADAPTER_INFO*>(b), n); },
          ERROR_BUFFER_OVERFLOW},
-        {"GetIfTable", [](void* b, ULONG* n) { return lnx::GetIfTable(static_cast<MIB_IFTABLE*>(b), n, 1); },
+        {"GetIfTable", [this](void* b, ULONG* n) { return helper_->GetIfTable(static_cast<MIB_IFTABLE*>(b), n, 1); },
          ERROR_INSUFFICIENT_BUFFER},
     };
     for (const Case& c : cases) {
@@ -255,16 +262,16 @@ TEST_F(IpHelperLinuxTest, MissingDataGivesTheWindowsAnswers) {
 
     // No /sys/class/net at all.
     ULONG size = 0;
-    EXPECT_EQ(lnx::GetAdaptersInfo(nullptr, &size), ERROR_NO_DATA);
-    EXPECT_EQ(lnx::GetPerAdapterInfo(1, nullptr, &size), ERROR_NO_DATA);
+    EXPECT_EQ(helper_->GetAdaptersInfo(nullptr, &size), ERROR_NO_DATA);
+    EXPECT_EQ(helper_->GetPerAdapterInfo(1, nullptr, &size), ERROR_NO_DATA);
     auto table = IfTable();
     EXPECT_EQ(table->As<MIB_IFTABLE>()->dwNumEntries, 0u);
 
     // Only loopback: still no adapters, but a per-adapter answer for its index.
     AddLink("lo", 1, 772, "00:00:00:00:00:00");
-    EXPECT_EQ(lnx::GetAdaptersInfo(nullptr, &size), ERROR_NO_DATA);
-    EXPECT_EQ(lnx::GetPerAdapterInfo(1, nullptr, &size), ERROR_BUFFER_OVERFLOW);
-    EXPECT_EQ(lnx::GetPerAdapterInfo(7, nullptr, &size), ERROR_NO_DATA);
+    EXPECT_EQ(helper_->GetAdaptersInfo(nullptr, &size), ERROR_NO_DATA);
+    EXPECT_EQ(helper_->GetPerAdapterInfo(1, nullptr, &size), ERROR_BUFFER_OVERFLOW);
+    EXPECT_EQ(helper_->GetPerAdapterInfo(7, nullptr, &size), ERROR_NO_DATA);
 }
 
 // ---------------------------------------------------------------------------

@@ -53,24 +53,27 @@ protected:
     platform::Desktop& desktop = platform::RealImpl<platform::Desktop>();
 };
 
-TEST_F(RedirectedUser, StyleValuesAreTwoByteStrings) {
+TEST_F(RedirectedUser, EachStyleWritesItsTwoByteStrings) {
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root_, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                              &key, nullptr));
     RegCloseKey(key);
-    desktop.WriteWallpaperStyle("2", "0");
+    desktop.WriteWallpaperStyle(platform::WallpaperStyle::Stretch);
     DWORD type = 0;
     EXPECT_EQ(std::string("2\0", 2), Value("WallPaperStyle", &type));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(std::string("0\0", 2), Value("TileWallPaper", &type));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    desktop.WriteWallpaperStyle("0", "1");
+    desktop.WriteWallpaperStyle(platform::WallpaperStyle::Tile);
     EXPECT_EQ(std::string("0\0", 2), Value("WallPaperStyle"));
     EXPECT_EQ(std::string("1\0", 2), Value("TileWallPaper"));
+    desktop.WriteWallpaperStyle(platform::WallpaperStyle::Center);
+    EXPECT_EQ(std::string("0\0", 2), Value("WallPaperStyle"));
+    EXPECT_EQ(std::string("0\0", 2), Value("TileWallPaper"));
 }
 
 TEST_F(RedirectedUser, MissingDesktopKeyIsNotCreated) {
-    desktop.WriteWallpaperStyle("2", "0");
+    desktop.WriteWallpaperStyle(platform::WallpaperStyle::Stretch);
     EXPECT_FALSE(DesktopKeyExists());
 }
 

@@ -1,6 +1,6 @@
 #include "platform/linux/desktop/commands.h"
 
-#include <sstream>
+#include "common/scan.h"
 
 namespace paneloom::platform::lnx {
 
@@ -15,19 +15,15 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// A tool's output line by line, without the carriage returns and blanks
+// left at line ends. Not trimmed at the start: a line that begins with a
+// blank is no key or property name.
 std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
+    std::vector<std::string> lines = SplitLines(text);
+    for (std::string& line : lines) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        lines.push_back(line);
     }
     return lines;
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 DesktopKind KindOfEntry(const std::string& entry) {
@@ -61,12 +57,12 @@ bool UsesGSettings(DesktopKind kind) {
     return kind == DesktopKind::Gnome || kind == DesktopKind::Cinnamon || kind == DesktopKind::Mate;
 }
 
-// Each tool names the three modes its own way.
-const char* ModeName(WallpaperMode mode, const char* center, const char* tile, const char* stretch) {
-    switch (mode) {
-        case WallpaperMode::Tile:
+// Each tool names the three styles its own way.
+const char* StyleName(WallpaperStyle style, const char* center, const char* tile, const char* stretch) {
+    switch (style) {
+        case WallpaperStyle::Tile:
             return tile;
-        case WallpaperMode::Stretch:
+        case WallpaperStyle::Stretch:
             return stretch;
         default:
             return center;
@@ -74,16 +70,16 @@ const char* ModeName(WallpaperMode mode, const char* center, const char* tile, c
 }
 
 // picture-options: the same three names in all three schemas.
-const char* GSettingsOption(WallpaperMode mode) { return ModeName(mode, "centered", "wallpaper", "stretched"); }
+const char* GSettingsOption(WallpaperStyle style) { return StyleName(style, "centered", "wallpaper", "stretched"); }
 
 // xfdesktop's image-style numbers.
-const char* XfceStyle(WallpaperMode mode) { return ModeName(mode, "1", "2", "3"); }
+const char* XfceStyle(WallpaperStyle style) { return StyleName(style, "1", "2", "3"); }
 
-const char* PlasmaFillMode(WallpaperMode mode) { return ModeName(mode, "pad", "tile", "stretch"); }
+const char* PlasmaFillMode(WallpaperStyle style) { return StyleName(style, "pad", "tile", "stretch"); }
 
-const char* SwayMode(WallpaperMode mode) { return ModeName(mode, "center", "tile", "stretch"); }
+const char* SwayMode(WallpaperStyle style) { return StyleName(style, "center", "tile", "stretch"); }
 
-const char* FehOption(WallpaperMode mode) { return ModeName(mode, "--bg-center", "--bg-tile", "--bg-scale"); }
+const char* FehOption(WallpaperStyle style) { return StyleName(style, "--bg-center", "--bg-tile", "--bg-scale"); }
 
 bool HasControlCharacter(const std::string& text) {
     for (char c : text) {
@@ -120,7 +116,7 @@ bool PlasmaTakesLiterally(const std::string& path) {
 std::vector<std::string> XfceProperties(const std::string& listing, const std::string& leaf) {
     std::vector<std::string> names;
     for (const std::string& line : Lines(listing)) {
-        if (line.rfind("/backdrop/", 0) == 0 && EndsWith(line, leaf) &&
+        if (StartsWith(line, "/backdrop/") && EndsWith(line, leaf) &&
             line.find_first_of(" \t") == std::string::npos) {
             names.push_back(line);
         }
@@ -133,12 +129,6 @@ Argv GSettingsSet(DesktopKind kind, const std::string& key, const std::string& v
 }
 
 }  // namespace
-
-WallpaperMode ModeFromStyleValues(const std::string& wallPaperStyle, const std::string& tileWallPaper) {
-    if (tileWallPaper == "1") return WallpaperMode::Tile;
-    if (wallPaperStyle == "2") return WallpaperMode::Stretch;
-    return WallpaperMode::Center;
-}
 
 std::string ToolFor(DesktopKind kind) {
     switch (kind) {
@@ -184,20 +174,20 @@ Argv ProbeCommand(DesktopKind kind, Step step) {
     return {};
 }
 
-std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperMode mode, const std::string& probeOutput) {
+std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperStyle style, const std::string& probeOutput) {
     std::vector<Argv> commands;
     if (UsesGSettings(kind)) {
-        commands.push_back(GSettingsSet(kind, "picture-options", GSettingsOption(mode)));
+        commands.push_back(GSettingsSet(kind, "picture-options", GSettingsOption(style)));
     } else if (kind == DesktopKind::Xfce) {
         for (const std::string& property : XfceProperties(probeOutput, "/image-style")) {
-            commands.push_back({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", XfceStyle(mode)});
+            commands.push_back({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", XfceStyle(style)});
         }
     }
     // Plasma, sway and feh take the style together with the picture.
     return commands;
 }
 
-std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperMode mode, const std::string& fullPath,
+std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperStyle style, const std::string& fullPath,
                                          const std::string& probeOutput) {
     std::vector<Argv> commands;
     if (fullPath.empty()) return commands;
@@ -219,7 +209,7 @@ std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperMode mode, const st
         case DesktopKind::Plasma:
             if (!PlasmaTakesLiterally(fullPath)) break;
             if (probeOutput.find("--fill-mode") != std::string::npos) {
-                commands.push_back({"plasma-apply-wallpaperimage", "--fill-mode", PlasmaFillMode(mode), fullPath});
+                commands.push_back({"plasma-apply-wallpaperimage", "--fill-mode", PlasmaFillMode(style), fullPath});
             } else {
                 commands.push_back({"plasma-apply-wallpaperimage", fullPath});
             }
@@ -231,11 +221,11 @@ std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperMode mode, const st
             break;
         case DesktopKind::Sway:
             if (SwayTakesLiterally(fullPath)) {
-                commands.push_back({"swaymsg", "output", "*", "bg", fullPath, SwayMode(mode)});
+                commands.push_back({"swaymsg", "output", "*", "bg", fullPath, SwayMode(style)});
             }
             break;
         case DesktopKind::X11:
-            commands.push_back({"feh", FehOption(mode), fullPath});
+            commands.push_back({"feh", FehOption(style), fullPath});
             break;
         case DesktopKind::None:
             break;

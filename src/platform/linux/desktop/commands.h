@@ -8,15 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/linux/process/tool_runner.h"
 
 namespace paneloom::platform::lnx {
-
-enum class WallpaperMode { Center, Tile, Stretch };
-
-// The mode that the two Windows style values describe: "1" in TileWallPaper
-// tiles, "2" in WallPaperStyle stretches, anything else centres.
-WallpaperMode ModeFromStyleValues(const std::string& wallPaperStyle, const std::string& tileWallPaper);
 
 enum class DesktopKind {
     None,      // nothing found: nothing is written
@@ -55,13 +50,13 @@ Argv ProbeCommand(DesktopKind kind, Step step);
 
 // The command lines that record the style, run when the style is decided.
 // `probeOutput` is what ProbeCommand(kind, Step::Style) printed.
-std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperMode mode, const std::string& probeOutput);
+std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperStyle style, const std::string& probeOutput);
 
 // The command lines that make the file at `fullPath` the wallpaper in
-// `mode`. `probeOutput` is what ProbeCommand(kind, Step::Picture) printed.
+// `style`. `probeOutput` is what ProbeCommand(kind, Step::Picture) printed.
 // A path that a desktop's own command language could misread gets no
 // command for that desktop.
-std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperMode mode, const std::string& fullPath,
+std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperStyle style, const std::string& fullPath,
                                          const std::string& probeOutput);
 
 // "file://" and the path, every byte other than an unreserved character or

@@ -36,11 +36,11 @@ void LinuxDesktop::RunAll(const std::vector<Argv>& commands) {
     for (const Argv& command : commands) runner_.Run(command, nullptr);
 }
 
-void LinuxDesktop::WriteWallpaperStyle(const std::string& wallPaperStyle, const std::string& tileWallPaper) {
-    mode_ = ModeFromStyleValues(wallPaperStyle, tileWallPaper);
+void LinuxDesktop::WriteWallpaperStyle(WallpaperStyle style) {
+    style_ = style;
     const DesktopKind kind = Detect();
     if (kind == DesktopKind::None) return;
-    RunAll(StyleCommands(kind, mode_, Probe(kind, Step::Style)));
+    RunAll(StyleCommands(kind, style_, Probe(kind, Step::Style)));
 }
 
 std::string LinuxDesktop::FullPathName(const std::string& path) {
@@ -54,7 +54,7 @@ std::string LinuxDesktop::FullPathName(const std::string& path) {
 void LinuxDesktop::SetWallpaper(const std::string& fullPath) {
     const DesktopKind kind = Detect();
     if (kind == DesktopKind::None) return;
-    RunAll(PictureCommands(kind, mode_, fullPath, Probe(kind, Step::Picture)));
+    RunAll(PictureCommands(kind, style_, fullPath, Probe(kind, Step::Picture)));
 }
 
 }  // namespace lnx

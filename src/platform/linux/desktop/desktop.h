@@ -19,7 +19,7 @@ public:
 
     // Remembers the style for the picture step and records it where the
     // desktop keeps it apart from the picture.
-    void WriteWallpaperStyle(const std::string& wallPaperStyle, const std::string& tileWallPaper) override;
+    void WriteWallpaperStyle(WallpaperStyle style) override;
 
     // The path made absolute against the current directory, with "." and
     // ".." resolved as names.
@@ -34,7 +34,7 @@ private:
 
     ToolRunner& runner_;
     std::function<const char*(const char*)> environment_;
-    WallpaperMode mode_ = WallpaperMode::Center;
+    WallpaperStyle style_ = WallpaperStyle::Center;
 };
 
 }  // namespace paneloom::platform::lnx

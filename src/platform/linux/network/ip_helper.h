@@ -1,62 +1,46 @@
-// The IP helper functions of the Linux build. They answer the four questions
-// of the Windows IP helper library from Linux's own sources and fill the same
-// records in the caller's block, with the same buffer protocol: a missing block
-// or a length smaller than needed gets the needed size written to the length
-// argument and the function's too-small code back; a block that is large
-// enough is filled, with every `Next` pointer pointing into that block, and the
-// length is left as it was.
+// The IP helper library of the Linux build. It answers the four questions of
+// the Windows IP helper library from Linux's own sources (readers.h, leases.h)
+// and fills the same records in the caller's block with the same buffer
+// protocol (record_image.h). It is always loaded and provides all four.
 //
 // Every call reads the system afresh and builds its records before it looks at
 // the caller's block, so two calls may differ in size when the network changed
 // in between; the caller simply asks again.
 #pragma once
 
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "platform/iphelper_records.h"
+#include "platform/ip_helper.h"
+#include "platform/linux/network/readers.h"
 
 namespace paneloom::platform::lnx {
 
-// Host name, domain and the machine's DNS servers. Always NO_ERROR once the
-// block is large enough; an empty server list still has its one empty entry.
-DWORD GetNetworkParams(PFIXED_INFO pFixedInfo, PULONG pOutBufLen);
+class LinuxIpHelper final : public IpHelper {
+public:
+    // Reads the network where `source` says; the default reads the running
+    // system.
+    explicit LinuxIpHelper(NetSource source = NetSource());
 
-// The adapters: interfaces other than loopback that have a hardware address,
-// in interface-index order. ERROR_NO_DATA when there are none.
-ULONG GetAdaptersInfo(PIP_ADAPTER_INFO AdapterInfo, PULONG SizePointer);
+    bool Load() override { return true; }
+    bool Provides(IpHelperFunction) override { return true; }
 
-// The DNS servers of the interface with that index. ERROR_NO_DATA when no
-// interface has the index.
-DWORD GetPerAdapterInfo(ULONG IfIndex, PIP_PER_ADAPTER_INFO pPerAdapterInfo, PULONG pOutBufLen);
+    // Host name, domain and the machine's DNS servers. Always NO_ERROR once
+    // the block is large enough; an empty server list still has its one
+    // empty entry.
+    DWORD GetNetworkParams(PFIXED_INFO pFixedInfo, PULONG pOutBufLen) override;
 
-// Every interface, loopback included, always sorted by interface index (the
-// order flag is accepted for the signature's sake).
-DWORD GetIfTable(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL bOrder);
+    // The adapters: interfaces other than loopback that have a hardware
+    // address, in interface-index order. ERROR_NO_DATA when there are none.
+    ULONG GetAdaptersInfo(PIP_ADAPTER_INFO AdapterInfo, PULONG SizePointer) override;
 
-// One IPv4 address of an interface, as getifaddrs reports it.
-struct InterfaceAddress {
-    std::string interfaceName;  // an alias label such as "eth0:1" counts for eth0
-    std::string address;        // dotted text
-    std::string mask;           // dotted text
+    // The DNS servers of the interface with that index. ERROR_NO_DATA when no
+    // interface has the index.
+    DWORD GetPerAdapterInfo(ULONG IfIndex, PIP_PER_ADAPTER_INFO pPerAdapterInfo, PULONG pOutBufLen) override;
+
+    // Every interface, loopback included, always sorted by interface index
+    // (the order flag is accepted for the signature's sake).
+    DWORD GetIfTable(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL bOrder) override;
+
+private:
+    NetSource source_;
 };
-
-// Where the functions above read the system. Tests point it at a scratch tree.
-struct NetSource {
-    // Put before every absolute path read (/etc, /run, /sys, /proc, /var).
-    // Empty reads the running system.
-    std::string root;
-    // The host name as gethostname reports it; unset calls gethostname.
-    std::function<std::string()> hostName;
-    // The IPv4 addresses of all interfaces, in the kernel's order; unset calls
-    // getifaddrs.
-    std::function<std::vector<InterfaceAddress>()> ipv4Addresses;
-};
-
-// Replaces the source for all later calls; ResetNetSource goes back to the
-// running system. Not synchronised: the program calls it from its one thread.
-void SetNetSource(NetSource source);
-void ResetNetSource();
 
 }  // namespace paneloom::platform::lnx

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/scan.h"
-#include "platform/iphelper_records.h"
+#include "platform/ip_helper_records.h"
 
 namespace paneloom::platform::lnx {
 

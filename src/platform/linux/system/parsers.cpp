@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "common/cp1252.h"
+#include "common/scan.h"
 
 namespace paneloom::platform::lnx {
 
@@ -10,37 +11,12 @@ namespace {
 
 constexpr std::uint32_t kMax32 = std::numeric_limits<std::uint32_t>::max();
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string Trim(const std::string& text, std::size_t begin, std::size_t end) {
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-// Calls `visit(begin, end)` for each line of `text`, without its line feed.
-template <class Visit>
-void ForEachLine(const std::string& text, Visit visit) {
-    std::size_t begin = 0;
-    while (begin < text.size()) {
-        std::size_t end = text.find('\n', begin);
-        if (end == std::string::npos) end = text.size();
-        visit(begin, end);
-        begin = end + 1;
-    }
-}
-
 // Decimal digits from `position` as a number held at the 32-bit maximum;
-// `position` ends after the digits. False when there is no digit.
+// `position` ends after the digits. False when there is no digit. Unlike
+// ParseSigned this reads the number at the start of a longer text ("6" of
+// "6.1.0-18") and saturates, because a kernel's numbers are read for show.
 bool ReadNumber(const std::string& text, std::size_t& position, std::uint32_t& number) {
     const std::size_t start = position;
     std::uint64_t value = 0;
@@ -112,11 +88,11 @@ CpuInfo ParseCpuInfo(const std::string& text) {
     bool found[kNameKeyCount] = {};
     std::string names[kNameKeyCount];
     CpuInfo info;
-    ForEachLine(text, [&](std::size_t begin, std::size_t end) {
-        const std::size_t colon = text.find(':', begin);
-        if (colon == std::string::npos || colon >= end) return;
-        const std::string key = Trim(text, begin, colon);
-        const std::string value = Trim(text, colon + 1, end);
+    for (const std::string& line : SplitLines(text)) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string key = Trim(std::string_view(line).substr(0, colon));
+        const std::string value = Trim(std::string_view(line).substr(colon + 1));
         for (std::size_t i = 0; i < kNameKeyCount; ++i) {
             if (!found[i] && key == kNameKeys[i]) {
                 found[i] = true;
@@ -124,7 +100,7 @@ CpuInfo ParseCpuInfo(const std::string& text) {
             }
         }
         if (!info.hasClock && key == "cpu MHz") info.hasClock = ParseMHz(value, info.clockMHz);
-    });
+    }
     for (std::size_t i = 0; i < kNameKeyCount; ++i) {
         if (found[i]) {
             info.hasName = true;
@@ -137,11 +113,13 @@ CpuInfo ParseCpuInfo(const std::string& text) {
 
 bool OsReleaseValue(const std::string& text, const std::string& key, std::string& value) {
     bool assigned = false;
-    ForEachLine(text, [&](std::size_t begin, std::size_t end) {
-        while (begin < end && IsBlank(text[begin])) ++begin;
-        if (end - begin <= key.size() || text.compare(begin, key.size(), key) != 0 ||
-            text[begin + key.size()] != '=') {
-            return;
+    for (const std::string& line : SplitLines(text)) {
+        std::size_t begin = 0;
+        const std::size_t end = line.size();
+        while (begin < end && IsBlank(line[begin])) ++begin;
+        if (end - begin <= key.size() || line.compare(begin, key.size(), key) != 0 ||
+            line[begin + key.size()] != '=') {
+            continue;
         }
         // Shell word rules, as the file is meant to be sourced by a shell:
         // double quotes with \" \\ \$ \` escapes, single quotes taken as they
@@ -151,24 +129,24 @@ bool OsReleaseValue(const std::string& text, const std::string& key, std::string
         std::string word;
         std::size_t i = begin + key.size() + 1;
         while (i < end) {
-            const char c = text[i];
+            const char c = line[i];
             if (c == '"') {
                 ++i;
-                while (i < end && text[i] != '"') {
-                    if (text[i] == '\\' && i + 1 < end &&
-                        (text[i + 1] == '"' || text[i + 1] == '\\' || text[i + 1] == '$' || text[i + 1] == '`')) {
+                while (i < end && line[i] != '"') {
+                    if (line[i] == '\\' && i + 1 < end &&
+                        (line[i + 1] == '"' || line[i + 1] == '\\' || line[i + 1] == '$' || line[i + 1] == '`')) {
                         ++i;
                     }
-                    word.push_back(text[i]);
+                    word.push_back(line[i]);
                     ++i;
                 }
                 ++i;
             } else if (c == '\'') {
                 ++i;
-                while (i < end && text[i] != '\'') word.push_back(text[i++]);
+                while (i < end && line[i] != '\'') word.push_back(line[i++]);
                 ++i;
             } else if (c == '\\') {
-                if (i + 1 < end) word.push_back(text[i + 1]);
+                if (i + 1 < end) word.push_back(line[i + 1]);
                 i += 2;
             } else if (IsBlank(c)) {
                 break;
@@ -179,7 +157,7 @@ bool OsReleaseValue(const std::string& text, const std::string& key, std::string
         }
         value = word;
         assigned = true;
-    });
+    }
     return assigned;
 }
 
@@ -217,30 +195,31 @@ std::uint32_t KernelBuildNumber(const std::string& version) {
 
 std::vector<MountEntry> ParseMountTable(const std::string& text) {
     std::vector<MountEntry> entries;
-    ForEachLine(text, [&](std::size_t begin, std::size_t end) {
+    for (const std::string& line : SplitLines(text)) {
+        const std::size_t end = line.size();
         std::string fields[3];
         std::size_t count = 0;
-        std::size_t i = begin;
+        std::size_t i = 0;
         while (i < end && count < 3) {
-            while (i < end && (text[i] == ' ' || text[i] == '\t')) ++i;
+            while (i < end && (line[i] == ' ' || line[i] == '\t')) ++i;
             if (i >= end) break;
             std::string& field = fields[count++];
-            while (i < end && text[i] != ' ' && text[i] != '\t') {
+            while (i < end && line[i] != ' ' && line[i] != '\t') {
                 // The kernel writes blanks, tabs, line feeds and backslashes
                 // in names as three octal digits after a backslash.
-                if (text[i] == '\\' && end - i >= 4 && text[i + 1] >= '0' && text[i + 1] <= '3' &&
-                    text[i + 2] >= '0' && text[i + 2] <= '7' && text[i + 3] >= '0' && text[i + 3] <= '7') {
-                    field.push_back(static_cast<char>(((text[i + 1] - '0') << 6) | ((text[i + 2] - '0') << 3) |
-                                                      (text[i + 3] - '0')));
+                if (line[i] == '\\' && end - i >= 4 && line[i + 1] >= '0' && line[i + 1] <= '3' &&
+                    line[i + 2] >= '0' && line[i + 2] <= '7' && line[i + 3] >= '0' && line[i + 3] <= '7') {
+                    field.push_back(static_cast<char>(((line[i + 1] - '0') << 6) | ((line[i + 2] - '0') << 3) |
+                                                      (line[i + 3] - '0')));
                     i += 4;
                 } else {
-                    field.push_back(text[i++]);
+                    field.push_back(line[i++]);
                 }
             }
         }
-        if (count < 3) return;
+        if (count < 3) continue;
         entries.push_back(MountEntry{fields[0], fields[1], fields[2]});
-    });
+    }
     return entries;
 }
 
@@ -255,7 +234,7 @@ std::vector<LogicalDrive> AssignDriveLetters(const std::vector<MountEntry>& moun
     for (const MountEntry& mount : mounts) {
         if (drives.back().letter == 'Z') break;
         if (mount.mountPoint.empty() || mount.mountPoint[0] != '/') continue;
-        if (mount.source.compare(0, 5, "/dev/") != 0 || mount.source.size() == 5) continue;
+        if (!StartsWith(mount.source, "/dev/") || mount.source.size() == 5) continue;
         if (mount.fileSystem == "squashfs") continue;
         bool taken = false;
         for (const LogicalDrive& drive : drives) taken = taken || drive.root == mount.mountPoint;
@@ -281,22 +260,24 @@ std::uint32_t SerialFromUuid(const std::string& uuid) {
     std::string digits;
     for (char c : uuid) {
         if (c == '-') continue;
-        if (HexValue(c) < 0) return 0;
+        if (HexDigitValue(c) < 0) return 0;
         digits.push_back(c);
     }
     if (digits.size() < 8) return 0;
     const std::size_t start = digits.size() == 16 ? 8 : 0;
     std::uint32_t serial = 0;
-    for (std::size_t i = start; i < start + 8; ++i) serial = (serial << 4) | static_cast<std::uint32_t>(HexValue(digits[i]));
+    for (std::size_t i = start; i < start + 8; ++i) {
+        serial = (serial << 4) | static_cast<std::uint32_t>(HexDigitValue(digits[i]));
+    }
     return serial;
 }
 
 std::string DecodeUdevName(const std::string& name) {
     std::string decoded;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && HexValue(name[i + 2]) >= 0 &&
-            HexValue(name[i + 3]) >= 0) {
-            decoded.push_back(static_cast<char>((HexValue(name[i + 2]) << 4) | HexValue(name[i + 3])));
+        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && HexDigitValue(name[i + 2]) >= 0 &&
+            HexDigitValue(name[i + 3]) >= 0) {
+            decoded.push_back(static_cast<char>((HexDigitValue(name[i + 2]) << 4) | HexDigitValue(name[i + 3])));
             i += 3;
         } else {
             decoded.push_back(name[i]);

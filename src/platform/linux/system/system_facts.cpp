@@ -13,9 +13,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
+#include "platform/linux/file_reader.h"
 #include "platform/linux/system/parsers.h"
 
 namespace paneloom::platform {
@@ -26,13 +25,13 @@ namespace {
 // on both builds.
 constexpr std::uint32_t kReadOnlyVolume = 0x00080000;
 
-// The whole of a (possibly /proc) file; false when it cannot be opened.
-bool ReadSystemFile(const char* path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
+// Bounds on the system files read whole, well above what real machines
+// show: the mount table of a container host with thousands of mounts, each
+// with long overlay options, runs to a few MiB; /proc/cpuinfo of a 256-core
+// machine to well under 1 MiB; os-release to a few hundred bytes.
+constexpr std::size_t kMountTableLimit = 32u << 20;
+constexpr std::size_t kCpuInfoLimit = 4u << 20;
+constexpr std::size_t kOsReleaseLimit = 64u << 10;
 
 std::string CanonicalPath(const std::string& path) {
     char resolved[PATH_MAX];
@@ -62,7 +61,7 @@ std::string DiskLinkName(const char* directory, const std::string& device) {
 
 std::vector<lnx::MountEntry> MountTable() {
     std::string text;
-    if (!ReadSystemFile("/proc/self/mounts", text)) return {};
+    if (!lnx::ReadBoundedFile("/proc/self/mounts", kMountTableLimit, text)) return {};
     return lnx::ParseMountTable(text);
 }
 
@@ -82,7 +81,9 @@ public:
         struct utsname names {};
         if (::uname(&names) != 0) return false;
         std::string osRelease;
-        if (!ReadSystemFile("/etc/os-release", osRelease)) ReadSystemFile("/usr/lib/os-release", osRelease);
+        if (!lnx::ReadBoundedFile("/etc/os-release", kOsReleaseLimit, osRelease)) {
+            lnx::ReadBoundedFile("/usr/lib/os-release", kOsReleaseLimit, osRelease);
+        }
 
         record = OsVersionRecord();
         record.systemName = lnx::Utf8ToAnsi(lnx::OsReleaseSystemName(osRelease));
@@ -101,7 +102,7 @@ public:
 
     bool ReadProcessorDescription(ProcessorDescription& description) override {
         std::string text;
-        if (!ReadSystemFile("/proc/cpuinfo", text)) return false;
+        if (!lnx::ReadBoundedFile("/proc/cpuinfo", kCpuInfoLimit, text)) return false;
         const lnx::CpuInfo info = lnx::ParseCpuInfo(text);
         if (info.hasClock) description.clockMHz = info.clockMHz;
         if (info.hasName) description.name = lnx::Utf8ToAnsi(info.name);

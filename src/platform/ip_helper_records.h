@@ -1,5 +1,5 @@
-// The IP helper records that the network views read, and the signatures of the
-// four IP helper functions that fill them.
+// The IP helper records that the four IP helper queries fill and the network
+// views read.
 //
 // On Windows these are the platform's own declarations. Elsewhere we declare
 // the same records ourselves, with the published names, field names and field
@@ -14,14 +14,10 @@
 #include <windows.h>
 #include <iphlpapi.h>
 
-#define PANELOOM_IPHLPAPI_CALL WINAPI
-
 #else  // !_WIN32
 
 #include <cstdint>
 #include <ctime>
-
-#define PANELOOM_IPHLPAPI_CALL
 
 typedef std::uint32_t ULONG;
 typedef std::uint32_t DWORD;
@@ -147,17 +143,3 @@ typedef struct _MIB_IFTABLE {
 static_assert(sizeof(MIB_IFROW) == 860, "MIB_IFROW must keep the Windows layout");
 
 #endif  // _WIN32
-
-namespace paneloom::platform {
-
-// The four IP helper entries, with the published signatures. Each fills the
-// caller's block and returns NO_ERROR, or writes the size it needs to the
-// length argument and returns its too-small code (ERROR_BUFFER_OVERFLOW for the
-// first three, ERROR_INSUFFICIENT_BUFFER for GetIfTable).
-typedef DWORD(PANELOOM_IPHLPAPI_CALL* GetNetworkParamsFn)(PFIXED_INFO pFixedInfo, PULONG pOutBufLen);
-typedef ULONG(PANELOOM_IPHLPAPI_CALL* GetAdaptersInfoFn)(PIP_ADAPTER_INFO AdapterInfo, PULONG SizePointer);
-typedef DWORD(PANELOOM_IPHLPAPI_CALL* GetPerAdapterInfoFn)(ULONG IfIndex, PIP_PER_ADAPTER_INFO pPerAdapterInfo,
-                                                            PULONG pOutBufLen);
-typedef DWORD(PANELOOM_IPHLPAPI_CALL* GetIfTableFn)(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL bOrder);
-
-}  // namespace paneloom::platform
