@@ -1,25 +1,41 @@
 #!/bin/sh
-# Installs everything both builds and their tests need, from Debian's
-# packages. Safe to run again: apt skips what is already there.
+# Installs what the builds and their tests need, from Debian's packages.
+# Safe to run again: apt skips what is already there.
+#   sh scripts/setup.sh          everything: both builds, every test, packaging
+#   sh scripts/setup.sh native   the native Linux build and its sample run only
 set -eu
 
-# The desktop tests start real desktop services: a session bus with dconf
-# (and the Cinnamon and MATE schemas) and xfconfd, an X server with feh,
-# a headless sway with swaybg. xfconf-query needs libxfconf-0-3, which its
-# package only recommends.
-PACKAGES="
-  cmake ninja-build g++ pkg-config clang libclang-rt-14-dev llvm
-  libgtest-dev googletest libbenchmark-dev
+NATIVE="
+  cmake ninja-build g++ pkg-config libgtest-dev googletest
   libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2 fonts-dejavu-core
+  libpng-dev
+"
+# Everything else: the sanitizer, fuzz and Windows builds, the packages and
+# their checks. The desktop tests start real desktop services: a session bus
+# with dconf (and the Cinnamon and MATE schemas) and xfconfd, an X server
+# with feh, a headless sway with swaybg. xfconf-query needs libxfconf-0-3,
+# which its package only recommends.
+REST="
+  clang libclang-rt-14-dev llvm libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine64 wine msitools wixl
   libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend
   util-linux iproute2
+  dpkg-dev file lintian groff-base man-db systemd desktop-file-utils
   dbus dconf-service mate-desktop-common cinnamon-desktop-data
   xfconf libxfconf-0-3
   xvfb x11-apps x11-utils feh
   sway swaybg grim
 "
+
+case "${1:-all}" in
+native) PACKAGES=$NATIVE ;;
+all) PACKAGES="$NATIVE $REST" ;;
+*)
+    echo "usage: sh scripts/setup.sh [native]" >&2
+    exit 2
+    ;;
+esac
 
 missing=""
 for package in $PACKAGES; do
