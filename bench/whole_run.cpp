@@ -1,0 +1,270 @@
+// A whole run of the real program against `cat in.bmp > copy.bmp` of the
+// same picture, as a user would time them: 40 lines of text full of
+// variables drawn on pictures of 3840 x 2160 and 7680 x 4320 pixels at 24,
+// 32 and 8 bits per pixel.
+//
+//   cmake --preset linux -DPANELOOM_BUILD_BENCH=ON && cmake --build --preset linux
+//   build/linux/bench/bench_whole_run [rounds] [screendepth] [program]
+//
+// For each picture the two commands take turns, `rounds` times each (11 by
+// default; the one that goes first alternates from round to round), after
+// one run of each to warm the caches. The table shows the medians of the
+// elapsed time and of the processor time (user and system; less disturbed
+// by other work on a busy machine), their ratios, and the run's peak
+// resident memory above that of the same run on a 16 x 16 picture, as a
+// multiple of the picture file's size. With `screendepth` the configuration
+// asks for <usescreendepth/>. A path (anything holding a `/`) names another
+// build of the program to time, an older one for instance.
+//
+// Every command is started by a go-between: this program again, just
+// loaded and small, which times its child from fork to exit and reads the
+// child's peak memory from wait4. A child of a large process would be
+// charged that process's memory from before its exec, and a go-between that
+// the program and `cat` share times both the same way. The load average of
+// the machine is printed before and after.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/bmp_maker.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMeasureMode = "--measure";
+
+// The go-between: `--measure <stdout file or -> <program> <arguments...>`.
+// Prints "<nanoseconds> <processor microseconds> <peak KiB> <exit code>" on
+// its own standard output.
+int Measure(int argc, char** argv) {
+    if (argc < 4) return 2;
+    const char* output = argv[2];
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (std::strcmp(output, "-") != 0) {
+            const int fd = ::open(output, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd < 0 || ::dup2(fd, 1) < 0) ::_exit(126);
+        }
+        ::execv(argv[3], argv + 3);
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child) return 1;
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const long long processor = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL +
+                                usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+    std::printf("%lld %lld %ld %d\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count()),
+                processor, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    return 0;
+}
+
+struct Sample {
+    double milliseconds = 0;
+    double processorMilliseconds = 0;  // user and system time
+    long peakKib = 0;
+    int code = -1;
+};
+
+std::string Self() { return fs::read_symlink("/proc/self/exe").string(); }
+
+// Runs `command` in `directory` through the go-between, with no desktop
+// session in its environment, so that the wallpaper step changes nothing.
+Sample Timed(const std::vector<std::string>& command, const std::string& stdoutPath, const fs::path& directory) {
+    const fs::path report = directory / "measure.txt";
+    std::vector<std::string> argv = {Self(), kMeasureMode, stdoutPath.empty() ? "-" : stdoutPath};
+    argv.insert(argv.end(), command.begin(), command.end());
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    std::string home = "HOME=" + directory.string();
+    std::vector<char*> environment = {const_cast<char*>("PATH=/usr/bin:/bin"), home.data(),
+                                      const_cast<char*>("GSETTINGS_BACKEND=memory"), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    posix_spawn_file_actions_addopen(&actions, 1, report.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t child = 0;
+    Sample sample;
+    if (posix_spawn(&child, args[0], &actions, nullptr, args.data(), environment.data()) == 0) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        long long nanoseconds = 0;
+        long long microseconds = 0;
+        std::ifstream(report) >> nanoseconds >> microseconds >> sample.peakKib >> sample.code;
+        sample.milliseconds = static_cast<double>(nanoseconds) / 1e6;
+        sample.processorMilliseconds = static_cast<double>(microseconds) / 1e3;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return sample;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0.0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+std::string LoadAverage() {
+    std::string one, five, fifteen;
+    std::ifstream("/proc/loadavg") >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+// 40 lines, each with several variables from every family.
+std::string Configuration(bool screenDepth) {
+    static const char* const kLines[] = {
+        "%HOSTNAME% in %DOMAIN%, name servers %DNS_LIST%",
+        "%OS% %SERVICEPACK% build %BUILD%",
+        "%PROCINFO%: %PROCNAME% x %PROCCOUNT% at %PROCMHZ%",
+        "Memory %RAMINFO%, user %USERNAME%",
+        "Disk %VOLUME_C_INFO%",
+        "Addresses %ADAPTER_IP_LIST%, hardware %ADAPTER_MAC_LIST%",
+        "%ADAPTER_1_NAME% %ADAPTER_1_TYPE% %ADAPTER_1_IPLIST% %ADAPTER_1_MASKLIST% %ADAPTER_1_DNSLIST%",
+        "%INTERFACE_1_NAME% %INTERFACE_1_TYPE% %INTERFACE_1_MAC% %INTERFACE_1_MTU% %INTERFACE_1_SPEED%",
+        "%INTERFACE_2_NAME% %INTERFACE_2_TYPE% %INTERFACE_2_MAC% %INTERFACE_2_MTU% %INTERFACE_2_SPEED%",
+        "%EXECUTABLE_COMPANY% %EXECUTABLE_PRODUCT% %EXECUTABLE_VERSION% %EXECUTABLE_COPYRIGHT%",
+    };
+    std::string text = "<globalsettings><inputbmp name=\"in.bmp\"/><outputbmp name=\"out.bmp\"/>";
+    if (screenDepth) text += "<usescreendepth/>";
+    text += "</globalsettings><displayoutput><textsettings><textstart x=\"30\" y=\"30\"/>"
+            "<textcolor red=\"255\" green=\"255\" blue=\"200\"/><font face=\"Arial\" points=\"14\"/>"
+            "</textsettings><output>";
+    for (int i = 0; i < 40; ++i) text += std::string("<textline>") + kLines[i % 10] + "</textline>\n";
+    return text + "</output></displayoutput>";
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A picture for the program: pattern rows, with a full colour table at 8
+// bits, biSizeImage filled in as the program's own output has it.
+std::uintmax_t MakePicture(const fs::path& path, std::int32_t width, std::int32_t height, std::uint16_t depth) {
+    paneloom::testing::BmpParts bmp = paneloom::testing::PatternBmp(width, height, depth);
+    bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
+    WriteFile(path, paneloom::testing::MakeBmp(bmp));
+    return fs::file_size(path);
+}
+
+struct Row {
+    std::string picture;
+    double run = 0;
+    double cat = 0;
+    double runProcessor = 0;
+    double catProcessor = 0;
+    double abovePerBitmap = 0;
+    bool failed = false;
+};
+
+Row Compare(const fs::path& scratch, const std::string& program, std::int32_t width, std::int32_t height,
+            std::uint16_t depth, int rounds, bool screenDepth) {
+    Row row;
+    row.picture = std::to_string(width) + " x " + std::to_string(height) + ", " + std::to_string(depth) + " bits";
+    WriteFile(scratch / "paneloom.xml", Configuration(screenDepth));
+
+    // The baseline: the same run on a tiny picture of the same depth.
+    MakePicture(scratch / "in.bmp", 16, 16, depth);
+    std::vector<double> tinyPeaks;
+    for (int i = 0; i < 3; ++i) {
+        const Sample tiny = Timed({program}, std::string(), scratch);
+        row.failed |= tiny.code != 0;
+        tinyPeaks.push_back(static_cast<double>(tiny.peakKib));
+    }
+
+    const std::uintmax_t bytes = MakePicture(scratch / "in.bmp", width, height, depth);
+    const std::string copy = (scratch / "copy.bmp").string();
+    const std::vector<std::string> cat = {"/bin/cat", "in.bmp"};
+    Timed(cat, copy, scratch);
+    Timed({program}, std::string(), scratch);
+
+    std::vector<double> runs, cats, runProcessor, catProcessor, peaks;
+    for (int i = 0; i < rounds; ++i) {
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn == 0) == (i % 2 == 0)) {
+                const Sample s = Timed(cat, copy, scratch);
+                row.failed |= s.code != 0;
+                cats.push_back(s.milliseconds);
+                catProcessor.push_back(s.processorMilliseconds);
+            } else {
+                const Sample s = Timed({program}, std::string(), scratch);
+                row.failed |= s.code != 0;
+                runs.push_back(s.milliseconds);
+                runProcessor.push_back(s.processorMilliseconds);
+                peaks.push_back(static_cast<double>(s.peakKib));
+            }
+        }
+    }
+    row.run = Median(runs);
+    row.cat = Median(cats);
+    row.runProcessor = Median(runProcessor);
+    row.catProcessor = Median(catProcessor);
+    row.abovePerBitmap = (Median(peaks) - Median(tinyPeaks)) * 1024.0 / static_cast<double>(bytes);
+    return row;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], kMeasureMode) == 0) return Measure(argc, argv);
+    int rounds = 11;
+    bool screenDepth = false;
+    std::string program = PANELOOM_PROGRAM;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "screendepth") {
+            screenDepth = true;
+        } else if (argument.find('/') != std::string::npos) {
+            program = fs::absolute(argument).string();
+        } else {
+            rounds = std::max(1, std::atoi(argument.c_str()));
+        }
+    }
+
+    std::string pattern = (fs::temp_directory_path() / "paneloom-whole-run-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path scratch = pattern;
+
+    std::printf("%s%s\nload average before: %s\n", program.c_str(), screenDepth ? " with <usescreendepth/>" : "",
+                LoadAverage().c_str());
+    std::printf("%-24s %8s %8s %7s   %8s %8s %7s   %s\n", "picture", "run ms", "cat ms", "ratio", "run cpu",
+                "cat cpu", "ratio", "peak above tiny run / file");
+    bool failed = false;
+    const std::pair<std::int32_t, std::int32_t> sizes[] = {{3840, 2160}, {7680, 4320}};
+    for (const auto& [width, height] : sizes) {
+        for (const std::uint16_t depth : {24, 32, 8}) {
+            const Row row = Compare(scratch, program, width, height, depth, rounds, screenDepth);
+            failed |= row.failed;
+            std::printf("%-24s %8.1f %8.1f %6.2fx   %8.1f %8.1f %6.2fx   %.2fx%s\n", row.picture.c_str(), row.run,
+                        row.cat, row.run / row.cat, row.runProcessor, row.catProcessor,
+                        row.runProcessor / row.catProcessor, row.abovePerBitmap,
+                        row.failed ? "  (a run failed)" : "");
+            std::fflush(stdout);
+        }
+    }
+    std::printf("load average after: %s\n", LoadAverage().c_str());
+    std::error_code error;
+    fs::remove_all(scratch, error);
+    return failed ? 1 : 0;
+}
