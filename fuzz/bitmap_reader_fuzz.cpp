@@ -1,8 +1,11 @@
 // LoadBMPImage and WriteBMPImage over arbitrary input files, through the
 // real Linux drawing layer: the file comes from memory, the output goes
 // nowhere.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/files.h"
@@ -10,6 +13,38 @@
 #include "render/bitmap_file.h"
 
 namespace {
+
+using paneloom::platform::FileFiller;
+using paneloom::platform::FileSink;
+using paneloom::platform::ReadableFile;
+using paneloom::platform::ReplaceResult;
+
+class MemoryFile : public ReadableFile {
+public:
+    explicit MemoryFile(const std::string& bytes) : bytes_(bytes) {}
+    std::uint64_t Size() const override { return bytes_.size(); }
+    std::size_t Read(void* buffer, std::size_t size) override {
+        const std::size_t count = std::min(size, bytes_.size() - offset_);
+        std::memcpy(buffer, bytes_.data() + offset_, count);
+        offset_ += count;
+        return count;
+    }
+
+private:
+    const std::string& bytes_;
+    std::size_t offset_ = 0;
+};
+
+// Touches both ends of every write, as the system would read them.
+class NowhereSink : public FileSink {
+public:
+    void Write(const void* data, std::size_t size) override {
+        if (size == 0) return;
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        sum = static_cast<std::uint8_t>(sum + bytes[0] + bytes[size - 1]);
+    }
+    volatile std::uint8_t sum = 0;
+};
 
 class MemoryFiles : public paneloom::platform::Files {
 public:
@@ -20,15 +55,12 @@ public:
         return true;
     }
     bool AppendExclusive(const std::string&, const std::string&) override { return true; }
-    bool ReplaceAtomically(const std::string&, const std::vector<paneloom::platform::ByteSpan>& pieces) override {
-        // Touch both ends of every piece, as a write would read them.
-        volatile std::uint8_t sum = 0;
-        for (const auto& piece : pieces) {
-            const auto* bytes = static_cast<const std::uint8_t*>(piece.data);
-            if (piece.size == 0) continue;
-            sum = static_cast<std::uint8_t>(sum + bytes[0] + bytes[piece.size - 1]);
-        }
-        return true;
+    std::unique_ptr<ReadableFile> OpenForReading(const std::string&) override {
+        return std::make_unique<MemoryFile>(input);
+    }
+    ReplaceResult ReplaceWhole(const std::string&, const FileFiller& fill) override {
+        NowhereSink sink;
+        return fill(sink) ? ReplaceResult::Replaced : ReplaceResult::GivenUp;
     }
 };
 

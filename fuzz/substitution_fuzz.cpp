@@ -36,7 +36,10 @@ class NoFiles : public platform::Files {
 public:
     bool ReadWholeExclusive(const std::string&, std::string&) override { return false; }
     bool AppendExclusive(const std::string&, const std::string&) override { return true; }
-    bool ReplaceAtomically(const std::string&, const std::vector<platform::ByteSpan>&) override { return false; }
+    std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string&) override { return nullptr; }
+    platform::ReplaceResult ReplaceWhole(const std::string&, const platform::FileFiller&) override {
+        return platform::ReplaceResult::NotWritable;
+    }
 };
 
 std::string Text(FuzzedDataProvider& in, std::size_t maxLength) { return in.ConsumeRandomLengthString(maxLength); }

@@ -14,11 +14,12 @@ NATIVE="
 # their checks. The desktop tests start real desktop services: a session bus
 # with dconf (and the Cinnamon and MATE schemas) and xfconfd, an X server
 # with feh, a headless sway with swaybg. xfconf-query needs libxfconf-0-3,
-# which its package only recommends.
+# which its package only recommends. The Windows fault tests measure the
+# program's memory under Wine with /usr/bin/time.
 REST="
   clang libclang-rt-14-dev llvm libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine64 wine msitools wixl
+  wine64 wine msitools wixl time
   libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend
   util-linux iproute2
   dpkg-dev file lintian groff-base man-db systemd desktop-file-utils

@@ -23,6 +23,12 @@ inline constexpr std::size_t kMaskBytes = 12;        // red, green and blue mask
 inline constexpr std::size_t kRgbQuadSize = 4;       // colour-table entry
 inline constexpr std::size_t kRgbTripleSize = 3;     // colour-table entry after a core header
 
+// The largest bitmap a reader makes, in bytes of pixel rows: 1 GiB, room
+// for 16384 x 16384 pixels at 32 bits. A few bytes of RLE, or a header
+// alone, can describe any size; the limit bounds what a file can make the
+// program allocate.
+inline constexpr std::uint64_t kMaxPixelBytes = std::uint64_t{1} << 30;
+
 // biCompression.
 inline constexpr std::uint32_t kBiRgb = 0;
 inline constexpr std::uint32_t kBiRle8 = 1;

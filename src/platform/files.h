@@ -1,12 +1,14 @@
 // Files as the program uses them: whole reads and appends under an exclusive
-// open, so another process cannot read or write the file meanwhile, and whole
-// files replaced at once.
+// open, so another process cannot read or write the file meanwhile, reads
+// shared with other readers, and whole files replaced at once.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "platform/seam.h"
 
@@ -18,10 +20,37 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A run of bytes to be written.
-struct ByteSpan {
-    const void* data = nullptr;
-    std::size_t size = 0;
+// A file opened for reading by Files::OpenForReading.
+class ReadableFile {
+public:
+    virtual ~ReadableFile() = default;
+
+    // The file's length when it was opened.
+    virtual std::uint64_t Size() const = 0;
+
+    // Reads up to `size` bytes from where the last read ended into `buffer`,
+    // fewer only at the end of the file; returns how many. Throws FileError
+    // when the system reports an error.
+    virtual std::size_t Read(void* buffer, std::size_t size) = 0;
+};
+
+// Where the bytes of a file being written go (Files::ReplaceWhole).
+class FileSink {
+public:
+    virtual ~FileSink() = default;
+
+    // Hands `size` bytes to the system as one write. Throws FileError when
+    // the write fails or falls short (a full disk).
+    virtual void Write(const void* data, std::size_t size) = 0;
+};
+
+// Writes a whole file's bytes into the sink; false gives the file up.
+using FileFiller = std::function<bool(FileSink&)>;
+
+enum class ReplaceResult {
+    Replaced,     // the file holds everything the filler wrote
+    GivenUp,      // the filler returned false
+    NotWritable,  // the file could be neither replaced nor written
 };
 
 class Files {
@@ -38,14 +67,27 @@ public:
     // when the open fails; a failed write is not reported.
     virtual bool AppendExclusive(const std::string& path, const std::string& bytes) = 0;
 
-    // Replaces the file at `path` (or creates it) with `pieces` in order, each
-    // handed to the system as one write. The bytes go to a new file in the
-    // same directory that takes the place of `path` only once all of them
-    // were written, so a failure never leaves a partial file behind nor loses
-    // the previous one. False, with nothing changed, when that file cannot be
-    // created or cannot take the place of `path`. Throws FileError, with
-    // nothing changed, when a write fails or falls short (a full disk).
-    virtual bool ReplaceAtomically(const std::string& path, const std::vector<ByteSpan>& pieces) = 0;
+    // Opens an existing file for reading while others may read it too (no
+    // lock is taken and none is needed). Null when it cannot be opened or is
+    // not a regular file: a FIFO, a device or a directory is refused at once,
+    // never waited on.
+    virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) = 0;
+
+    // Replaces the file at `path` (or creates it) with what `fill` writes.
+    // The bytes go to a new file in the same directory that takes the place
+    // of the old one only once all of them were written, so a failure never
+    // leaves a partial file behind nor loses the previous one. A symbolic
+    // link at `path` stays a link and the file it leads to is replaced, where
+    // the system lets this process follow it (on Linux only where the
+    // kernel's rule for protected links would: a link planted by another
+    // user in a shared sticky directory is replaced itself). When no new
+    // file can be made in that directory, or it cannot take the old one's
+    // place, the file is written in place instead, created or truncated
+    // (`fill` is then called again). Anything there but a file or a link is
+    // left alone (NotWritable). Throws FileError when a write fails or falls
+    // short; the previous file then stays, unless it was being written in
+    // place.
+    virtual ReplaceResult ReplaceWhole(const std::string& path, const FileFiller& fill) = 0;
 };
 
 template <>

@@ -1,12 +1,14 @@
 #include "render/bitmap_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 
+#include "common/format.h"
 #include "formats/dib.h"
 #include "formats/dib_rle.h"
-#include "platform/files.h"
+#include "log/error_log.h"
 
 namespace paneloom {
 
@@ -23,13 +25,12 @@ struct InputLayout {
 // The colour count and the offset of the pixel bits follow fixed rules: the
 // bits come straight after the 40-byte header, the masks (BI_BITFIELDS above
 // 8 bits) and the colour table, wherever bfOffBits points. Everything else
-// here refuses what the system would be handed but could not read safely:
-// only a file that holds all that its header describes is taken. For RLE
-// data without a size the rest of the file is the stream, and that size is
-// written into the header so the system reads no further.
-bool ReadInputLayout(std::uint8_t* block, std::size_t size, InputLayout& layout) {
-    if (size < formats::kInfoHeaderSize) return false;
-    formats::InfoHeader h = formats::InfoHeader::Read(block);
+// here refuses, from the header alone, what the system would be handed but
+// could not read safely: only a file that holds all that its header
+// describes (`blockSize` bytes follow the file header), and a bitmap within
+// the readers' limit at the screen's depth of at most 32 bits. For RLE data
+// without a size the rest of the file is the stream.
+bool PlanInput(const formats::InfoHeader& h, std::uint64_t blockSize, InputLayout& layout) {
     if (h.size != formats::kInfoHeaderSize) return false;  // other header forms are not read
     if (!formats::DescribesReadablePixels(h)) return false;
 
@@ -41,46 +42,76 @@ bool ReadInputLayout(std::uint8_t* block, std::size_t size, InputLayout& layout)
         layout.bitsOffset = formats::kInfoHeaderSize + formats::kRgbQuadSize * std::uint64_t{h.clrUsed} +
                             (h.compression == formats::kBiBitfields ? formats::kMaskBytes : 0);
     }
-    if (layout.bitsOffset > size) return false;
-    const std::uint64_t available = size - layout.bitsOffset;
-    const std::int64_t rows = h.height < 0 ? -std::int64_t{h.height} : h.height;
+    if (layout.bitsOffset > blockSize) return false;
+    const std::uint64_t available = blockSize - layout.bitsOffset;
+    const std::uint64_t rows = h.height < 0 ? -std::int64_t{h.height} : h.height;
+    if (formats::RowStride(h.width, 32) > formats::kMaxPixelBytes / rows) return false;
 
     if (h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4) {
         if (h.sizeImage > available) return false;
-        const std::uint64_t length = h.sizeImage != 0 ? h.sizeImage : available;
-        if (length > std::numeric_limits<std::uint32_t>::max()) return false;
-        const bool ends = formats::WalkRle(block + layout.bitsOffset, static_cast<std::size_t>(length),
-                                           formats::RleFormOf(h.compression), h.width, rows,
-                                           [](std::int64_t, std::int64_t, unsigned) {});
-        if (!ends) return false;
-        h.sizeImage = static_cast<std::uint32_t>(length);
-        h.Write(block);
-        layout.bitsSize = length;
-    } else {
-        const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
-        if (stride == 0 || stride > available / static_cast<std::uint64_t>(rows)) return false;
-        layout.bitsSize = stride * static_cast<std::uint64_t>(rows);
+        layout.bitsSize = h.sizeImage != 0 ? h.sizeImage : available;
+        return layout.bitsSize <= formats::kMaxPixelBytes;
     }
+    const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
+    if (stride == 0 || stride > available / rows) return false;
+    layout.bitsSize = stride * rows;
     return true;
 }
+
+// An RLE stream must end inside its bytes; its size is written into the
+// header so that the system reads no further.
+bool CheckRleStream(std::uint8_t* block, const InputLayout& layout) {
+    formats::InfoHeader h = formats::InfoHeader::Read(block);
+    if (h.compression != formats::kBiRle8 && h.compression != formats::kBiRle4) return true;
+    const std::int64_t rows = h.height;  // RLE is bottom-up only
+    const bool ends = formats::WalkRle(block + layout.bitsOffset, static_cast<std::size_t>(layout.bitsSize),
+                                       formats::RleFormOf(h.compression), h.width, rows,
+                                       [](std::int64_t, std::int64_t, unsigned) {});
+    if (!ends) return false;
+    h.sizeImage = static_cast<std::uint32_t>(layout.bitsSize);
+    h.Write(block);
+    return true;
+}
+
+// The information header, masks, colour table and pixel bits of the file,
+// read once its headers are known to describe a bitmap that it holds: null
+// when they do not, or when the file cannot be held in memory or changed
+// while it was read.
+std::unique_ptr<std::uint8_t[]> ReadInput(platform::ReadableFile& file, InputLayout& layout) {
+    const std::uint64_t length = file.Size();
+    std::uint8_t fileHeader[formats::kFileHeaderSize];
+    if (length < formats::kFileHeaderSize || file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader ||
+        !formats::HasBmpSignature(fileHeader)) {
+        return nullptr;
+    }
+    const std::uint64_t blockSize = length - formats::kFileHeaderSize;
+    std::uint8_t info[formats::kInfoHeaderSize];
+    if (blockSize < sizeof info || file.Read(info, sizeof info) != sizeof info) return nullptr;
+    if (!PlanInput(formats::InfoHeader::Read(info), blockSize, layout)) return nullptr;
+
+    const std::uint64_t size = layout.bitsOffset + layout.bitsSize;
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
+    if (block == nullptr) return nullptr;  // cannot be held in memory
+    std::memcpy(block.get(), info, sizeof info);
+    const std::size_t rest = static_cast<std::size_t>(size) - sizeof info;
+    if (file.Read(block.get() + sizeof info, rest) != rest) return nullptr;
+    if (!CheckRleStream(block.get(), layout)) return nullptr;
+    return block;
+}
+
+// Scan lines are fetched and written in bands of about this many bytes: one
+// small buffer, reused, that stays in the processor's cache.
+constexpr std::size_t kBandBytes = std::size_t{1} << 19;
 
 }  // namespace
 
 bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette) {
-    std::string file;
-    try {
-        if (!platform::Get<platform::Files>().ReadWholeExclusive(path, file)) return false;
-    } catch (const std::bad_alloc&) {
-        return false;  // cannot be held in memory
-    }
-    if (file.size() < formats::kFileHeaderSize) return false;
-    auto* bytes = reinterpret_cast<std::uint8_t*>(&file[0]);
-    if (!formats::HasBmpSignature(bytes)) return false;
-
-    std::uint8_t* block = bytes + formats::kFileHeaderSize;
-    const std::size_t blockSize = file.size() - formats::kFileHeaderSize;
+    const std::unique_ptr<platform::ReadableFile> file = platform::Get<platform::Files>().OpenForReading(path);
+    if (file == nullptr) return false;
     InputLayout layout;
-    if (!ReadInputLayout(block, blockSize, layout)) return false;
+    const std::unique_ptr<std::uint8_t[]> owned = ReadInput(*file, layout);
+    if (owned == nullptr) return false;
+    const std::uint8_t* block = owned.get();
 
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     platform::PaletteHandle created = nullptr;
@@ -119,83 +150,136 @@ bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platf
     return true;
 }
 
-std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
+DibConversion::DibConversion(platform::DcHandle screen, platform::PaletteHandle previous,
+                             platform::BitmapHandle bitmap, std::vector<std::uint8_t> info, std::uint64_t imageSize)
+    : screen_(screen), previous_(previous), bitmap_(bitmap), info_(std::move(info)), imageSize_(imageSize) {}
+
+DibConversion::~DibConversion() {
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    if (previous_ != nullptr) graphics.SelectDcPalette(screen_, previous_);
+    graphics.ReleaseScreenDC(screen_);
+}
+
+std::uint32_t DibConversion::Lines() const {
+    return static_cast<std::uint32_t>(formats::InfoHeader::Read(info_.data()).height);
+}
+
+std::uint64_t DibConversion::Stride() const {
+    const formats::InfoHeader header = formats::InfoHeader::Read(info_.data());
+    return formats::RowStride(header.width, header.bitCount);
+}
+
+std::uint32_t DibConversion::FetchRows(std::uint32_t first, std::uint32_t count, std::uint8_t* rows) {
+    const std::uint64_t stride = Stride();
+    const auto size = static_cast<std::size_t>(stride * count);
+    const int got = platform::Get<platform::Graphics>().GetDeviceIndependentBits(
+        screen_, bitmap_, first, count, rows, size, info_.data(), info_.size());
+    const std::uint32_t delivered = got <= 0 ? 0 : std::min(static_cast<std::uint32_t>(got), count);
+    std::fill(rows + static_cast<std::size_t>(stride * delivered), rows + size, std::uint8_t{0});
+    return delivered;
+}
+
+std::unique_ptr<DibConversion> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     platform::PaletteHandle chosen = palette != nullptr ? palette : graphics.DefaultPalette();
 
     platform::BitmapRecord record;
-    if (!graphics.GetBitmapRecord(bitmap, record)) return std::nullopt;
+    if (!graphics.GetBitmapRecord(bitmap, record)) return nullptr;
     formats::InfoHeader header;
     header.size = formats::kInfoHeaderSize;
     header.width = record.width;
     header.height = record.height;
     header.planes = 1;
     const std::uint32_t bitCount = std::uint32_t{record.planes} * record.bitsPerPixel;
-    if (record.width <= 0 || record.height <= 0 || bitCount == 0 || bitCount > 32) return std::nullopt;
+    if (record.width <= 0 || record.height <= 0 || bitCount == 0 || bitCount > 32) return nullptr;
     header.bitCount = static_cast<std::uint16_t>(bitCount);
     header.compression = formats::kBiRgb;
     const std::size_t table = formats::FullTableBytes(bitCount);
 
     platform::DcHandle screen = graphics.GetScreenDC();
-    if (screen == nullptr) return std::nullopt;
+    if (screen == nullptr) return nullptr;
     platform::PaletteHandle previous = graphics.SelectDcPalette(screen, chosen);
     graphics.RealizeDcPalette(screen);
 
-    std::optional<DibBlock> result;
     try {
-        DibBlock block(formats::kInfoHeaderSize + table, 0);
-        header.Write(block.data());
+        std::vector<std::uint8_t> info(formats::kInfoHeaderSize + table, 0);
+        header.Write(info.data());
         const auto lines = static_cast<std::uint32_t>(record.height);
-        graphics.GetDeviceIndependentBits(screen, bitmap, 0, lines, nullptr, 0, block.data(), block.size());
+        graphics.GetDeviceIndependentBits(screen, bitmap, 0, lines, nullptr, 0, info.data(), info.size());
 
-        const formats::InfoHeader completed = formats::InfoHeader::Read(block.data());
-        std::uint64_t image = completed.sizeImage;
-        if (image == 0) {
-            image = formats::RowStride(completed.width, completed.bitCount) * static_cast<std::uint64_t>(lines);
-        }
-        if (completed.size == formats::kInfoHeaderSize && completed.bitCount == header.bitCount && image != 0 &&
-            image <= std::numeric_limits<std::uint32_t>::max() - block.size()) {
-            block.resize(block.size() + static_cast<std::size_t>(image));
-            std::uint8_t* bits = block.data() + formats::kInfoHeaderSize + table;
-            const int got = graphics.GetDeviceIndependentBits(screen, bitmap, 0, lines, bits,
-                                                              static_cast<std::size_t>(image), block.data(),
-                                                              formats::kInfoHeaderSize + table);
-            if (got > 0) {
-                // Whatever the rows did not fill is cleared, never written
-                // out as it was found in memory.
-                const std::uint64_t filled =
-                    formats::RowStride(completed.width, completed.bitCount) * static_cast<std::uint64_t>(got);
-                if (filled < image) std::fill(bits + filled, bits + image, std::uint8_t{0});
-                result = std::move(block);
-            }
+        const formats::InfoHeader completed = formats::InfoHeader::Read(info.data());
+        const std::uint64_t rows = formats::RowStride(completed.width, completed.bitCount) * lines;
+        const std::uint64_t image = completed.sizeImage != 0 ? completed.sizeImage : rows;
+        // The rows must fit the image, and the whole file the 32 bits of its
+        // size field.
+        if (completed.size == formats::kInfoHeaderSize && completed.bitCount == header.bitCount &&
+            completed.width == header.width && completed.height == header.height && rows != 0 && image >= rows &&
+            image <= std::numeric_limits<std::uint32_t>::max() - formats::kFileHeaderSize - info.size()) {
+            return std::make_unique<DibConversion>(screen, previous, bitmap, std::move(info), image);
         }
     } catch (const std::bad_alloc&) {
-        result.reset();
     }
-
     if (previous != nullptr) graphics.SelectDcPalette(screen, previous);
     graphics.ReleaseScreenDC(screen);
-    return result;
+    return nullptr;
 }
 
-bool WriteDIBFile(const std::string& path, const DibBlock* block) {
-    if (block == nullptr || block->size() < formats::kInfoHeaderSize) return false;
-    const formats::InfoHeader info = formats::InfoHeader::Read(block->data());
+platform::ReplaceResult WriteDIBFile(const std::string& path, DibConversion& dib) {
+    const formats::InfoHeader info = formats::InfoHeader::Read(dib.Info().data());
     formats::FileHeader file;
-    file.fileSize = static_cast<std::uint32_t>(formats::kFileHeaderSize + block->size());
+    file.fileSize = static_cast<std::uint32_t>(formats::kFileHeaderSize + dib.Info().size() + dib.ImageSize());
     file.offBits = static_cast<std::uint32_t>(formats::kFileHeaderSize + formats::kInfoHeaderSize +
                                               formats::FullTableBytes(info.bitCount));
-    std::uint8_t header[formats::kFileHeaderSize];
-    file.Write(header);
+    std::vector<std::uint8_t> headers(formats::kFileHeaderSize + dib.Info().size());
+    file.Write(headers.data());
+    std::copy(dib.Info().begin(), dib.Info().end(), headers.begin() + formats::kFileHeaderSize);
 
-    const std::vector<platform::ByteSpan> pieces = {{header, sizeof header}, {block->data(), block->size()}};
-    return platform::Get<platform::Files>().ReplaceAtomically(path, pieces);
+    const std::uint64_t stride = dib.Stride();
+    const std::uint32_t lines = dib.Lines();
+    const auto band = static_cast<std::uint32_t>(
+        std::max<std::uint64_t>(1, std::min<std::uint64_t>(lines, kBandBytes / stride)));
+    const std::unique_ptr<std::uint8_t[]> rows(new std::uint8_t[static_cast<std::size_t>(stride * band)]);
+
+    const platform::FileFiller fill = [&](platform::FileSink& sink) {
+        sink.Write(headers.data(), headers.size());
+        // Once the system delivers fewer lines than asked, the rest of the
+        // image is cleared, as a single call for all lines would leave it.
+        bool delivering = true;
+        for (std::uint32_t first = 0; first < lines;) {
+            const std::uint32_t count = std::min(band, lines - first);
+            const auto size = static_cast<std::size_t>(stride * count);
+            if (delivering) {
+                const std::uint32_t delivered = dib.FetchRows(first, count, rows.get());
+                if (delivered == 0 && first == 0) return false;
+                delivering = delivered == count;
+            } else {
+                std::fill(rows.get(), rows.get() + size, std::uint8_t{0});
+            }
+            sink.Write(rows.get(), size);
+            first += count;
+        }
+        // An image the system declared larger than its rows ends in zeros.
+        std::uint64_t padding = dib.ImageSize() - stride * lines;
+        if (padding != 0) std::fill(rows.get(), rows.get() + static_cast<std::size_t>(stride * band), std::uint8_t{0});
+        while (padding != 0) {
+            const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(padding, stride * band));
+            sink.Write(rows.get(), size);
+            padding -= size;
+        }
+        return true;
+    };
+    return platform::Get<platform::Files>().ReplaceWhole(path, fill);
 }
 
 bool WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
-    const std::optional<DibBlock> block = BitmapToDIB(bitmap, palette);
-    if (!block) return false;
-    WriteDIBFile(path, &*block);
+    std::unique_ptr<DibConversion> dib = BitmapToDIB(bitmap, palette);
+    if (dib == nullptr) return false;
+    const platform::ReplaceResult result = WriteDIBFile(path, *dib);
+    dib.reset();
+    if (result == platform::ReplaceResult::GivenUp) return false;
+    if (result == platform::ReplaceResult::NotWritable) {
+        LogError(StringPrintf("Could not write <%s>!\n", path.c_str()));
+    }
     return true;
 }
 

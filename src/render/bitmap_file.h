@@ -2,65 +2,84 @@
 // bitmap out as a .bmp file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/graphics.h"
 
 namespace paneloom {
 
 // Reads a .bmp file into a bitmap compatible with the screen, with a palette
 // when the file has 256 colours or fewer (otherwise `palette` is left as it
-// is). False, with nothing created, when the file cannot be opened or held
-// in memory, is not a bitmap, or does not hold everything its headers
-// describe, or when the system cannot make the bitmap. An error while
-// reading an opened file is thrown as platform::FileError.
+// is). The file is opened for reading only, so others may read it at the
+// same time. False, with nothing created, when the file cannot be opened,
+// is not a regular file, is not a bitmap, does not hold everything its
+// headers describe or describes more than the readers' limit (decided from
+// its headers, before the pixels are read), cannot be held in memory, or
+// when the system cannot make the bitmap. An error while reading an opened
+// file is thrown as platform::FileError.
 bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette);
 
-// Leaves new bytes uninitialised: the rows of a block are written by the
-// system right after it grows, so clearing them first would only cost a
-// pass over the whole image.
-template <class T>
-struct UninitialisedAllocator : std::allocator<T> {
-    template <class U>
-    struct rebind {
-        using other = UninitialisedAllocator<U>;
-    };
-    UninitialisedAllocator() = default;
-    template <class U>
-    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
-    template <class U>
-    void construct(U* place) noexcept {
-        ::new (static_cast<void*>(place)) U;
-    }
-    template <class U, class... Args>
-    void construct(U* place, Args&&... args) {
-        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
-    }
+// A bitmap on its way to the packed device-independent layout (information
+// header, colour table, pixel rows) at its own depth, through the screen
+// context with a palette selected into it. The header and colour table are
+// completed at once; the rows are fetched from the system a band of scan
+// lines at a time, as they are written, so that the whole image is never
+// held twice. The screen context stays selected with the palette for the
+// object's life.
+class DibConversion {
+public:
+    DibConversion(platform::DcHandle screen, platform::PaletteHandle previous, platform::BitmapHandle bitmap,
+                  std::vector<std::uint8_t> info, std::uint64_t imageSize);
+    ~DibConversion();
+    DibConversion(const DibConversion&) = delete;
+    DibConversion& operator=(const DibConversion&) = delete;
+
+    // The information header as the system completed it, then the colour
+    // table.
+    const std::vector<std::uint8_t>& Info() const { return info_; }
+    // The pixel rows' size: biSizeImage, or the rows' own size where the
+    // system left it 0.
+    std::uint64_t ImageSize() const { return imageSize_; }
+    std::uint32_t Lines() const;
+    std::uint64_t Stride() const;
+
+    // Scan lines first .. first + count - 1 (line 0 is the bottom one) into
+    // `rows`, which holds count x Stride() bytes; returns how many the
+    // system delivered (0 when it failed). Lines it did not deliver are
+    // cleared, never left as they were in memory.
+    std::uint32_t FetchRows(std::uint32_t first, std::uint32_t count, std::uint8_t* rows);
+
+private:
+    platform::DcHandle screen_;
+    platform::PaletteHandle previous_;
+    platform::BitmapHandle bitmap_;
+    std::vector<std::uint8_t> info_;
+    std::uint64_t imageSize_;
 };
 
-// One packed device-independent bitmap: information header, colour table
-// and pixel rows in one block.
-using DibBlock = std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>>;
+// Prepares the conversion of the bitmap through the screen context with
+// `palette` selected (the system's default palette when it is null).
+// Nothing when the bitmap cannot be described or its header completed.
+std::unique_ptr<DibConversion> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette);
 
-// Converts the bitmap into a packed DIB at its own depth through the screen
-// context with `palette` selected (the system's default palette when it is
-// null). Nothing when the conversion failed.
-std::optional<DibBlock> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette);
-
-// Writes a file header and the block to `path`, replacing the file there
-// only once everything was written. False when there is no block or the
-// file cannot be created. A failed write is thrown as platform::FileError,
-// and the previous file stays.
-bool WriteDIBFile(const std::string& path, const DibBlock* block);
+// Writes a file header, the information header and colour table, and the
+// rows band by band to `path`, replacing the file there only once
+// everything was written (Files::ReplaceWhole says where it writes in place
+// instead). GivenUp, with the previous file kept, when the system delivered
+// no rows for a band; NotWritable when the file could be neither replaced
+// nor written. A failed write is thrown as platform::FileError.
+platform::ReplaceResult WriteDIBFile(const std::string& path, DibConversion& dib);
 
 // Writes the bitmap as a .bmp file, converting through `palette` (or the
 // system's default palette when it is null). False when the conversion
-// failed; true otherwise, whether or not the file could be created. A
-// failed write is thrown as platform::FileError.
+// failed; true otherwise. A file that could be neither replaced nor written
+// is reported in the error log ("Could not write <path>!"), and the run
+// goes on. A failed write is thrown as platform::FileError.
 bool WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette);
 
 }  // namespace paneloom

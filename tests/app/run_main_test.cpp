@@ -172,12 +172,13 @@ TEST_F(RunMainTest, ReadErrorOnTheInputEndsInMainLoopError) {
     scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/></globalsettings>");
     scratch.Write("Paneloom.bmp", EightBitFile());
     // The configuration is read first; only the bitmap's read fails.
-    class FailSecondRead : public FakeFiles {
+    class FailBitmapRead : public FakeFiles {
     public:
-        int reads = 0;
-        bool ReadWholeExclusive(const std::string& path, std::string& bytes) override {
-            if (++reads == 2) throw platform::FileError("injected");
-            return FakeFiles::ReadWholeExclusive(path, bytes);
+        std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& path) override {
+            failReads = true;
+            std::unique_ptr<platform::ReadableFile> file = FakeFiles::OpenForReading(path);
+            failReads = false;
+            return file;
         }
     } failing;
     platform::ScopedFake<platform::Process> p(process);

@@ -3,7 +3,9 @@
 #include "render/bitmap_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -204,6 +206,66 @@ TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
     EXPECT_TRUE(graphics.calls.empty());
 }
 
+// A file of `size` bytes that starts with `head` (zeros follow), shared
+// with other readers, that counts what is read of it.
+class CountingFiles : public testing::FakeFiles {
+public:
+    std::string head;
+    std::uint64_t size = 0;
+    std::uint64_t read = 0;
+
+    std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string&) override {
+        return std::make_unique<File>(*this);
+    }
+
+private:
+    class File : public platform::ReadableFile {
+    public:
+        explicit File(CountingFiles& owner) : owner_(owner) {}
+        std::uint64_t Size() const override { return owner_.size; }
+        std::size_t Read(void* buffer, std::size_t wanted) override {
+            const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, owner_.size - offset_));
+            auto* bytes = static_cast<char*>(buffer);
+            for (std::size_t i = 0; i < count; ++i, ++offset_) {
+                bytes[i] = offset_ < owner_.head.size() ? owner_.head[static_cast<std::size_t>(offset_)] : '\0';
+            }
+            owner_.read += count;
+            return count;
+        }
+
+    private:
+        CountingFiles& owner_;
+        std::uint64_t offset_ = 0;
+    };
+};
+
+TEST_F(ReaderRules, HeaderPromisingMoreThanTheFileHoldsOrTheLimitIsRefusedAfterTheHeadersOnly) {
+    CountingFiles files;
+    platform::ScopedFake<platform::Files> fakeFiles(files);
+    platform::ScopedFake<platform::Graphics> fake(graphics);
+
+    // A gigabyte whose header claims 100,000 x 100,000 pixels at 24 bits.
+    files.head = MakeBmp(testing::BlankBmp(100000, 100000));
+    files.size = std::uint64_t{1} << 30;
+    EXPECT_FALSE(LoadBMPImage("huge.bmp", bitmap, palette));
+    EXPECT_EQ(54u, files.read);
+
+    // A file that holds all of 20,000 x 20,000 pixels: more than the limit.
+    files.read = 0;
+    files.head = MakeBmp(testing::BlankBmp(20000, 20000));
+    files.size = 54 + std::uint64_t{60000} * 20000;
+    EXPECT_FALSE(LoadBMPImage("limit.bmp", bitmap, palette));
+    EXPECT_EQ(54u, files.read);
+    EXPECT_TRUE(graphics.calls.empty());
+
+    // One within both is read whole.
+    files.read = 0;
+    files.head = MakeBmp(PatternBmp(3, 2, 24));
+    files.size = files.head.size();
+    EXPECT_TRUE(LoadBMPImage("small.bmp", bitmap, palette));
+    EXPECT_EQ(files.size, files.read);
+}
+
 // ---------------------------------------------------------------------------
 // Hostile files, through the real platform: every one is refused, and
 // nothing is read outside the file (the sanitizer build checks that).
@@ -344,28 +406,63 @@ TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
 // ---------------------------------------------------------------------------
 // The writer.
 
+// A bitmap whose rows the fake paints as GetDIBits would deliver them: byte
+// i of scan line l is (l * 7 + i) & 0xFF, and the header's image size is
+// filled in. It delivers at most `deliverUpTo` lines in all.
+class PaintingGraphics : public testing::RecordingGraphics {
+public:
+    std::uint32_t deliverUpTo = UINT32_MAX;
+    std::vector<std::uint32_t> firstLines;  // of each call for rows
+
+    static std::uint8_t Painted(std::uint32_t line, std::size_t i) { return static_cast<std::uint8_t>(line * 7 + i); }
+
+    int GetDeviceIndependentBits(platform::DcHandle dc, platform::BitmapHandle b, std::uint32_t first,
+                                 std::uint32_t lines, std::uint8_t* bits, std::size_t bitsSize, std::uint8_t* info,
+                                 std::size_t infoSize) override {
+        RecordingGraphics::GetDeviceIndependentBits(dc, b, first, lines, bits, bitsSize, info, infoSize);
+        const std::size_t stride = Stride(width, bitsPerPixel);
+        const std::uint32_t image = static_cast<std::uint32_t>(stride) * static_cast<std::uint32_t>(height);
+        for (int i = 0; i < 4; ++i) info[20 + i] = static_cast<std::uint8_t>(image >> (8 * i));
+        if (bits == nullptr) return height;
+        firstLines.push_back(first);
+        const std::uint32_t end = std::min({first + lines, static_cast<std::uint32_t>(height), deliverUpTo});
+        if (end <= first) return 0;
+        for (std::uint32_t line = first; line < end; ++line) {
+            for (std::size_t i = 0; i < stride; ++i) bits[(line - first) * stride + i] = Painted(line, i);
+        }
+        return static_cast<int>(end - first);
+    }
+};
+
 class WriterSteps : public ::testing::Test {
 protected:
     ScratchDir scratch;
-    testing::RecordingGraphics graphics;
+    PaintingGraphics graphics;
     platform::ScopedFake<platform::Graphics> fake{graphics};
     BitmapHandle bitmap = reinterpret_cast<BitmapHandle>(std::uintptr_t{1});
 };
 
-TEST_F(WriterSteps, BlockHoldsThePreparedHeaderTableAndRows) {
+TEST_F(WriterSteps, ConversionHoldsThePreparedHeaderTableAndRows) {
     graphics.bitsPerPixel = 4;
-    const std::optional<DibBlock> block = BitmapToDIB(bitmap, nullptr);
-    ASSERT_TRUE(block.has_value());
-    // 2 x 2 at 4 bits: rows of 4 bytes, a 64-byte table.
-    ASSERT_EQ(40u + 64u + 8u, block->size());
-    const std::string bytes(block->begin(), block->begin() + 40);
-    EXPECT_EQ(40u, U32At(bytes, 0));
-    EXPECT_EQ(2u, U32At(bytes, 4));
-    EXPECT_EQ(2u, U32At(bytes, 8));
-    EXPECT_EQ(1u, U16At(bytes, 12));
-    EXPECT_EQ(4u, U16At(bytes, 14));
-    EXPECT_EQ(0u, U32At(bytes, 16));
-    EXPECT_EQ(std::string(20, '\0'), bytes.substr(20));
+    {
+        const std::unique_ptr<DibConversion> dib = BitmapToDIB(bitmap, nullptr);
+        ASSERT_NE(nullptr, dib);
+        // 2 x 2 at 4 bits: rows of 4 bytes, a 64-byte table.
+        ASSERT_EQ(40u + 64u, dib->Info().size());
+        EXPECT_EQ(8u, dib->ImageSize());
+        const std::string bytes(dib->Info().begin(), dib->Info().begin() + 40);
+        EXPECT_EQ(40u, U32At(bytes, 0));
+        EXPECT_EQ(2u, U32At(bytes, 4));
+        EXPECT_EQ(2u, U32At(bytes, 8));
+        EXPECT_EQ(1u, U16At(bytes, 12));
+        EXPECT_EQ(4u, U16At(bytes, 14));
+        EXPECT_EQ(0u, U32At(bytes, 16));
+        EXPECT_EQ(8u, U32At(bytes, 20));  // completed by the system
+        EXPECT_EQ(std::string(16, '\0'), bytes.substr(24));
+        std::uint8_t rows[8] = {};
+        EXPECT_EQ(2u, dib->FetchRows(0, 2, rows));
+        EXPECT_EQ(PaintingGraphics::Painted(1, 3), rows[7]);
+    }
     const std::vector<std::string> expected = {
         "DefaultPalette",    "GetBitmapRecord 1", "GetScreenDC",
         "SelectDcPalette 15", "RealizeDcPalette", "GetDeviceIndependentBits header",
@@ -395,55 +492,90 @@ TEST_F(WriterSteps, FailedConversionWritesNothingAndStillRestoresTheScreen) {
 }
 
 TEST_F(WriterSteps, BitmapWithoutARecordIsNotConverted) {
-    EXPECT_FALSE(BitmapToDIB(reinterpret_cast<BitmapHandle>(std::uintptr_t{2}), nullptr).has_value());
+    EXPECT_EQ(nullptr, BitmapToDIB(reinterpret_cast<BitmapHandle>(std::uintptr_t{2}), nullptr));
     EXPECT_EQ((std::vector<std::string>{"DefaultPalette", "GetBitmapRecord 2"}), graphics.calls);
+    EXPECT_FALSE(WriteBMPImage("out.bmp", reinterpret_cast<BitmapHandle>(std::uintptr_t{2}), nullptr));
+    EXPECT_FALSE(scratch.Exists("out.bmp"));
 }
 
-TEST_F(WriterSteps, FileIsTheHeaderFollowedByTheWholeBlock) {
+TEST_F(WriterSteps, FileIsTheHeaderFollowedByTheHeaderTableAndRows) {
     // A 24-bit 3 x 2 bitmap: rows of 12 bytes, S = 24, bfOffBits 54, 78 bytes.
-    DibBlock block(40 + 24);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 7);
-    block[14] = 24;
-    block[15] = 0;
-    EXPECT_TRUE(WriteDIBFile("out.bmp", &block));
+    graphics.width = 3;
+    EXPECT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
     const std::string out = scratch.Read("out.bmp");
     ASSERT_EQ(78u, out.size());
     EXPECT_EQ("BM", out.substr(0, 2));
     EXPECT_EQ(78u, U32At(out, 2));
     EXPECT_EQ(0u, U32At(out, 6));
     EXPECT_EQ(54u, U32At(out, 10));
-    EXPECT_EQ(std::string(block.begin(), block.end()), out.substr(14));
+    EXPECT_EQ(40u, U32At(out, 14));
+    EXPECT_EQ(24u, U32At(out, 34));
+    for (std::size_t i = 0; i < 24; ++i) {
+        EXPECT_EQ(PaintingGraphics::Painted(static_cast<std::uint32_t>(i / 12), i % 12),
+                  static_cast<std::uint8_t>(out[54 + i]))
+            << i;
+    }
 }
 
 TEST_F(WriterSteps, OffsetOfTheBitsFollowsTheDepth) {
     const std::vector<std::pair<std::uint8_t, std::uint32_t>> cases = {{1, 62}, {4, 118}, {8, 1078}, {16, 54}, {32, 54}};
     for (const auto& [bpp, offset] : cases) {
-        DibBlock block(40 + 4 * TableEntries(bpp) + 4, 0);
-        block[14] = bpp;
-        ASSERT_TRUE(WriteDIBFile("out.bmp", &block));
-        EXPECT_EQ(offset, U32At(scratch.Read("out.bmp"), 10)) << int{bpp};
+        graphics.bitsPerPixel = bpp;
+        ASSERT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
+        const std::string out = scratch.Read("out.bmp");
+        EXPECT_EQ(offset, U32At(out, 10)) << int{bpp};
+        EXPECT_EQ(out.size(), U32At(out, 2)) << int{bpp};
     }
+}
+
+TEST_F(WriterSteps, RowsAreFetchedAndWrittenBandByBandInOrder) {
+    // 300 lines of 4,000 bytes: more than one band.
+    graphics.width = 1000;
+    graphics.height = 300;
+    graphics.bitsPerPixel = 32;
+    ASSERT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
+    const std::string out = scratch.Read("out.bmp");
+    ASSERT_EQ(54u + 300u * 4000u, out.size());
+    std::size_t wrong = 0;
+    for (std::uint32_t line = 0; line < 300; ++line) {
+        for (std::size_t i = 0; i < 4000; ++i) {
+            wrong += static_cast<std::uint8_t>(out[54 + line * 4000 + i]) != PaintingGraphics::Painted(line, i);
+        }
+    }
+    EXPECT_EQ(0u, wrong);
+    ASSERT_GT(graphics.firstLines.size(), 1u);
+    EXPECT_EQ(0u, graphics.firstLines.front());
+    EXPECT_TRUE(std::is_sorted(graphics.firstLines.begin(), graphics.firstLines.end()));
+
+    // Lines the system stops delivering are cleared, and it is not asked
+    // again.
+    graphics.firstLines.clear();
+    graphics.deliverUpTo = 150;
+    ASSERT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
+    const std::string cut = scratch.Read("out.bmp");
+    ASSERT_EQ(out.size(), cut.size());
+    EXPECT_EQ(out.substr(0, 54 + 150 * 4000), cut.substr(0, 54 + 150 * 4000));
+    EXPECT_EQ(std::string(150 * 4000, '\0'), cut.substr(54 + 150 * 4000));
+    EXPECT_LT(graphics.firstLines.back(), 150u);
 }
 
 TEST_F(WriterSteps, ExistingFileIsReplacedAndNothingElseIsLeft) {
     scratch.Write("out.bmp", std::string(5000, 'x'));
-    DibBlock block(40 + 4, 0);
-    block[14] = 32;
-    EXPECT_TRUE(WriteDIBFile("out.bmp", &block));
-    EXPECT_EQ(58u, scratch.Read("out.bmp").size());
+    graphics.bitsPerPixel = 32;
+    EXPECT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
+    EXPECT_EQ(14u + 40u + 16u, scratch.Read("out.bmp").size());
     EXPECT_EQ(std::vector<std::string>{"out.bmp"}, FilesIn(scratch.path()));
 }
 
-TEST_F(WriterSteps, NoBlockOrNoFileWritesNothing) {
-    EXPECT_FALSE(WriteDIBFile("out.bmp", nullptr));
-    EXPECT_FALSE(scratch.Exists("out.bmp"));
-    DibBlock block(40 + 4, 0);
-    block[14] = 32;
+TEST_F(WriterSteps, FileThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
     std::filesystem::create_directory(scratch.path() / "taken");
-    EXPECT_FALSE(WriteDIBFile("taken", &block));
-    EXPECT_TRUE(std::filesystem::is_directory(scratch.path() / "taken"));
-    EXPECT_FALSE(WriteDIBFile("missing-folder/out.bmp", &block));
-    EXPECT_EQ(std::vector<std::string>{"taken"}, FilesIn(scratch.path()));
+    EXPECT_TRUE(WriteBMPImage("taken", bitmap, nullptr));
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path() / "taken"));
+    EXPECT_TRUE(WriteBMPImage("missing-folder/out.bmp", bitmap, nullptr));
+    EXPECT_EQ((std::vector<std::string>{"paneloomerror.log", "taken"}), FilesIn(scratch.path()));
+    const std::string log = scratch.Read("paneloomerror.log");
+    EXPECT_NE(std::string::npos, log.find(" : Could not write <taken>!\n\n")) << log;
+    EXPECT_NE(std::string::npos, log.find(" : Could not write <missing-folder/out.bmp>!\n\n")) << log;
 }
 
 TEST_F(WriterSteps, FailedWriteIsThrownAndThePreviousFileStays) {
@@ -453,6 +585,7 @@ TEST_F(WriterSteps, FailedWriteIsThrownAndThePreviousFileStays) {
     scratch.Write("out.bmp", "previous");
     EXPECT_THROW(WriteBMPImage("out.bmp", bitmap, nullptr), platform::FileError);
     EXPECT_EQ("previous", scratch.Read("out.bmp"));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, FilesIn(scratch.path()));
 }
 
 // ---------------------------------------------------------------------------

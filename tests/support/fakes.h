@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,8 +64,9 @@ public:
 // real file system.
 class FakeFiles : public platform::Files {
 public:
-    bool failReads = false;   // the open succeeds, the read then fails
+    bool failReads = false;    // the open succeeds, the read then fails
     bool refuseOpens = false;  // every open fails, as with a lock held elsewhere
+    bool failWrites = false;   // the file is created, a write then fails (a full disk)
 
     bool ReadWholeExclusive(const std::string& path, std::string& bytes) override {
         if (refuseOpens) return false;
@@ -75,12 +77,35 @@ public:
         if (refuseOpens) return false;
         return platform::RealImpl<platform::Files>().AppendExclusive(path, bytes);
     }
-    bool failWrites = false;  // the file is created, a write then fails (a full disk)
-    bool ReplaceAtomically(const std::string& path, const std::vector<platform::ByteSpan>& pieces) override {
-        if (refuseOpens) return false;
-        if (failWrites) throw platform::FileError("injected write failure");
-        return platform::RealImpl<platform::Files>().ReplaceAtomically(path, pieces);
+    std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& path) override {
+        if (refuseOpens) return nullptr;
+        std::unique_ptr<platform::ReadableFile> file = platform::RealImpl<platform::Files>().OpenForReading(path);
+        if (file == nullptr || !failReads) return file;
+        return std::make_unique<FailingReads>(std::move(file));
     }
+    platform::ReplaceResult ReplaceWhole(const std::string& path, const platform::FileFiller& fill) override {
+        if (refuseOpens) return platform::ReplaceResult::NotWritable;
+        if (!failWrites) return platform::RealImpl<platform::Files>().ReplaceWhole(path, fill);
+        return platform::RealImpl<platform::Files>().ReplaceWhole(path, [&fill](platform::FileSink&) {
+            FailingWrites sink;
+            return fill(sink);
+        });
+    }
+
+private:
+    class FailingReads : public platform::ReadableFile {
+    public:
+        explicit FailingReads(std::unique_ptr<platform::ReadableFile> file) : file_(std::move(file)) {}
+        std::uint64_t Size() const override { return file_->Size(); }
+        std::size_t Read(void*, std::size_t) override { throw platform::FileError("injected read failure"); }
+
+    private:
+        std::unique_ptr<platform::ReadableFile> file_;
+    };
+    class FailingWrites : public platform::FileSink {
+    public:
+        void Write(const void*, std::size_t) override { throw platform::FileError("injected write failure"); }
+    };
 };
 
 // Records the desktop calls; FullPathName answers "<fullPathPrefix><path>"
@@ -105,11 +130,14 @@ public:
 };
 
 // Records every drawing-object call as a line of text. Bitmap 1 is the
-// loaded one; it describes itself as a 2 x 2 bitmap of `bitsPerPixel`.
+// loaded one; it describes itself as a `width` x `height` bitmap of
+// `bitsPerPixel`.
 class RecordingGraphics : public platform::Graphics {
 public:
     std::vector<std::string> calls;
     bool loadFails = false;
+    std::int32_t width = 2;
+    std::int32_t height = 2;
     std::uint16_t bitsPerPixel = 24;
 
     platform::BitmapHandle LoadBitmapFile(const std::string& path) override {
@@ -157,8 +185,8 @@ public:
     bool GetBitmapRecord(platform::BitmapHandle bitmap, platform::BitmapRecord& record) override {
         calls.push_back("GetBitmapRecord " + Number(bitmap));
         if (bitmap != Handle<platform::BitmapObject>(1)) return false;
-        record.width = 2;
-        record.height = 2;
+        record.width = width;
+        record.height = height;
         record.planes = 1;
         record.bitsPerPixel = bitsPerPixel;
         return true;

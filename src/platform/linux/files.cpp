@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/linux/file_reader.h"
 
@@ -33,6 +34,45 @@ std::string DirectoryPrefix(const std::string& path) {
     return path.substr(0, slash + 1);
 }
 
+// The kernel's rule for protected links (fs.protected_symlinks), applied
+// whatever the system's setting: a link in a world-writable sticky
+// directory (/tmp) is followed only by its owner, or when the directory's
+// owner owns it too. Anyone else following it could be made to write where
+// the link's owner chose.
+bool MayFollowLink(const std::string& link, const struct stat& linkInfo) {
+    struct stat directory {};
+    if (::stat(DirectoryPrefix(link).c_str(), &directory) != 0) return false;
+    const bool sharedSticky = (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
+    return !sharedSticky || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == directory.st_uid;
+}
+
+// The path a replacement of `path` writes: `path` itself, or, link by link,
+// the file that its symbolic links lead to as far as they may be followed.
+std::string ReplacementTarget(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode) || !MayFollowLink(current, info)) {
+            return current;
+        }
+        std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0) + 256, '\0');
+        const ssize_t length = ::readlink(current.c_str(), &target[0], target.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return current;
+        target.resize(static_cast<std::size_t>(length));
+        current = target[0] == '/' ? target : DirectoryPrefix(current) + target;
+    }
+    return current;
+}
+
+// What may stand where a file is replaced: nothing yet, a file, or a link
+// that is not followed (it is replaced itself). A directory, a device, a
+// FIFO or a socket is never replaced nor written into.
+bool MayReplace(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+    return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
+}
+
 bool WriteAll(int fd, const void* data, std::size_t size) {
     const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
@@ -44,6 +84,102 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
     }
     return true;
 }
+
+class DescriptorSink final : public FileSink {
+public:
+    DescriptorSink(int fd, const std::string& path) : fd_(fd), path_(path) {}
+    void Write(const void* data, std::size_t size) override {
+        if (!WriteAll(fd_, data, size)) throw FileError("write failed: " + path_);
+    }
+
+private:
+    int fd_;
+    const std::string& path_;
+};
+
+enum class Filled { Done, GivenUp };
+
+// Runs `fill` into `fd` and closes it; a failed close is a failed write.
+// Throws FileError after closing.
+Filled FillAndClose(int fd, const std::string& path, const FileFiller& fill) {
+    DescriptorSink sink(fd, path);
+    bool filled = false;
+    try {
+        filled = fill(sink);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0 && filled) throw FileError("write failed: " + path);
+    return filled ? Filled::Done : Filled::GivenUp;
+}
+
+// A new file beside `target` that takes its place once written. Nothing,
+// with nothing left behind, when the new file cannot be made or cannot take
+// the old one's place.
+std::optional<ReplaceResult> ReplaceThroughNewFile(const std::string& target, const FileFiller& fill) {
+    std::string temporary = DirectoryPrefix(target) + ".paneloom-XXXXXX";
+    const int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    // mkostemp makes the file private; give it the mode a new file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+
+    Filled filled = Filled::GivenUp;
+    try {
+        filled = FillAndClose(fd, target, fill);
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    if (filled == Filled::GivenUp) {
+        ::unlink(temporary.c_str());
+        return ReplaceResult::GivenUp;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return std::nullopt;
+    }
+    return ReplaceResult::Replaced;
+}
+
+// Writing in place, as a plain create-or-truncate does, for a file that may
+// be written where no new file may be made. The last component is never
+// followed: a link is there only when it may not be.
+ReplaceResult WriteInPlace(const std::string& target, const FileFiller& fill) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                          0666);
+    if (fd < 0) return ReplaceResult::NotWritable;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return ReplaceResult::NotWritable;
+    }
+    return FillAndClose(fd, target, fill) == Filled::Done ? ReplaceResult::Replaced : ReplaceResult::GivenUp;
+}
+
+// A file shared with other readers: no lock, and nothing that would make
+// its reads wait.
+class SharedFile final : public ReadableFile {
+public:
+    SharedFile(int fd, std::uint64_t size, const std::string& path) : fd_(fd), size_(size), path_(path) {}
+    ~SharedFile() override { ::close(fd_); }
+    SharedFile(const SharedFile&) = delete;
+    SharedFile& operator=(const SharedFile&) = delete;
+
+    std::uint64_t Size() const override { return size_; }
+    std::size_t Read(void* buffer, std::size_t size) override {
+        std::size_t got = 0;
+        if (!lnx::ReadUpTo(fd_, buffer, size, got)) throw FileError("read failed: " + path_);
+        return got;
+    }
+
+private:
+    int fd_;
+    std::uint64_t size_;
+    std::string path_;
+};
 
 class LinuxFiles final : public Files {
 public:
@@ -85,32 +221,20 @@ public:
         return true;
     }
 
-    bool ReplaceAtomically(const std::string& path, const std::vector<ByteSpan>& pieces) override {
-        std::string temporary = DirectoryPrefix(path) + ".paneloom-XXXXXX";
-        const int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
-        if (fd < 0) return false;
-        // mkostemp makes the file private; give it the mode a new file gets.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+    std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override {
+        struct stat info {};
+        const int fd = lnx::OpenRegularFile(path, O_RDONLY, info);
+        if (fd < 0) return nullptr;
+        // Reads of a regular file never wait for a writer, so the descriptor
+        // may stay non-blocking.
+        return std::make_unique<SharedFile>(fd, static_cast<std::uint64_t>(info.st_size), path);
+    }
 
-        bool written = true;
-        for (const ByteSpan& piece : pieces) {
-            if (!WriteAll(fd, piece.data, piece.size)) {
-                written = false;
-                break;
-            }
-        }
-        if (::close(fd) != 0) written = false;
-        if (!written) {
-            ::unlink(temporary.c_str());
-            throw FileError("write failed: " + path);
-        }
-        if (::rename(temporary.c_str(), path.c_str()) != 0) {
-            ::unlink(temporary.c_str());
-            return false;
-        }
-        return true;
+    ReplaceResult ReplaceWhole(const std::string& path, const FileFiller& fill) override {
+        const std::string target = ReplacementTarget(path);
+        if (!MayReplace(target)) return ReplaceResult::NotWritable;
+        if (const std::optional<ReplaceResult> result = ReplaceThroughNewFile(target, fill)) return *result;
+        return WriteInPlace(target, fill);
     }
 };
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace paneloom::platform {
 
 namespace {
@@ -28,6 +30,146 @@ bool WriteAll(HANDLE file, const void* data, std::size_t size) {
     }
     return true;
 }
+
+std::string FullPathOf(const std::string& path) {
+    char buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+    return length == 0 || length >= sizeof buffer ? path : std::string(buffer, length);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                                                  b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// The path a replacement of `path` writes: `path` itself, or, when the file
+// there is reached through a symbolic link that this process may follow
+// (the system opens the file through it), the file it leads to, so that
+// the link stays. A link that cannot be followed is replaced itself, as any
+// file would be.
+std::string ReplacementTarget(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return path;
+    char buffer[MAX_PATH + 8] = {};
+    const DWORD length = GetFinalPathNameByHandleA(file, buffer, sizeof buffer, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(file);
+    if (length == 0 || length >= sizeof buffer) return path;
+    std::string target(buffer, length);
+    // The answer is in the long-path form: \\?\C:\... or \\?\UNC\server\...
+    if (target.rfind("\\\\?\\UNC\\", 0) == 0) {
+        target = "\\\\" + target.substr(8);
+    } else if (target.rfind("\\\\?\\", 0) == 0) {
+        target = target.substr(4);
+    }
+    // A file reached without a link keeps the name it was given.
+    return SameText(target, FullPathOf(path)) ? path : target;
+}
+
+// A directory is never replaced; a device is refused when it is opened.
+bool MayReplace(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+class HandleSink final : public FileSink {
+public:
+    HandleSink(HANDLE file, const std::string& path) : file_(file), path_(path) {}
+    void Write(const void* data, std::size_t size) override {
+        if (!WriteAll(file_, data, size)) throw FileError("write failed: " + path_);
+    }
+
+private:
+    HANDLE file_;
+    const std::string& path_;
+};
+
+enum class Filled { Done, GivenUp };
+
+// Runs `fill` into `file` and closes it; a failed close is a failed write.
+// Throws FileError after closing.
+Filled FillAndClose(HANDLE file, const std::string& path, const FileFiller& fill) {
+    HandleSink sink(file, path);
+    bool filled = false;
+    try {
+        filled = fill(sink);
+    } catch (...) {
+        CloseHandle(file);
+        throw;
+    }
+    if (!CloseHandle(file) && filled) throw FileError("write failed: " + path);
+    return filled ? Filled::Done : Filled::GivenUp;
+}
+
+// A new file beside `target` that takes its place once written. Nothing,
+// with nothing left behind, when the new file cannot be made or cannot take
+// the old one's place.
+std::optional<ReplaceResult> ReplaceThroughNewFile(const std::string& target, const FileFiller& fill) {
+    char temporary[MAX_PATH + 1] = {};
+    if (GetTempFileNameA(DirectoryOf(target).c_str(), "pnl", 0, temporary) == 0) return std::nullopt;
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DeleteFileA(temporary);
+        return std::nullopt;
+    }
+    Filled filled = Filled::GivenUp;
+    try {
+        filled = FillAndClose(file, target, fill);
+    } catch (...) {
+        DeleteFileA(temporary);
+        throw;
+    }
+    if (filled == Filled::GivenUp) {
+        DeleteFileA(temporary);
+        return ReplaceResult::GivenUp;
+    }
+    if (!MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(temporary);
+        return std::nullopt;
+    }
+    return ReplaceResult::Replaced;
+}
+
+// Writing in place, as a plain create-or-truncate does, for a file that may
+// be written where no new file may be made or the file may not be replaced.
+ReplaceResult WriteInPlace(const std::string& target, const FileFiller& fill) {
+    HANDLE file = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return ReplaceResult::NotWritable;
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return ReplaceResult::NotWritable;
+    }
+    return FillAndClose(file, target, fill) == Filled::Done ? ReplaceResult::Replaced : ReplaceResult::GivenUp;
+}
+
+// A file shared with other readers (FILE_SHARE_READ).
+class SharedFile final : public ReadableFile {
+public:
+    SharedFile(HANDLE file, std::uint64_t size, const std::string& path) : file_(file), size_(size), path_(path) {}
+    ~SharedFile() override { CloseHandle(file_); }
+    SharedFile(const SharedFile&) = delete;
+    SharedFile& operator=(const SharedFile&) = delete;
+
+    std::uint64_t Size() const override { return size_; }
+    std::size_t Read(void* buffer, std::size_t size) override {
+        auto* bytes = static_cast<char*>(buffer);
+        std::size_t total = 0;
+        while (total < size) {
+            const std::size_t left = size - total;
+            const DWORD ask = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+            DWORD got = 0;
+            if (!ReadFile(file_, bytes + total, ask, &got, nullptr)) throw FileError("read failed: " + path_);
+            if (got == 0) break;
+            total += got;
+        }
+        return total;
+    }
+
+private:
+    HANDLE file_;
+    std::uint64_t size_;
+    std::string path_;
+};
 
 class Win32Files final : public Files {
 public:
@@ -66,32 +208,24 @@ public:
         return true;
     }
 
-    bool ReplaceAtomically(const std::string& path, const std::vector<ByteSpan>& pieces) override {
-        char temporary[MAX_PATH + 1] = {};
-        if (GetTempFileNameA(DirectoryOf(path).c_str(), "pnl", 0, temporary) == 0) return false;
-        HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            DeleteFileA(temporary);
-            return false;
+    std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return nullptr;
+        LARGE_INTEGER size{};
+        // A pipe or a device has no length to read to.
+        if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart < 0) {
+            CloseHandle(file);
+            return nullptr;
         }
-        bool written = true;
-        for (const ByteSpan& piece : pieces) {
-            if (!WriteAll(file, piece.data, piece.size)) {
-                written = false;
-                break;
-            }
-        }
-        if (!CloseHandle(file)) written = false;
-        if (!written) {
-            DeleteFileA(temporary);
-            throw FileError("write failed: " + path);
-        }
-        if (!MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            DeleteFileA(temporary);
-            return false;
-        }
-        return true;
+        return std::make_unique<SharedFile>(file, static_cast<std::uint64_t>(size.QuadPart), path);
+    }
+
+    ReplaceResult ReplaceWhole(const std::string& path, const FileFiller& fill) override {
+        const std::string target = ReplacementTarget(path);
+        if (!MayReplace(target)) return ReplaceResult::NotWritable;
+        if (const std::optional<ReplaceResult> result = ReplaceThroughNewFile(target, fill)) return *result;
+        return WriteInPlace(target, fill);
     }
 };
 

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -188,6 +189,16 @@ MountedRun RunWithPrivateMounts(const std::string& directory, const std::functio
     return result;
 }
 
+// Makes `directory` a read-only bind mount of itself (in a namespace of
+// RunWithPrivateMounts); why it could not, or nothing.
+std::string ReadOnlyBindMount(const std::string& directory) {
+    if (::mount(directory.c_str(), directory.c_str(), nullptr, MS_BIND, nullptr) != 0) return Failure("bind mount");
+    if (::mount(nullptr, directory.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+        return Failure("read-only remount");
+    }
+    return std::string();
+}
+
 // Copies the names in `from` (one a line) and each file's bytes into `to`.
 void Snapshot(const fs::path& from, const fs::path& to) {
     std::error_code error;
@@ -204,18 +215,19 @@ std::string ReadText(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST(LinuxProgramFaults, ReadOnlyOutputDirectoryKeepsThePreviousOutputAndEndsNormally) {
+TEST(LinuxProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNormally) {
     ScratchDir scratch;
     GnomeKeyfileSession session(scratch.path() / "config");
     const fs::path out = scratch.path() / "out";
     fs::create_directory(out);
     scratch.Write("out/paneloominfo.bmp", "the previous good picture");
-    scratch.Write("paneloom.xml", Configuration("out/PaneloomInfo.bmp"));
+    scratch.Write("paneloom.xml", Configuration("out/paneloominfo.bmp"));
     scratch.Write("Paneloom.bmp", Picture(6, 4));
 
     int code = -1;
     if (::geteuid() != 0) {
-        // Without root, the directory's permissions hold.
+        // Without root, the permissions of the directory and the file hold.
+        fs::permissions(out / "paneloominfo.bmp", fs::perms::owner_read);
         fs::permissions(out, fs::perms::owner_read | fs::perms::owner_exec);
         code = RunWithArguments({"paneloom"}, scratch.path().string());
         fs::permissions(out, fs::perms::owner_all);
@@ -224,28 +236,55 @@ TEST(LinuxProgramFaults, ReadOnlyOutputDirectoryKeepsThePreviousOutputAndEndsNor
         // bind mount of itself.
         const std::string target = out.string();
         const MountedRun run = RunWithPrivateMounts(
-            scratch.path().string(),
-            [&]() -> std::string {
-                if (::mount(target.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-                    return Failure("bind mount");
-                }
-                if (::mount(nullptr, target.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
-                    return Failure("read-only remount");
-                }
-                return std::string();
-            },
-            [] {});
+            scratch.path().string(), [&]() -> std::string { return ReadOnlyBindMount(target); }, [] {});
         if (!run.unavailable.empty()) GTEST_SKIP() << "no read-only mount can be made here: " << run.unavailable;
         code = run.code;
     }
 
-    // A file that cannot be created is not reported: the run goes on to the
-    // wallpaper step, which names the file that was not refreshed.
+    // The run still ends normally and goes on to the wallpaper step, which
+    // names the file that was not refreshed; the log says so.
     EXPECT_EQ(0, code);
-    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+    EXPECT_NE(std::string::npos,
+              scratch.Read("paneloomerror.log").find(" : Could not write <out/paneloominfo.bmp>!\n\n"));
     EXPECT_EQ("the previous good picture", scratch.Read("out/paneloominfo.bmp"));
     EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), Listing(out));
     EXPECT_EQ("'file://" + (out / "paneloominfo.bmp").string() + "'\n", GnomeKeyfileSession::Get("picture-uri"));
+}
+
+// An administrator's shared wallpaper file: the user may write the file but
+// not make new files beside it. Here the folder is a read-only mount and the
+// file a writable mount of its own.
+TEST(LinuxProgramFaults, OutputThatMayBeWrittenInAFolderThatMayNotIsWrittenInPlace) {
+    ScratchDir scratch;
+    const fs::path out = scratch.path() / "out";
+    fs::create_directory(out);
+    scratch.Write("out/info.bmp", "the previous picture");
+    scratch.Write("paneloom.xml", Configuration("out/info.bmp"));
+    const std::string picture = Picture(6, 4);
+    scratch.Write("Paneloom.bmp", picture);
+
+    const std::string folder = out.string();
+    const std::string file = (out / "info.bmp").string();
+    const MountedRun run = RunWithPrivateMounts(
+        scratch.path().string(),
+        [&]() -> std::string {
+            const std::string why = ReadOnlyBindMount(folder);
+            if (!why.empty()) return why;
+            // A bind mount inside a read-only one is read-only until told
+            // otherwise.
+            if (::mount(file.c_str(), file.c_str(), nullptr, MS_BIND, nullptr) != 0) return Failure("file bind mount");
+            if (::mount(nullptr, file.c_str(), nullptr, MS_BIND | MS_REMOUNT, nullptr) != 0) {
+                return Failure("writable remount of the file");
+            }
+            return std::string();
+        },
+        [] {});
+    if (!run.unavailable.empty()) GTEST_SKIP() << "no read-only mount can be made here: " << run.unavailable;
+
+    EXPECT_EQ(0, run.code);
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+    EXPECT_TRUE(SamePicture(scratch.Read("out/info.bmp"), picture));
+    EXPECT_EQ((std::vector<std::string>{"info.bmp"}), Listing(out));
 }
 
 TEST(LinuxProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopError) {
@@ -348,6 +387,44 @@ TEST(LinuxProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
     EXPECT_NE(std::string::npos,
               scratch.Read("paneloomerror.log").find(" : Could not LoadBMPImage <huge.bmp>!\n\n"));
     EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
+}
+
+// The input picture open in another program that holds an exclusive lock on
+// it: reading it takes no lock, so the run goes on.
+TEST(LinuxProgramFaults, InputLockedByAnotherProgramIsStillRead) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", "<globalsettings><outputbmp name=\"out.bmp\"/><usescreendepth/></globalsettings>");
+    scratch.Write("Paneloom.bmp", Picture(6, 4));
+    const int holder = ::open(scratch.file("Paneloom.bmp").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_LE(0, holder);
+    ASSERT_EQ(0, ::flock(holder, LOCK_EX | LOCK_NB));
+    const int code = RunWithArguments({"paneloom"}, scratch.path().string());
+    ::close(holder);
+    EXPECT_EQ(0, code);
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+    EXPECT_TRUE(scratch.Exists("out.bmp"));
+}
+
+// A FIFO, a device or a directory where the input picture should be is
+// refused at once by both readers, as a missing picture is. (A run that
+// waited would be killed after a minute and fail here.)
+TEST(LinuxProgramFaults, InputThatIsNotAFileIsRefusedWithoutWaiting) {
+    ScratchDir scratch;
+    ASSERT_EQ(0, ::mkfifo(scratch.file("fifo.bmp").c_str(), 0600));
+    fs::create_directory(scratch.path() / "folder.bmp");
+    for (const std::string input : {"fifo.bmp", "folder.bmp", "/dev/zero"}) {
+        for (const bool screenDepth : {false, true}) {
+            std::error_code error;
+            fs::remove(scratch.path() / "paneloomerror.log", error);
+            scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"" + input + "\"/>" +
+                                              (screenDepth ? "<usescreendepth/>" : "") + "</globalsettings>");
+            const testing::CommandResult run = testing::RunCommand({testing::ProgramPath()}, {}, scratch.path().string());
+            EXPECT_EQ(screenDepth ? 2 : 3, run.code) << input;
+            const std::string line =
+                std::string(screenDepth ? " : Could not LoadBMPImage <" : " : Could not LoadImage <") + input + ">!\n\n";
+            EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(line)) << input;
+        }
+    }
 }
 
 }  // namespace

@@ -77,6 +77,13 @@ private:
     bool made_;
 };
 
+// The host's script that makes `directory` (shell-quoted) a read-only bind
+// mount of itself, leaving nothing mounted when it fails.
+std::string ReadOnlyBindMount(const std::string& directory) {
+    return "mount --bind " + directory + " " + directory + " && { mount -o remount,bind,ro " + directory + " " +
+           directory + " || { umount " + directory + "; exit 1; }; }";
+}
+
 // The wallpaper value of the build's Wine prefix, put back afterwards.
 class SavedWallpaper {
 public:
@@ -125,7 +132,7 @@ int RunUnderFileSizeLimit(const ScratchDir& scratch, bool killAtLimit) {
     return RunOnHost(script);
 }
 
-TEST(WindowsProgramFaults, ReadOnlyOutputDirectoryKeepsThePreviousOutputAndEndsNormally) {
+TEST(WindowsProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNormally) {
     if (!testing::HasUnixHost()) GTEST_SKIP() << "a directory that refuses new files needs the Wine host";
     ScratchDir scratch;
     SavedWallpaper wallpaper;
@@ -136,32 +143,94 @@ TEST(WindowsProgramFaults, ReadOnlyOutputDirectoryKeepsThePreviousOutputAndEndsN
     scratch.Write("Paneloom.bmp", Picture(6, 4));
 
     // Wine keeps no read-only attribute on a directory, so the host makes
-    // it read-only: by its permissions, or for root, who writes through
-    // them, as a read-only bind mount of itself.
+    // it read-only: by its permissions and the file's, or for root, who
+    // writes through them, as a read-only bind mount of itself.
     const std::string directory = ShellQuoted(HostPath(out.string()));
     std::optional<HostMount> mount;
     bool permissions = false;
     if (HostRunsAsRoot()) {
-        mount.emplace(HostPath(out.string()), "mount --bind " + directory + " " + directory +
-                                                  " && { mount -o remount,bind,ro " + directory + " " + directory +
-                                                  " || { umount " + directory + "; exit 1; }; }");
+        mount.emplace(HostPath(out.string()), ReadOnlyBindMount(directory));
         if (!mount->made()) GTEST_SKIP() << "the host cannot make a read-only bind mount here";
+    } else {
+        permissions = RunOnHost("chmod 0444 " + directory + "/paneloominfo.bmp && chmod 0555 " + directory) == 0;
+        ASSERT_TRUE(permissions);
+    }
+    const int code = RunProgram(scratch);
+    const std::vector<std::string> names = Listing(out);
+    mount.reset();
+    if (permissions) RunOnHost("chmod 0755 " + directory + " && chmod 0644 " + directory + "/paneloominfo.bmp");
+
+    // The run still ends normally and goes on to the wallpaper step, which
+    // names the file that was not refreshed; the log says so.
+    EXPECT_EQ(0, code);
+    EXPECT_NE(std::string::npos,
+              scratch.Read("paneloomerror.log").find(" : Could not write <out\\paneloominfo.bmp>!\n\n"));
+    EXPECT_EQ("the previous good picture", scratch.Read("out\\paneloominfo.bmp"));
+    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), names);
+    EXPECT_EQ((out / "paneloominfo.bmp").string(), wallpaper.Value().value_or("missing"));
+}
+
+// An administrator's shared wallpaper file: the user may write the file but
+// not make new files beside it.
+TEST(WindowsProgramFaults, OutputThatMayBeWrittenInAFolderThatMayNotIsWrittenInPlace) {
+    if (!testing::HasUnixHost()) GTEST_SKIP() << "a directory that refuses new files needs the Wine host";
+    ScratchDir scratch;
+    SavedWallpaper wallpaper;
+    const fs::path out = scratch.path() / "out";
+    fs::create_directory(out);
+    scratch.Write("out\\info.bmp", "the previous picture");
+    scratch.Write("paneloom.xml", Configuration("out\\info.bmp"));
+    const std::string picture = Picture(6, 4);
+    scratch.Write("Paneloom.bmp", picture);
+
+    // For root the folder becomes a read-only mount and the file a writable
+    // mount of its own; otherwise the folder's permissions hold.
+    const std::string directory = ShellQuoted(HostPath(out.string()));
+    const std::string file = ShellQuoted(HostPath((out / "info.bmp").string()));
+    std::optional<HostMount> fileMount;
+    std::optional<HostMount> mount;
+    bool permissions = false;
+    if (HostRunsAsRoot()) {
+        mount.emplace(HostPath(out.string()), ReadOnlyBindMount(directory));
+        if (!mount->made()) GTEST_SKIP() << "the host cannot make a read-only bind mount here";
+        fileMount.emplace(HostPath((out / "info.bmp").string()),
+                          "mount --bind " + file + " " + file + " && mount -o remount,bind,rw " + file + " " + file);
+        if (!fileMount->made()) GTEST_SKIP() << "the host cannot mount a file here";
     } else {
         permissions = RunOnHost("chmod 0555 " + directory) == 0;
         ASSERT_TRUE(permissions);
     }
     const int code = RunProgram(scratch);
     const std::vector<std::string> names = Listing(out);
+    fileMount.reset();
     mount.reset();
     if (permissions) RunOnHost("chmod 0755 " + directory);
 
-    // A file that cannot be created is not reported: the run goes on to the
-    // wallpaper step, which names the file that was not refreshed.
     EXPECT_EQ(0, code);
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
-    EXPECT_EQ("the previous good picture", scratch.Read("out\\paneloominfo.bmp"));
-    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), names);
-    EXPECT_EQ((out / "paneloominfo.bmp").string(), wallpaper.Value().value_or("missing"));
+    EXPECT_TRUE(scratch.Read("out\\info.bmp") == picture);
+    EXPECT_EQ((std::vector<std::string>{"info.bmp"}), names);
+}
+
+// A symbolic link to the real picture (made by the host: Wine shows it as
+// the file it leads to) stays a link, and that picture is refreshed.
+TEST(WindowsProgramFaults, LinkedOutputStaysALinkAndItsPictureIsRefreshed) {
+    if (!testing::HasUnixHost()) GTEST_SKIP() << "a symbolic link needs the Wine host";
+    ScratchDir scratch;
+    SavedWallpaper wallpaper;
+    fs::create_directory(scratch.path() / "pictures");
+    scratch.Write("pictures\\wall.bmp", "the previous picture");
+    scratch.Write("paneloom.xml", Configuration("info.bmp"));
+    const std::string picture = Picture(6, 4);
+    scratch.Write("Paneloom.bmp", picture);
+    const std::string link = ShellQuoted(HostPath(scratch.file("info.bmp")));
+    ASSERT_EQ(0, RunOnHost("ln -s pictures/wall.bmp " + link));
+
+    EXPECT_EQ(0, RunProgram(scratch));
+    EXPECT_EQ(0, RunOnHost("test -L " + link)) << "the link was replaced";
+    EXPECT_TRUE(scratch.Read("pictures\\wall.bmp") == picture);
+    EXPECT_EQ((std::vector<std::string>{"wall.bmp"}), Listing(scratch.path() / "pictures"));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
 TEST(WindowsProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopError) {
@@ -255,8 +324,24 @@ TEST(WindowsProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
+// The peak resident memory (KiB) of a run of the program in the scratch
+// directory, as /usr/bin/time on the host reads it from wait4; the Wine
+// process that runs the program is the host's child. -1 when it cannot be
+// measured.
+long PeakOfRun(const ScratchDir& scratch) {
+    const std::string report = HostPath(scratch.file("peak.txt"));
+    const std::string script = "exec 2>/dev/null; cd " + ShellQuoted(HostPath(scratch.path().string())) +
+                               " && /usr/bin/time -f %M -o " + ShellQuoted(report) + " \"$WINELOADER\" " +
+                               ShellQuoted(HostPath(ProgramPath())) + "; exit 0";
+    if (RunOnHost(script) != 0) return -1;
+    const std::string text = scratch.Read("peak.txt");
+    const std::string::size_type digits = text.find_first_of("0123456789");
+    return digits == std::string::npos ? -1 : std::stol(text.substr(digits));
+}
+
 // A 1 GB file, sparse, whose header claims 100,000 x 100,000 pixels: both
-// readers refuse it.
+// readers refuse it, and the program's own reader does so from its headers,
+// holding no more memory than a run whose picture is missing.
 TEST(WindowsProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
     ScratchDir scratch;
     scratch.Write("huge.bmp", testing::MakeBmp(testing::BlankBmp(100000, 100000)));
@@ -272,6 +357,32 @@ TEST(WindowsProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
     EXPECT_NE(std::string::npos,
               scratch.Read("paneloomerror.log").find(" : Could not LoadBMPImage <huge.bmp>!\n\n"));
     EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
+
+    if (!testing::HasUnixHost()) GTEST_SKIP() << "measuring the memory needs the Wine host";
+    ASSERT_EQ(0, RunOnHost("test -x /usr/bin/time")) << "needs /usr/bin/time (Debian package time)";
+    const long huge = PeakOfRun(scratch);
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"missing.bmp\"/><usescreendepth/></globalsettings>");
+    const long missing = PeakOfRun(scratch);
+    ASSERT_GT(huge, 0);
+    ASSERT_GT(missing, 0);
+    EXPECT_LT(huge, missing + 4096) << "refusing the file took memory";
+}
+
+// The input picture open in an image viewer that lets others read it: the
+// program reads it too, sharing it.
+TEST(WindowsProgramFaults, InputOpenInAViewerIsStillRead) {
+    ScratchDir scratch;
+    SavedWallpaper wallpaper;
+    scratch.Write("paneloom.xml", "<globalsettings><outputbmp name=\"out.bmp\"/><usescreendepth/></globalsettings>");
+    scratch.Write("Paneloom.bmp", Picture(6, 4));
+    HANDLE viewer = CreateFileA(scratch.file("Paneloom.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, viewer);
+    const int code = RunProgram(scratch);
+    CloseHandle(viewer);
+    EXPECT_EQ(0, code);
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+    EXPECT_TRUE(scratch.Exists("out.bmp"));
 }
 
 }  // namespace

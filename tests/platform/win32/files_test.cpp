@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "support/scratch.h"
 
@@ -43,13 +46,21 @@ std::vector<std::string> Names(const std::filesystem::path& directory) {
     return names;
 }
 
+// A filler that writes `pieces` in order, one write each.
+platform::FileFiller Pieces(std::vector<std::string> pieces) {
+    return [pieces](platform::FileSink& sink) {
+        for (const std::string& piece : pieces) sink.Write(piece.data(), piece.size());
+        return true;
+    };
+}
+
 TEST(Win32Files, ReplacementWritesThePiecesAndLeavesNoTemporaryFile) {
     testing::ScratchDir scratch;
     scratch.Write("out.bmp", std::string(100, 'o'));
     platform::Files& files = platform::RealImpl<platform::Files>();
-    ASSERT_TRUE(files.ReplaceAtomically("out.bmp", {{"head", 4}, {"body", 4}}));
+    ASSERT_EQ(platform::ReplaceResult::Replaced, files.ReplaceWhole("out.bmp", Pieces({"head", "body"})));
     EXPECT_EQ("headbody", scratch.Read("out.bmp"));
-    ASSERT_TRUE(files.ReplaceAtomically(scratch.file("new.bmp"), {{"new", 3}}));
+    ASSERT_EQ(platform::ReplaceResult::Replaced, files.ReplaceWhole(scratch.file("new.bmp"), Pieces({"new"})));
     EXPECT_EQ("new", scratch.Read("new.bmp"));
     std::vector<std::string> names = Names(scratch.path());
     std::sort(names.begin(), names.end());
@@ -64,11 +75,34 @@ TEST(Win32Files, FileThatCannotBeReplacedStaysAsItWas) {
     HANDLE holder = CreateFileA(scratch.file("out.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    EXPECT_FALSE(files.ReplaceAtomically("out.bmp", {{"new", 3}}));
+    EXPECT_EQ(platform::ReplaceResult::NotWritable, files.ReplaceWhole("out.bmp", Pieces({"new"})));
     CloseHandle(holder);
     EXPECT_EQ("previous", scratch.Read("out.bmp"));
     EXPECT_EQ(std::vector<std::string>{"out.bmp"}, Names(scratch.path()));
-    EXPECT_FALSE(files.ReplaceAtomically("no-such-folder\\out.bmp", {{"new", 3}}));
+    EXPECT_EQ(platform::ReplaceResult::NotWritable, files.ReplaceWhole("no-such-folder\\out.bmp", Pieces({"new"})));
+    std::filesystem::create_directory(scratch.path() / "folder");
+    EXPECT_EQ(platform::ReplaceResult::NotWritable, files.ReplaceWhole("folder", Pieces({"new"})));
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path() / "folder"));
+}
+
+TEST(Win32Files, ReadingIsSharedWithOtherReadersAndRefusesWhatIsNotAFile) {
+    testing::ScratchDir scratch;
+    scratch.Write("in.bmp", "picture bytes");
+    platform::Files& files = platform::RealImpl<platform::Files>();
+    // An image viewer that lets others read the picture too.
+    HANDLE viewer = CreateFileA(scratch.file("in.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, viewer);
+    const std::unique_ptr<platform::ReadableFile> file = files.OpenForReading("in.bmp");
+    CloseHandle(viewer);
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(13u, file->Size());
+    char bytes[32] = {};
+    EXPECT_EQ(13u, file->Read(bytes, sizeof bytes));
+    EXPECT_EQ("picture bytes", std::string(bytes));
+    EXPECT_EQ(nullptr, files.OpenForReading(scratch.path().string()));
+    EXPECT_EQ(nullptr, files.OpenForReading("NUL"));
+    EXPECT_EQ(nullptr, files.OpenForReading("missing.bmp"));
 }
 
 }  // namespace

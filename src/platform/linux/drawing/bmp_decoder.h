@@ -45,14 +45,15 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/dib.h"
 #include "platform/linux/drawing/dib.h"
 
 namespace paneloom::platform::lnx {
 
-// Largest decoded pixel buffer accepted (row stride times height): 1 GiB. A
-// tiny RLE file can describe a huge bitmap, so the cap also bounds what a
-// hostile file can make us allocate.
-inline constexpr std::uint64_t kMaxBmpPixelBytes = std::uint64_t{1} << 30;
+// Largest decoded pixel buffer accepted (row stride times height): the
+// readers' limit of 1 GiB. A tiny RLE file can describe a huge bitmap, so
+// the cap also bounds what a hostile file can make us allocate.
+inline constexpr std::uint64_t kMaxBmpPixelBytes = formats::kMaxPixelBytes;
 
 // Largest file DecodeBmpFile reads into memory: 2 GiB, room for the largest
 // accepted bitmap together with generous headers, gaps and RLE overhead.
