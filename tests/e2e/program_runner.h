@@ -16,6 +16,18 @@ int RunWithCommandLine(const std::string& commandLine, const std::string& direct
 // Starts the program with this argument vector (argv[0] first), in `directory`.
 int RunWithArguments(const std::vector<std::string>& argv, const std::string& directory);
 
+// How a run of the program ended, and the most memory it held.
+struct MeasuredRun {
+    int code = -1;     // its exit status; -1 when it did not start or a signal ended it
+    long peakKib = 0;  // its peak resident memory, as wait4 reports it
+};
+
+// Runs the program as RunWithArguments does, from a child of this process
+// made by fork, so that the peak wait4 reports is the program's own or, when
+// that is less, this process's resident memory at the fork: compare it with
+// another run measured the same way.
+MeasuredRun RunMeasured(const std::vector<std::string>& argv, const std::string& directory);
+
 // How a command ended and what it wrote.
 struct CommandResult {
     int code = -1;  // its exit status; -1 when it did not start, was killed or ended by a signal

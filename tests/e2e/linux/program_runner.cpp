@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,6 +98,23 @@ int RunWithArguments(const std::vector<std::string>& argv, const std::string& di
     int status = 0;
     if (waitpid(child, &status, 0) < 0) return -1001;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1002;
+}
+
+MeasuredRun RunMeasured(const std::vector<std::string>& argv, const std::string& directory) {
+    const std::string program = ProgramPath();
+    std::vector<char*> pointers = Pointers(argv);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::chdir(directory.c_str()) == 0) ::execv(program.c_str(), pointers.data());
+        ::_exit(127);
+    }
+    MeasuredRun run;
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child) return run;
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.peakKib = usage.ru_maxrss;
+    return run;
 }
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector<std::string>& environment,

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -76,19 +79,6 @@ std::string Rows(std::initializer_list<std::initializer_list<unsigned>> rows) {
     return out;
 }
 
-// Decodes from a heap copy of exactly `size` bytes, so that the sanitizer sees
-// any read past the end.
-bool Decode(const std::string& file, Dib& out, std::size_t size) {
-    const Bytes copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
-    return DecodeBmp(copy.data(), copy.size(), out);
-}
-
-bool Decode(const std::string& file, Dib& out) { return Decode(file, out, file.size()); }
-
-bool Refused(const BmpParts& spec) {
-    Dib dib;
-    return !Decode(MakeBmp(spec), dib);
-}
 
 // The palette index stored at (x, y) of a 4- or 8-bit bitmap.
 unsigned IndexAt(const Dib& dib, int x, int y) {
@@ -127,6 +117,31 @@ bool SameDib(const Dib& a, const Dib& b) {
         if (p.red != q.red || p.green != q.green || p.blue != q.blue || p.reserved != q.reserved) return false;
     }
     return true;
+}
+
+// Decodes from a heap copy of exactly `size` bytes, so that the sanitizer sees
+// any read past the end, and from a file of those bytes: the file reader,
+// which reads the headers first and the pixels straight into the bitmap,
+// must come to the same bitmap, or refuse the same files.
+bool Decode(const std::string& file, Dib& out, std::size_t size) {
+    const Bytes copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("paneloom-decoder-" + std::to_string(::getpid()) + ".bmp")).string();
+    std::ofstream(path, std::ios::binary).write(file.data(), static_cast<std::streamsize>(size));
+    Dib fromFile = out;
+    const bool readFromFile = DecodeBmpFile(path, fromFile);
+    std::filesystem::remove(path);
+    const bool decoded = DecodeBmp(copy.data(), copy.size(), out);
+    EXPECT_EQ(decoded, readFromFile);
+    EXPECT_TRUE(SameDib(out, fromFile));
+    return decoded;
+}
+
+bool Decode(const std::string& file, Dib& out) { return Decode(file, out, file.size()); }
+
+bool Refused(const BmpParts& spec) {
+    Dib dib;
+    return !Decode(MakeBmp(spec), dib);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,11 +1,13 @@
 #include "platform/linux/drawing/bmp_decoder.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
+#include <cerrno>
 #include <new>
 #include <utility>
 #include <vector>
@@ -38,7 +40,14 @@ bool IsKnownHeaderSize(std::uint32_t size) {
            size == formats::kV5HeaderSize;
 }
 
-bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& layout) {
+// The decisions are made from the file's first bytes (`head`, which holds
+// min(size, kHeadBytes) of them) and its size: every read below lies in
+// the headers, the masks after a 40-byte header and a table of at most 256
+// entries, and each is checked against `size` first.
+constexpr std::size_t kHeadBytes =
+    formats::kFileHeaderSize + formats::kV5HeaderSize + formats::kMaskBytes + 256 * formats::kRgbQuadSize;
+
+bool ReadLayout(const std::uint8_t* data, std::uint64_t size, Layout& layout) {
     if (size < formats::kFileHeaderSize + 4 || !formats::HasBmpSignature(data)) return false;
     const std::uint8_t* info = data + formats::kFileHeaderSize;
     const std::uint32_t headerSize = ReadU32(info);
@@ -77,7 +86,7 @@ bool ReadLayout(const std::uint8_t* data, std::size_t size, Layout& layout) {
 
 // Where the pixel data starts: bfOffBits, or right after the colour table
 // when bfOffBits is 0. Never inside the headers or masks, never past the end.
-bool FindPixelOffset(const std::uint8_t* data, std::size_t size, const Layout& layout, std::uint64_t& offset) {
+bool FindPixelOffset(const std::uint8_t* data, std::uint64_t size, const Layout& layout, std::uint64_t& offset) {
     const std::uint32_t offBits = formats::FileHeader::Read(data).offBits;
     if (offBits != 0) {
         offset = offBits;
@@ -115,22 +124,28 @@ void CopyRows(const std::uint8_t* src, const Layout& layout, Dib& dib) {
     }
 }
 
+bool HasUsableMasks(const Layout& layout) {
+    for (std::uint32_t mask : layout.masks) {
+        if (!formats::IsContiguousMask(mask, layout.header.bitCount)) return false;
+    }
+    return true;
+}
+
 // Bit-field pixels become the ones our bitmap keeps: X1R5G5B5 at 16 bits
 // (each channel at 8 bits, then its top 5, as GDI's loader stores them) and
-// blue, green, red, unused at 32, so the alpha channel is dropped.
-bool ConvertBitfields(const std::uint8_t* src, const Layout& layout, Dib& dib) {
+// blue, green, red, unused at 32, so the alpha channel is dropped. `src`
+// holds `count` rows of the file from row `first` on.
+void ConvertBitfields(const std::uint8_t* src, std::int64_t first, std::int64_t count, const Layout& layout,
+                      Dib& dib) {
     const unsigned bpp = layout.header.bitCount;
-    for (std::uint32_t mask : layout.masks) {
-        if (!formats::IsContiguousMask(mask, bpp)) return false;
-    }
     const formats::Channel red = formats::Channel::FromMask(layout.masks[0]);
     const formats::Channel green = formats::Channel::FromMask(layout.masks[1]);
     const formats::Channel blue = formats::Channel::FromMask(layout.masks[2]);
     const std::size_t stride = dib.Stride();
     const std::size_t width = static_cast<std::size_t>(layout.header.width);
-    for (std::int64_t r = 0; r < layout.height; ++r) {
+    for (std::int64_t r = 0; r < count; ++r) {
         const std::uint8_t* in = src + stride * static_cast<std::size_t>(r);
-        std::uint8_t* out = dib.bits.data() + stride * DibRowFor(layout, r);
+        std::uint8_t* out = dib.bits.data() + stride * DibRowFor(layout, first + r);
         if (bpp == 16) {
             for (std::size_t x = 0; x < width; ++x) {
                 const std::uint32_t pixel = ReadU16(in + 2 * x);
@@ -148,7 +163,6 @@ bool ConvertBitfields(const std::uint8_t* src, const Layout& layout, Dib& dib) {
             }
         }
     }
-    return true;
 }
 
 // Decodes a BI_RLE8 or BI_RLE4 stream into the zeroed bitmap, as indexes at
@@ -171,62 +185,174 @@ bool DecodeRle(const std::uint8_t* stream, std::size_t length, formats::RleForm 
                             });
 }
 
-}  // namespace
+bool IsRle(const Layout& layout) {
+    return layout.header.compression == formats::kBiRle8 || layout.header.compression == formats::kBiRle4;
+}
 
-bool DecodeBmp(const std::uint8_t* data, std::size_t size, Dib& out) {
-    if (data == nullptr) return false;
+// Everything the headers decide, checked against the file's size before any
+// pixel is read or any memory is taken for them.
+struct Plan {
     Layout layout;
-    if (!ReadLayout(data, size, layout)) return false;
     std::uint64_t pixelOffset = 0;
-    if (!FindPixelOffset(data, size, layout, pixelOffset)) return false;
+    std::uint64_t pixelBytes = 0;  // the rows, or the RLE stream
+    std::vector<RgbQuad> palette;
+};
+
+bool PlanDecode(const std::uint8_t* head, std::uint64_t size, Plan& plan) {
+    Layout& layout = plan.layout;
+    if (!ReadLayout(head, size, layout)) return false;
+    if (!FindPixelOffset(head, size, layout, plan.pixelOffset)) return false;
 
     const InfoHeader& h = layout.header;
     const std::size_t stride = DibStride(h.width, h.bitCount);
     if (stride == 0) return false;
     const std::uint64_t total = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(layout.height);
     if (total > kMaxBmpPixelBytes) return false;
+    if (h.bitCount <= 8 && !ReadPalette(head, layout, plan.pixelOffset, plan.palette)) return false;
+    if (h.compression == formats::kBiBitfields && !HasUsableMasks(layout)) return false;
 
-    Dib dib;
-    if (h.bitCount <= 8 && !ReadPalette(data, layout, pixelOffset, dib.palette)) return false;
-
-    const std::uint8_t* pixels = data + pixelOffset;
-    const std::uint64_t available = size - pixelOffset;
-    if (h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4) {
+    const std::uint64_t available = size - plan.pixelOffset;
+    if (IsRle(layout)) {
         if (h.sizeImage > available) return false;
-        const std::uint64_t length = h.sizeImage != 0 ? h.sizeImage : available;
-        if (!dib.Allocate(h.width, layout.height, h.bitCount)) return false;
-        if (!DecodeRle(pixels, static_cast<std::size_t>(length), formats::RleFormOf(h.compression), dib)) return false;
-    } else {
-        // Uncompressed rows have the same stride in the file as in memory.
-        if (available < total) return false;
-        if (!dib.Allocate(h.width, layout.height, h.bitCount)) return false;
-        if (h.compression == formats::kBiRgb) {
-            CopyRows(pixels, layout, dib);
-        } else if (!ConvertBitfields(pixels, layout, dib)) {
+        plan.pixelBytes = h.sizeImage != 0 ? h.sizeImage : available;
+        return plan.pixelBytes <= kMaxBmpFileBytes;
+    }
+    // Uncompressed rows have the same stride in the file as in memory.
+    if (available < total) return false;
+    plan.pixelBytes = total;
+    return true;
+}
+
+bool MakeBitmap(Plan& plan, Dib& dib) {
+    const InfoHeader& h = plan.layout.header;
+    if (!dib.Allocate(h.width, plan.layout.height, h.bitCount)) return false;
+    dib.palette = std::move(plan.palette);
+    return true;
+}
+
+// Reads `size` bytes at `offset` whole; false on an error or a short read
+// (a file that shrank while it was read).
+bool ReadAt(int fd, std::uint64_t offset, void* buffer, std::size_t size) {
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, bytes + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Uncompressed rows go from the file straight into the bitmap: its rows
+// have the file's layout, and a bottom-up file's rows are only placed in
+// the other order, a batch of rows a call.
+bool ReadRows(int fd, const Plan& plan, Dib& dib) {
+    const Layout& layout = plan.layout;
+    const std::size_t stride = dib.Stride();
+    if (layout.topDown) return ReadAt(fd, plan.pixelOffset, dib.bits.data(), dib.bits.size());
+    iovec rows[IOV_MAX];
+    std::uint64_t offset = plan.pixelOffset;
+    for (std::int64_t first = 0; first < layout.height;) {
+        const std::int64_t count = std::min<std::int64_t>(IOV_MAX, layout.height - first);
+        for (std::int64_t i = 0; i < count; ++i) {
+            rows[i].iov_base = dib.bits.data() + stride * DibRowFor(layout, first + i);
+            rows[i].iov_len = stride;
+        }
+        std::size_t wanted = stride * static_cast<std::size_t>(count);
+        std::size_t done = 0;
+        int next = 0;
+        while (done < wanted) {
+            const ssize_t n = ::preadv(fd, rows + next, static_cast<int>(count) - next, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+            // Past the rows already whole, and into the one that is not.
+            std::size_t left = static_cast<std::size_t>(n);
+            while (next < count && left >= rows[next].iov_len) left -= rows[next++].iov_len;
+            if (next < count) {
+                rows[next].iov_base = static_cast<std::uint8_t*>(rows[next].iov_base) + left;
+                rows[next].iov_len -= left;
+            }
+        }
+        offset += wanted;
+        first += count;
+    }
+    return true;
+}
+
+// Bit-field rows pass through one small buffer, a band at a time.
+bool ReadBitfieldRows(int fd, const Plan& plan, Dib& dib) {
+    const std::size_t stride = dib.Stride();
+    const std::int64_t band = std::max<std::int64_t>(1, static_cast<std::int64_t>((std::size_t{1} << 18) / stride));
+    const std::int64_t height = plan.layout.height;
+    std::vector<std::uint8_t> buffer(stride * static_cast<std::size_t>(std::min(band, height)));
+    for (std::int64_t first = 0; first < height;) {
+        const std::int64_t count = std::min(band, height - first);
+        const std::size_t size = stride * static_cast<std::size_t>(count);
+        if (!ReadAt(fd, plan.pixelOffset + stride * static_cast<std::uint64_t>(first), buffer.data(), size)) {
             return false;
         }
+        ConvertBitfields(buffer.data(), first, count, plan.layout, dib);
+        first += count;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodeBmp(const std::uint8_t* data, std::size_t size, Dib& out) {
+    if (data == nullptr) return false;
+    Plan plan;
+    if (!PlanDecode(data, size, plan)) return false;
+    Dib dib;
+    if (!MakeBitmap(plan, dib)) return false;
+    const std::uint8_t* pixels = data + plan.pixelOffset;
+    const Layout& layout = plan.layout;
+    if (IsRle(layout)) {
+        if (!DecodeRle(pixels, static_cast<std::size_t>(plan.pixelBytes), formats::RleFormOf(layout.header.compression),
+                       dib)) {
+            return false;
+        }
+    } else if (layout.header.compression == formats::kBiRgb) {
+        CopyRows(pixels, layout, dib);
+    } else {
+        ConvertBitfields(pixels, 0, layout.height, layout, dib);
     }
     out = std::move(dib);
     return true;
 }
 
 bool DecodeBmpFile(const std::string& path, Dib& out) {
-    // One read into a buffer of the file's own size: no growing buffer to
-    // copy, and never more than the file and the bitmap in memory at once.
     struct stat info {};
     const int fd = OpenRegularFile(path, O_RDONLY, info);
     if (fd < 0) return false;
-    if (info.st_size < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxBmpFileBytes) {
-        ::close(fd);
-        return false;
+    bool decoded = false;
+    try {
+        const auto size = static_cast<std::uint64_t>(info.st_size);
+        std::uint8_t head[kHeadBytes];
+        const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes));
+        Plan plan;
+        Dib dib;
+        if (ReadAt(fd, 0, head, headSize) && PlanDecode(head, size, plan) && MakeBitmap(plan, dib)) {
+            const Layout& layout = plan.layout;
+            if (IsRle(layout)) {
+                // The stream is no larger than the file; its pixels may be.
+                std::vector<std::uint8_t> stream(static_cast<std::size_t>(plan.pixelBytes));
+                decoded = ReadAt(fd, plan.pixelOffset, stream.data(), stream.size()) &&
+                          DecodeRle(stream.data(), stream.size(), formats::RleFormOf(layout.header.compression), dib);
+            } else if (layout.header.compression == formats::kBiRgb) {
+                decoded = ReadRows(fd, plan, dib);
+            } else {
+                decoded = ReadBitfieldRows(fd, plan, dib);
+            }
+        }
+        if (decoded) out = std::move(dib);
+    } catch (const std::bad_alloc&) {
+        decoded = false;
     }
-    const auto size = static_cast<std::size_t>(info.st_size);
-    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[size == 0 ? 1 : size]);
-    std::size_t got = 0;
-    const bool read = bytes != nullptr && ReadUpTo(fd, bytes.get(), size, got);
     ::close(fd);
-    if (!read || got != size) return false;
-    return DecodeBmp(bytes.get(), size, out);
+    return decoded;
 }
 
 }  // namespace paneloom::platform::lnx

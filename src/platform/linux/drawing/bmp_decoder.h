@@ -55,8 +55,8 @@ namespace paneloom::platform::lnx {
 // the cap also bounds what a hostile file can make us allocate.
 inline constexpr std::uint64_t kMaxBmpPixelBytes = formats::kMaxPixelBytes;
 
-// Largest file DecodeBmpFile reads into memory: 2 GiB, room for the largest
-// accepted bitmap together with generous headers, gaps and RLE overhead.
+// Largest RLE stream read into memory: 2 GiB, room for any stream of an
+// accepted bitmap with generous overhead.
 inline constexpr std::uint64_t kMaxBmpFileBytes = std::uint64_t{1} << 31;
 
 // Decodes a whole .bmp file held in memory. Returns false, leaving `out`
@@ -64,8 +64,14 @@ inline constexpr std::uint64_t kMaxBmpFileBytes = std::uint64_t{1} << 31;
 // bytes: no global state, no input/output.
 bool DecodeBmp(const std::uint8_t* data, std::size_t size, Dib& out);
 
-// Reads the file whole, then DecodeBmp. False when the file cannot be opened
-// or read, or is larger than kMaxBmpFileBytes.
+// Decodes a file as DecodeBmp decodes it in memory, deciding everything from
+// its first bytes and its size before any pixel is read: a file that does
+// not hold what its headers describe, or that describes more than the
+// limit, costs a read of its headers. Uncompressed rows are read straight
+// into the bitmap; bit-field rows pass through a small buffer; an RLE
+// stream is read whole. False when the file cannot be opened or is not a
+// regular file (never waiting on a FIFO), cannot be read, or changes while
+// it is read.
 bool DecodeBmpFile(const std::string& path, Dib& out);
 
 }  // namespace paneloom::platform::lnx

@@ -1,5 +1,8 @@
 #include "platform/linux/drawing/dib.h"
 
+#include <sys/mman.h>
+
+#include <cstdlib>
 #include <limits>
 
 #include "formats/dib_channels.h"
@@ -17,7 +20,31 @@ std::uint8_t Red(std::uint32_t c) { return static_cast<std::uint8_t>(c & 0xFF); 
 std::uint8_t Green(std::uint32_t c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
 std::uint8_t Blue(std::uint32_t c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }
 
+// Blocks of this size and more get pages of their own.
+constexpr std::size_t kPageBlockBytes = std::size_t{1} << 20;
+
 }  // namespace
+
+void* AllocatePixelMemory(std::size_t bytes) {
+    if (bytes < kPageBlockBytes) {
+        void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
+        if (block == nullptr) throw std::bad_alloc();
+        return block;
+    }
+    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+    ::madvise(block, bytes, MADV_HUGEPAGE);
+    return block;
+}
+
+void FreePixelMemory(void* block, std::size_t bytes) noexcept {
+    if (block == nullptr) return;
+    if (bytes < kPageBlockBytes) {
+        std::free(block);
+    } else {
+        ::munmap(block, bytes);
+    }
+}
 
 std::size_t DibStride(std::int32_t width, std::uint16_t bitsPerPixel) {
     if (!formats::IsSupportedDepth(bitsPerPixel)) return 0;
@@ -31,10 +58,11 @@ bool Dib::Allocate(std::int32_t w, std::int32_t h, std::uint16_t bpp) {
     if (stride == 0 || h <= 0) return false;
     const std::uint64_t total = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(h);
     if (total > (std::uint64_t{1} << 31)) return false;
+    PixelBytes fresh(static_cast<std::size_t>(total));
+    bits.swap(fresh);
     width = w;
     height = h;
     bitsPerPixel = bpp;
-    bits.assign(static_cast<std::size_t>(total), 0);
     return true;
 }
 
@@ -80,15 +108,9 @@ void Dib::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) {
     switch (bitsPerPixel) {
         case 1:
         case 4:
-        case 8: {
-            const unsigned perByte = 8u / bitsPerPixel;
-            std::uint8_t& byte = row[static_cast<std::size_t>(x) / perByte];
-            const unsigned shift = 8u - bitsPerPixel * (static_cast<unsigned>(x) % perByte + 1);
-            const unsigned mask = ((1u << bitsPerPixel) - 1) << shift;
-            const unsigned index = NearestIndex(colour) & ((1u << bitsPerPixel) - 1);
-            byte = static_cast<std::uint8_t>((byte & ~mask) | (index << shift));
+        case 8:
+            SetIndex(x, y, NearestIndex(colour));
             break;
-        }
         case 16: {
             const unsigned v = ((Red(colour) >> 3) << 10) | ((Green(colour) >> 3) << 5) | (Blue(colour) >> 3);
             row[2 * x] = static_cast<std::uint8_t>(v & 0xFF);
@@ -109,6 +131,15 @@ void Dib::SetPixel(std::int32_t x, std::int32_t y, std::uint32_t colour) {
         default:
             break;
     }
+}
+
+void Dib::SetIndex(std::int32_t x, std::int32_t y, std::uint32_t index) {
+    if (x < 0 || y < 0 || x >= width || y >= height || bitsPerPixel > 8 || !Valid()) return;
+    const unsigned perByte = 8u / bitsPerPixel;
+    std::uint8_t& byte = Row(y)[static_cast<std::size_t>(x) / perByte];
+    const unsigned shift = 8u - bitsPerPixel * (static_cast<unsigned>(x) % perByte + 1);
+    const unsigned mask = ((1u << bitsPerPixel) - 1) << shift;
+    byte = static_cast<std::uint8_t>((byte & ~mask) | ((index & ((1u << bitsPerPixel) - 1)) << shift));
 }
 
 std::uint32_t Dib::NearestIndex(std::uint32_t colour) const {

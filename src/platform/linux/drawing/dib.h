@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "formats/dib.h"
@@ -15,6 +17,44 @@ namespace paneloom::platform::lnx {
 
 // One colour-table entry, laid out as in a .bmp file.
 using RgbQuad = formats::RgbQuad;
+
+// Memory for pixels, always zero when it is handed out. A picture-sized
+// block comes from the kernel as pages of its own, which are zero already:
+// nothing passes over them to clear them, each page is first touched by
+// whatever fills it (the read of the file), and huge pages are asked for so
+// that filling them takes few page faults. Smaller blocks come from the
+// heap, cleared. Throws std::bad_alloc.
+void* AllocatePixelMemory(std::size_t bytes);
+void FreePixelMemory(void* block, std::size_t bytes) noexcept;
+
+template <class T>
+struct PixelAllocator {
+    using value_type = T;
+    PixelAllocator() = default;
+    template <class U>
+    PixelAllocator(const PixelAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) { return static_cast<T*>(AllocatePixelMemory(n * sizeof(T))); }
+    void deallocate(T* block, std::size_t n) noexcept { FreePixelMemory(block, n * sizeof(T)); }
+    // New elements keep the zero the memory holds.
+    template <class U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+    template <class U>
+    bool operator==(const PixelAllocator<U>&) const noexcept {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const PixelAllocator<U>&) const noexcept {
+        return false;
+    }
+};
+
+using PixelBytes = std::vector<std::uint8_t, PixelAllocator<std::uint8_t>>;
 
 // Pixel layouts by depth:
 //   1, 4, 8: indexes into `palette`, most significant bits first
@@ -27,10 +67,10 @@ struct Dib {
     std::int32_t height = 0;
     std::uint16_t bitsPerPixel = 0;
     std::vector<RgbQuad> palette;  // 1, 4 and 8 bits per pixel only
-    std::vector<std::uint8_t> bits;
+    PixelBytes bits;
 
     // Allocates zeroed rows for the given geometry; false when the geometry is
-    // invalid or its size overflows.
+    // invalid or its size overflows. Throws std::bad_alloc.
     bool Allocate(std::int32_t w, std::int32_t h, std::uint16_t bpp);
 
     std::size_t Stride() const;
@@ -47,6 +87,11 @@ struct Dib {
     // Index of the palette entry nearest to the colour (squared distance);
     // 0 when the palette is empty.
     std::uint32_t NearestIndex(std::uint32_t colour) const;
+
+    // At 1, 4 and 8 bits per pixel: stores a palette index (its low bits),
+    // as SetPixel stores the nearest one. Coordinates outside the bitmap
+    // write nothing.
+    void SetIndex(std::int32_t x, std::int32_t y, std::uint32_t index);
 };
 
 // Bytes per row for a width and depth, padded to 4 bytes; 0 when it overflows.
