@@ -18,9 +18,19 @@ std::uint32_t Blend(std::uint32_t fg, std::uint32_t bg, unsigned coverage) {
     return out;
 }
 
+// A colour as it is laid on one bitmap: on a palette bitmap the index of
+// the nearest palette colour, looked up once for all the pixels it covers.
+struct Ink {
+    std::uint32_t colour = 0;
+    std::uint32_t index = 0;
+
+    Ink(const Dib& dib, std::uint32_t c) : colour(c), index(dib.bitsPerPixel <= 8 ? dib.NearestIndex(c) : 0) {}
+};
+
 // One pixel, which lies inside the bitmap. 24- and 32-bit pixels are
 // written in place: they are nearly every pixel of a run.
-void PutCoverage(Dib& dib, std::int32_t x, std::int32_t y, std::uint32_t colour, unsigned coverage) {
+void PutCoverage(Dib& dib, std::int32_t x, std::int32_t y, const Ink& ink, unsigned coverage) {
+    const std::uint32_t colour = ink.colour;
     if (coverage == 0) return;
     const std::uint16_t bpp = dib.bitsPerPixel;
     if (bpp == 32 || bpp == 24) {
@@ -42,7 +52,7 @@ void PutCoverage(Dib& dib, std::int32_t x, std::int32_t y, std::uint32_t colour,
         return;
     }
     if (bpp <= 8) {
-        if (coverage >= 128) dib.SetPixel(x, y, colour);
+        if (coverage >= 128) dib.SetIndex(x, y, ink.index);
     } else if (coverage == 255) {
         dib.SetPixel(x, y, colour);
     } else {
@@ -71,8 +81,9 @@ void FillRect(Dib& dib, std::int64_t left, std::int64_t top, std::int64_t right,
         }
         return;
     }
+    const Ink ink(dib, colour);
     for (std::int32_t py = y0; py < y1; ++py)
-        for (std::int32_t px = x0; px < x1; ++px) dib.SetPixel(px, py, colour);
+        for (std::int32_t px = x0; px < x1; ++px) PutCoverage(dib, px, py, ink, 255);
 }
 
 void PaintCoverageRun(Dib& dib, std::int64_t x, std::int64_t y, unsigned length, unsigned coverage,
@@ -80,8 +91,10 @@ void PaintCoverageRun(Dib& dib, std::int64_t x, std::int64_t y, unsigned length,
     if (coverage == 0 || y < 0 || y >= dib.height) return;
     const std::int64_t first = std::max<std::int64_t>(x, 0);
     const std::int64_t end = std::min<std::int64_t>(x + length, dib.width);
+    if (first >= end) return;
+    const Ink ink(dib, colour);
     for (std::int64_t col = first; col < end; ++col)
-        PutCoverage(dib, static_cast<std::int32_t>(col), static_cast<std::int32_t>(y), colour, coverage);
+        PutCoverage(dib, static_cast<std::int32_t>(col), static_cast<std::int32_t>(y), ink, coverage);
 }
 
 void PaintCoverageMask(Dib& dib, const CoverageMask& mask, std::int64_t left, std::int64_t top,
@@ -90,11 +103,13 @@ void PaintCoverageMask(Dib& dib, const CoverageMask& mask, std::int64_t left, st
     const std::int64_t c1 = std::min<std::int64_t>(mask.width, std::int64_t{dib.width} - left);
     const std::int64_t r0 = std::max<std::int64_t>(0, -top);
     const std::int64_t r1 = std::min<std::int64_t>(mask.height, std::int64_t{dib.height} - top);
+    if (r0 >= r1 || c0 >= c1) return;
+    const Ink ink(dib, colour);
     for (std::int64_t r = r0; r < r1; ++r) {
         const std::uint8_t* coverage = mask.coverage + r * mask.width;
         for (std::int64_t c = c0; c < c1; ++c) {
             if (coverage[c] == 0) continue;
-            PutCoverage(dib, static_cast<std::int32_t>(left + c), static_cast<std::int32_t>(top + r), colour,
+            PutCoverage(dib, static_cast<std::int32_t>(left + c), static_cast<std::int32_t>(top + r), ink,
                         coverage[c]);
         }
     }
