@@ -22,48 +22,63 @@ void Put(std::uint8_t* dst, std::uint8_t blue, std::uint8_t green, std::uint8_t 
     dst[3] = 0;
 }
 
+// Palette colours as the 32-bit pixels they become: blue, green, red,
+// unused, in memory order.
+struct PackedTable {
+    std::uint8_t pixels[256][4];
+
+    explicit PackedTable(const RgbQuad* table) {
+        for (std::size_t i = 0; i < 256; ++i) {
+            pixels[i][0] = table[i].blue;
+            pixels[i][1] = table[i].green;
+            pixels[i][2] = table[i].red;
+            pixels[i][3] = 0;
+        }
+    }
+};
+
 // One row of any depth as blue, green, red, unused: palette indexes through
 // `table`, 16- and 32-bit pixels through `channels` (red, green, blue) when
 // there are any.
-void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, unsigned bpp, const RgbQuad* table,
+void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, unsigned bpp, const PackedTable& table,
                 const Channel* channels) {
+    const auto count = static_cast<std::size_t>(width);
     switch (bpp) {
+        case 8:
+            for (std::size_t x = 0; x < count; ++x) std::memcpy(dst + 4 * x, table.pixels[src[x]], 4);
+            break;
         case 1:
-        case 4:
-        case 8: {
+        case 4: {
             const unsigned perByte = 8u / bpp;
             const unsigned mask = (1u << bpp) - 1u;
-            for (std::int32_t x = 0; x < width; ++x) {
-                const unsigned shift = 8u - bpp * (static_cast<unsigned>(x) % perByte + 1u);
-                const RgbQuad& c = table[(src[static_cast<std::size_t>(x) / perByte] >> shift) & mask];
-                Put(dst + 4 * static_cast<std::size_t>(x), c.blue, c.green, c.red);
+            for (std::size_t x = 0; x < count; ++x) {
+                const unsigned shift = 8u - bpp * (static_cast<unsigned>(x % perByte) + 1u);
+                std::memcpy(dst + 4 * x, table.pixels[(src[x / perByte] >> shift) & mask], 4);
             }
             break;
         }
         case 16:
-            for (std::int32_t x = 0; x < width; ++x) {
-                const std::uint32_t v = ReadU16(src + 2 * static_cast<std::size_t>(x));
-                Put(dst + 4 * static_cast<std::size_t>(x), channels[2].To8Bits(v), channels[1].To8Bits(v),
-                    channels[0].To8Bits(v));
+            for (std::size_t x = 0; x < count; ++x) {
+                const std::uint32_t v = ReadU16(src + 2 * x);
+                Put(dst + 4 * x, channels[2].To8Bits(v), channels[1].To8Bits(v), channels[0].To8Bits(v));
             }
             break;
         case 24:
-            for (std::int32_t x = 0; x < width; ++x) {
-                const std::uint8_t* p = src + 3 * static_cast<std::size_t>(x);
-                Put(dst + 4 * static_cast<std::size_t>(x), p[0], p[1], p[2]);
+            for (std::size_t x = 0; x < count; ++x) {
+                const std::uint8_t* p = src + 3 * x;
+                Put(dst + 4 * x, p[0], p[1], p[2]);
             }
             break;
         case 32:
             if (channels == nullptr) {
-                for (std::int32_t x = 0; x < width; ++x) {
-                    const std::uint8_t* p = src + 4 * static_cast<std::size_t>(x);
-                    Put(dst + 4 * static_cast<std::size_t>(x), p[0], p[1], p[2]);
+                for (std::size_t x = 0; x < count; ++x) {
+                    const std::uint8_t* p = src + 4 * x;
+                    Put(dst + 4 * x, p[0], p[1], p[2]);
                 }
             } else {
-                for (std::int32_t x = 0; x < width; ++x) {
-                    const std::uint32_t v = ReadU32(src + 4 * static_cast<std::size_t>(x));
-                    Put(dst + 4 * static_cast<std::size_t>(x), channels[2].To8Bits(v), channels[1].To8Bits(v),
-                        channels[0].To8Bits(v));
+                for (std::size_t x = 0; x < count; ++x) {
+                    const std::uint32_t v = ReadU32(src + 4 * x);
+                    Put(dst + 4 * x, channels[2].To8Bits(v), channels[1].To8Bits(v), channels[0].To8Bits(v));
                 }
             }
             break;
@@ -104,6 +119,7 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
     for (std::uint32_t i = 0; i < entries; ++i) {
         table[i] = RgbQuad::Read(info + tableStart + formats::kRgbQuadSize * i);
     }
+    const PackedTable packed(table);
 
     // A few bytes of RLE can describe any size: the screen bitmap is held to
     // the platform loader's limit.
@@ -125,7 +141,7 @@ bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::u
         if (stride == 0 || stride > bitsSize / static_cast<std::uint64_t>(height)) return false;
         for (std::int32_t r = 0; r < height; ++r) {
             const std::uint8_t* src = bits + stride * static_cast<std::uint64_t>(r);
-            ConvertRow(src, result.Row(topDown ? r : height - 1 - r), h.width, bpp, table, channelsUsed);
+            ConvertRow(src, result.Row(topDown ? r : height - 1 - r), h.width, bpp, packed, channelsUsed);
         }
     }
     out = std::move(result);
