@@ -1,18 +1,17 @@
-// Reading and writing a 3840 x 2160 24-bit bitmap, against `cat in.bmp >
-// out.bmp` of the same file in the same run, and the peak memory of a
-// whole run on it with no text.
+// Reading and writing a 3840 x 2160 24-bit bitmap inside this process,
+// against `cat in.bmp > out.bmp` of the same file in the same run: the
+// parts of a run. Whole runs of the program, their peak memory included,
+// are bench_whole_run's.
 //
 //   cmake --preset linux -DPANELOOM_BUILD_BENCH=ON && cmake --build --preset linux
 //   build/linux/bench/bench_bitmap_bench
 //
 // Each benchmark reports bytes_per_second over the input file's size (the
-// output's for the writers). The whole-run benchmarks report the program's
-// peak resident memory in MiB and as a multiple of the bitmap file's size.
+// output's for the writers).
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,30 +32,6 @@
 namespace {
 
 using namespace paneloom;
-
-// Peak resident memory is what wait4 reports, but a process started by a
-// large one (this benchmark, holding bitmaps) is charged that process's
-// memory too, from before its exec. So the program is started through a
-// go-between: this same executable, just loaded, which starts the program
-// and prints its peak (KiB) and exit code. It does so here, while the
-// statics are set up, before any benchmark has run.
-const bool kGoBetween = [] {
-    const char* program = std::getenv("PANELOOM_BENCH_MEASURE");
-    if (program == nullptr) return false;
-    const std::string path = program;
-    ::unsetenv("PANELOOM_BENCH_MEASURE");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child) ::_exit(1);
-    std::printf("%ld %d\n", usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    std::fflush(stdout);
-    ::_exit(0);
-}();
 
 constexpr std::int32_t kWidth = 3840;
 constexpr std::int32_t kHeight = 2160;
@@ -92,11 +67,9 @@ Workspace& Scratch() {
     return workspace;
 }
 
-// Starts a program with no desktop session in its environment (plus
-// `extra`) and waits for it; false when it could not be started or did not
-// exit by itself.
-bool Spawn(const std::vector<std::string>& argv, const std::string& directory, const std::string& stdoutPath,
-           const std::string& extra = std::string()) {
+// Starts a program with its standard output to `stdoutPath` and waits for
+// it; false when it could not be started or did not exit by itself.
+bool Spawn(const std::vector<std::string>& argv, const std::string& directory, const std::string& stdoutPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
@@ -106,12 +79,7 @@ bool Spawn(const std::vector<std::string>& argv, const std::string& directory, c
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    std::string home = "HOME=" + directory;
-    std::string more = extra;
-    std::vector<char*> environment = {const_cast<char*>("PATH=/usr/bin:/bin"), home.data(),
-                                      const_cast<char*>("GSETTINGS_BACKEND=memory")};
-    if (!more.empty()) environment.push_back(more.data());
-    environment.push_back(nullptr);
+    std::vector<char*> environment = {const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
     pid_t child = 0;
     const int spawned = posix_spawnp(&child, argv[0].c_str(), &actions, nullptr, args.data(), environment.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -119,17 +87,6 @@ bool Spawn(const std::vector<std::string>& argv, const std::string& directory, c
     int status = 0;
     if (::waitpid(child, &status, 0) != child) return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Runs the program in `directory` through the go-between; its peak resident
-// memory in KiB, -1 when the run failed.
-long MeasuredRun(const std::string& directory, const std::string& report) {
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    if (!Spawn({self}, directory, report, std::string("PANELOOM_BENCH_MEASURE=") + PANELOOM_PROGRAM)) return -1;
-    long peak = -1;
-    int code = -1;
-    std::ifstream(report) >> peak >> code;
-    return code == 0 ? peak : -1;
 }
 
 void BM_CatCopy(benchmark::State& state) {
@@ -200,41 +157,5 @@ void BM_WriteBMPImage(benchmark::State& state) {
         static_cast<std::int64_t>(state.iterations() * std::filesystem::file_size(out)));
 }
 BENCHMARK(BM_WriteBMPImage)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// A whole run of the program on the bitmap with no text: peak resident
-// memory, against the bitmap file's size. `baseline` is the same program
-// ending at once for want of a configuration.
-void WholeRun(benchmark::State& state, const std::string& globals) {
-    Workspace& w = Scratch();
-    const std::filesystem::path run = std::filesystem::path(w.Path("run"));
-    std::filesystem::create_directories(run);
-    std::filesystem::copy_file(w.Path("in.bmp"), run / "Paneloom.bmp",
-                               std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::remove(run / "paneloom.xml");
-    const long baseline = MeasuredRun(run.string(), w.Path("report.txt"));
-    std::ofstream(run / "paneloom.xml") << "<globalsettings>" << globals << "</globalsettings>";
-    long peak = 0;
-    for (auto _ : state) {
-        const long measured = MeasuredRun(run.string(), w.Path("report.txt"));
-        if (measured < 0) {
-            state.SkipWithError("the run failed");
-            break;
-        }
-        peak = std::max(peak, measured);
-    }
-    const double mib = 1024.0;
-    state.counters["peak_rss_MiB"] = static_cast<double>(peak) / mib;
-    state.counters["baseline_rss_MiB"] = static_cast<double>(baseline) / mib;
-    state.counters["bitmap_MiB"] = static_cast<double>(w.inputSize()) / (mib * mib);
-    state.counters["peak_per_bitmap"] = static_cast<double>(peak) * 1024.0 / static_cast<double>(w.inputSize());
-    state.counters["above_baseline_per_bitmap"] =
-        static_cast<double>(peak - baseline) * 1024.0 / static_cast<double>(w.inputSize());
-}
-
-void BM_WholeRunPlatformLoader(benchmark::State& state) { WholeRun(state, ""); }
-BENCHMARK(BM_WholeRunPlatformLoader)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-
-void BM_WholeRunScreenDepth(benchmark::State& state) { WholeRun(state, "<usescreendepth/>"); }
-BENCHMARK(BM_WholeRunScreenDepth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
