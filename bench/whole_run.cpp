@@ -12,8 +12,9 @@
 // elapsed time and of the processor time (user and system; less disturbed
 // by other work on a busy machine), their ratios, and the run's peak
 // resident memory above that of the same run on a 16 x 16 picture, as a
-// multiple of the picture file's size. With `screendepth` the configuration
-// asks for <usescreendepth/>. A path (anything holding a `/`) names another
+// multiple of the bitmap's size: its rows at the picture's depth, or at the
+// screen's 32 bits with `screendepth`, where the configuration asks for
+// <usescreendepth/>. A path (anything holding a `/`) names another
 // build of the program to time, an older one for instance.
 //
 // Every command is started by a go-between: this program again, just
@@ -158,11 +159,10 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 
 // A picture for the program: pattern rows, with a full colour table at 8
 // bits, biSizeImage filled in as the program's own output has it.
-std::uintmax_t MakePicture(const fs::path& path, std::int32_t width, std::int32_t height, std::uint16_t depth) {
+void MakePicture(const fs::path& path, std::int32_t width, std::int32_t height, std::uint16_t depth) {
     paneloom::testing::BmpParts bmp = paneloom::testing::PatternBmp(width, height, depth);
     bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
     WriteFile(path, paneloom::testing::MakeBmp(bmp));
-    return fs::file_size(path);
 }
 
 struct Row {
@@ -190,7 +190,9 @@ Row Compare(const fs::path& scratch, const std::string& program, std::int32_t wi
         tinyPeaks.push_back(static_cast<double>(tiny.peakKib));
     }
 
-    const std::uintmax_t bytes = MakePicture(scratch / "in.bmp", width, height, depth);
+    MakePicture(scratch / "in.bmp", width, height, depth);
+    const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * (screenDepth ? 32 : depth) + 31) / 32 * 4;
+    const std::uint64_t bitmapBytes = rowBytes * static_cast<std::uint64_t>(height);
     const std::string copy = (scratch / "copy.bmp").string();
     const std::vector<std::string> cat = {"/bin/cat", "in.bmp"};
     Timed(cat, copy, scratch);
@@ -217,7 +219,7 @@ Row Compare(const fs::path& scratch, const std::string& program, std::int32_t wi
     row.cat = Median(cats);
     row.runProcessor = Median(runProcessor);
     row.catProcessor = Median(catProcessor);
-    row.abovePerBitmap = (Median(peaks) - Median(tinyPeaks)) * 1024.0 / static_cast<double>(bytes);
+    row.abovePerBitmap = (Median(peaks) - Median(tinyPeaks)) * 1024.0 / static_cast<double>(bitmapBytes);
     return row;
 }
 
@@ -249,7 +251,7 @@ int main(int argc, char** argv) {
     std::printf("%s%s\nload average before: %s\n", program.c_str(), screenDepth ? " with <usescreendepth/>" : "",
                 LoadAverage().c_str());
     std::printf("%-24s %8s %8s %7s   %8s %8s %7s   %s\n", "picture", "run ms", "cat ms", "ratio", "run cpu",
-                "cat cpu", "ratio", "peak above tiny run / file");
+                "cat cpu", "ratio", "peak above tiny run / bitmap");
     bool failed = false;
     const std::pair<std::int32_t, std::int32_t> sizes[] = {{3840, 2160}, {7680, 4320}};
     for (const auto& [width, height] : sizes) {

@@ -83,9 +83,20 @@ public:
     // bitmap compatible with `dc`, initialised from a packed description.
     // `info` starts with the 40-byte information header, followed by its
     // masks and colour table; at most `infoSize` bytes of it are read, and
-    // at most `bitsSize` bytes of `bits`. Null on failure.
+    // at most `bitsSize` bytes of `bits`. With `bits` null, CreateDIBitmap
+    // without CBM_INIT: the bitmap of the header's size, its pixels to be
+    // set by SetDeviceIndependentBits. Null on failure.
     virtual BitmapHandle CreateDeviceBitmap(DcHandle dc, const std::uint8_t* info, std::size_t infoSize,
                                             const std::uint8_t* bits, std::size_t bitsSize) = 0;
+
+    // SetDIBits(dc, bitmap, firstLine, lines, bits, info, DIB_RGB_COLORS):
+    // sets the scan lines firstLine .. firstLine + lines - 1 (line 0 is the
+    // bottom one) of a bitmap made from the same description, from rows of
+    // uncompressed bottom-up pixels in `bits` (at most `bitsSize` bytes).
+    // Returns the lines set, 0 on failure.
+    virtual int SetDeviceIndependentBits(DcHandle dc, BitmapHandle bitmap, std::uint32_t firstLine,
+                                         std::uint32_t lines, const std::uint8_t* bits, std::size_t bitsSize,
+                                         const std::uint8_t* info, std::size_t infoSize) = 0;
 
     // GetObjectA's BITMAP record; false when the bitmap cannot be described.
     virtual bool GetBitmapRecord(BitmapHandle bitmap, BitmapRecord& record) = 0;

@@ -60,48 +60,98 @@ bool PlanInput(const formats::InfoHeader& h, std::uint64_t blockSize, InputLayou
 
 // An RLE stream must end inside its bytes; its size is written into the
 // header so that the system reads no further.
-bool CheckRleStream(std::uint8_t* block, const InputLayout& layout) {
-    formats::InfoHeader h = formats::InfoHeader::Read(block);
-    if (h.compression != formats::kBiRle8 && h.compression != formats::kBiRle4) return true;
+bool CheckRleStream(std::vector<std::uint8_t>& info, const std::uint8_t* stream, std::size_t length) {
+    formats::InfoHeader h = formats::InfoHeader::Read(info.data());
     const std::int64_t rows = h.height;  // RLE is bottom-up only
-    const bool ends = formats::WalkRle(block + layout.bitsOffset, static_cast<std::size_t>(layout.bitsSize),
-                                       formats::RleFormOf(h.compression), h.width, rows,
+    const bool ends = formats::WalkRle(stream, length, formats::RleFormOf(h.compression), h.width, rows,
                                        [](std::int64_t, std::int64_t, unsigned) {});
     if (!ends) return false;
-    h.sizeImage = static_cast<std::uint32_t>(layout.bitsSize);
-    h.Write(block);
+    h.sizeImage = static_cast<std::uint32_t>(length);
+    h.Write(info.data());
     return true;
 }
 
-// The information header, masks, colour table and pixel bits of the file,
-// read once its headers are known to describe a bitmap that it holds: null
-// when they do not, or when the file cannot be held in memory or changed
-// while it was read.
-std::unique_ptr<std::uint8_t[]> ReadInput(platform::ReadableFile& file, InputLayout& layout) {
-    const std::uint64_t length = file.Size();
-    std::uint8_t fileHeader[formats::kFileHeaderSize];
-    if (length < formats::kFileHeaderSize || file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader ||
-        !formats::HasBmpSignature(fileHeader)) {
-        return nullptr;
-    }
-    const std::uint64_t blockSize = length - formats::kFileHeaderSize;
-    std::uint8_t info[formats::kInfoHeaderSize];
-    if (blockSize < sizeof info || file.Read(info, sizeof info) != sizeof info) return nullptr;
-    if (!PlanInput(formats::InfoHeader::Read(info), blockSize, layout)) return nullptr;
-
-    const std::uint64_t size = layout.bitsOffset + layout.bitsSize;
-    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]);
-    if (block == nullptr) return nullptr;  // cannot be held in memory
-    std::memcpy(block.get(), info, sizeof info);
-    const std::size_t rest = static_cast<std::size_t>(size) - sizeof info;
-    if (file.Read(block.get() + sizeof info, rest) != rest) return nullptr;
-    if (!CheckRleStream(block.get(), layout)) return nullptr;
-    return block;
+// Reads exactly `size` bytes; false when the file ends first (it changed
+// since its headers were read).
+bool ReadExactly(platform::ReadableFile& file, void* buffer, std::size_t size) {
+    return file.Read(buffer, size) == size;
 }
 
-// Scan lines are fetched and written in bands of about this many bytes: one
-// small buffer, reused, that stays in the processor's cache.
+// Scan lines are fetched and written, or read and set, in bands of about
+// this many bytes: one small buffer, reused, that stays in the processor's
+// cache.
 constexpr std::size_t kBandBytes = std::size_t{1} << 19;
+
+// The input file from its start to its pixel bits: the information header
+// with the masks and colour table that the system reads (`info`), once the
+// headers are known to describe a bitmap that the file holds. False when
+// they do not.
+bool ReadHeaders(platform::ReadableFile& file, InputLayout& layout, std::vector<std::uint8_t>& info) {
+    const std::uint64_t length = file.Size();
+    std::uint8_t fileHeader[formats::kFileHeaderSize];
+    if (length < formats::kFileHeaderSize || !ReadExactly(file, fileHeader, sizeof fileHeader) ||
+        !formats::HasBmpSignature(fileHeader)) {
+        return false;
+    }
+    const std::uint64_t blockSize = length - formats::kFileHeaderSize;
+    std::uint8_t header[formats::kInfoHeaderSize];
+    if (blockSize < sizeof header || !ReadExactly(file, header, sizeof header)) return false;
+    const formats::InfoHeader h = formats::InfoHeader::Read(header);
+    if (!PlanInput(h, blockSize, layout)) return false;
+
+    // Colour-table entries that a true-colour file declares are skipped:
+    // the system reads none above 8 bits per pixel.
+    info.assign(header, header + sizeof header);
+    info.resize(formats::kInfoHeaderSize + formats::MasksAndTableBytes(h));
+    if (!ReadExactly(file, info.data() + sizeof header, info.size() - sizeof header)) return false;
+    std::uint64_t skip = layout.bitsOffset - info.size();
+    std::uint8_t discard[4096];
+    while (skip != 0) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(skip, sizeof discard));
+        if (!ReadExactly(file, discard, size)) return false;
+        skip -= size;
+    }
+    return true;
+}
+
+// The drawing objects LoadBMPImage makes, released unless they are handed
+// out, also when a read fails with an exception.
+struct MadeObjects {
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    platform::PaletteHandle palette = nullptr;
+    platform::DcHandle screen = nullptr;
+    platform::PaletteHandle previous = nullptr;
+    platform::BitmapHandle bitmap = nullptr;
+
+    ~MadeObjects() {
+        if (previous != nullptr) graphics.SelectDcPalette(screen, previous);
+        if (screen != nullptr) graphics.ReleaseScreenDC(screen);
+        if (bitmap != nullptr) graphics.DeleteBitmap(bitmap);
+        if (palette != nullptr) graphics.DeletePalette(palette);
+    }
+};
+
+// Uncompressed bottom-up rows go from the file to the bitmap a band at a
+// time, through one small buffer: SetDIBits for each band into a bitmap
+// made without its bits, so the file is never held whole beside it.
+bool SetRowsInBands(platform::ReadableFile& file, const std::vector<std::uint8_t>& info, MadeObjects& made) {
+    const formats::InfoHeader h = formats::InfoHeader::Read(info.data());
+    const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
+    const auto lines = static_cast<std::uint32_t>(h.height);
+    const auto band = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(lines, kBandBytes / stride)));
+    std::unique_ptr<std::uint8_t[]> rows(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(stride * band)]);
+    if (rows == nullptr) return false;
+    for (std::uint32_t first = 0; first < lines;) {
+        const std::uint32_t count = std::min(band, lines - first);
+        const auto size = static_cast<std::size_t>(stride * count);
+        if (!ReadExactly(file, rows.get(), size)) return false;
+        const int set = made.graphics.SetDeviceIndependentBits(made.screen, made.bitmap, first, count, rows.get(), size,
+                                                               info.data(), info.size());
+        if (set != static_cast<int>(count)) return false;
+        first += count;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -109,44 +159,47 @@ bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platf
     const std::unique_ptr<platform::ReadableFile> file = platform::Get<platform::Files>().OpenForReading(path);
     if (file == nullptr) return false;
     InputLayout layout;
-    const std::unique_ptr<std::uint8_t[]> owned = ReadInput(*file, layout);
-    if (owned == nullptr) return false;
-    const std::uint8_t* block = owned.get();
+    std::vector<std::uint8_t> info;
+    if (!ReadHeaders(*file, layout, info)) return false;
+    const formats::InfoHeader h = formats::InfoHeader::Read(info.data());
+    const bool rle = h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4;
 
-    platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    platform::PaletteHandle created = nullptr;
+    // Compressed and top-down rows are handed to the system whole; an RLE
+    // stream is smaller than its picture.
+    const bool whole = rle || h.height < 0;
+    std::unique_ptr<std::uint8_t[]> bits;
+    const auto bitsSize = static_cast<std::size_t>(layout.bitsSize);
+    if (whole) {
+        bits.reset(new (std::nothrow) std::uint8_t[bitsSize]);
+        if (bits == nullptr || !ReadExactly(*file, bits.get(), bitsSize)) return false;  // cannot be held in memory
+        if (rle && !CheckRleStream(info, bits.get(), bitsSize)) return false;
+    }
+
+    MadeObjects made;
     if (layout.colourCount <= 256) {
         std::vector<platform::PaletteEntry> entries(static_cast<std::size_t>(layout.colourCount));
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            const auto quad = formats::RgbQuad::Read(block + formats::kInfoHeaderSize + formats::kRgbQuadSize * i);
+            const auto quad = formats::RgbQuad::Read(info.data() + formats::kInfoHeaderSize + formats::kRgbQuadSize * i);
             entries[i] = platform::PaletteEntry{quad.red, quad.green, quad.blue, 0};
         }
-        created = graphics.CreateLogicalPalette(entries);
+        made.palette = made.graphics.CreateLogicalPalette(entries);
     }
 
-    platform::DcHandle screen = graphics.GetScreenDC();
-    if (screen == nullptr) {
-        graphics.DeletePalette(created);
-        return false;
+    made.screen = made.graphics.GetScreenDC();
+    if (made.screen == nullptr) return false;
+    if (made.palette != nullptr) {
+        made.previous = made.graphics.SelectDcPalette(made.screen, made.palette);
+        made.graphics.RealizeDcPalette(made.screen);
     }
-    platform::PaletteHandle previous = nullptr;
-    if (created != nullptr) {
-        previous = graphics.SelectDcPalette(screen, created);
-        graphics.RealizeDcPalette(screen);
-    }
-    platform::BitmapHandle made =
-        graphics.CreateDeviceBitmap(screen, block, static_cast<std::size_t>(layout.bitsOffset),
-                                    block + layout.bitsOffset, static_cast<std::size_t>(layout.bitsSize));
-    if (previous != nullptr) graphics.SelectDcPalette(screen, previous);
-    graphics.ReleaseScreenDC(screen);
-
+    made.bitmap = made.graphics.CreateDeviceBitmap(made.screen, info.data(), info.size(), bits.get(), whole ? bitsSize : 0);
     // A bitmap the system could not make is of no use downstream.
-    if (made == nullptr) {
-        graphics.DeletePalette(created);
-        return false;
-    }
-    bitmap = made;
-    if (created != nullptr) palette = created;
+    if (made.bitmap == nullptr) return false;
+    if (!whole && !SetRowsInBands(*file, info, made)) return false;
+
+    bitmap = made.bitmap;
+    made.bitmap = nullptr;
+    if (made.palette != nullptr) palette = made.palette;
+    made.palette = nullptr;
     return true;
 }
 

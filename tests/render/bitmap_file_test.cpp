@@ -75,9 +75,8 @@ class CapturingGraphics : public testing::RecordingGraphics {
 public:
     bool failCreate = false;
     std::vector<platform::PaletteEntry> palette;
-    std::ptrdiff_t bitsOffset = -1;
     std::size_t infoSize = 0;
-    std::string bits;
+    std::string bits;  // handed whole, or band after band
 
     platform::PaletteHandle CreateLogicalPalette(const std::vector<platform::PaletteEntry>& entries) override {
         palette = entries;
@@ -86,10 +85,17 @@ public:
     platform::BitmapHandle CreateDeviceBitmap(platform::DcHandle dc, const std::uint8_t* info, std::size_t size,
                                               const std::uint8_t* data, std::size_t dataSize) override {
         RecordingGraphics::CreateDeviceBitmap(dc, info, size, data, dataSize);
-        bitsOffset = data - info;
         infoSize = size;
-        bits.assign(reinterpret_cast<const char*>(data), dataSize);
+        bits.clear();
+        if (data != nullptr) bits.assign(reinterpret_cast<const char*>(data), dataSize);
         return failCreate ? nullptr : reinterpret_cast<platform::BitmapHandle>(std::uintptr_t{1});
+    }
+    int SetDeviceIndependentBits(platform::DcHandle dc, platform::BitmapHandle b, std::uint32_t first,
+                                 std::uint32_t lines, const std::uint8_t* data, std::size_t dataSize,
+                                 const std::uint8_t* info, std::size_t size) override {
+        const int set = RecordingGraphics::SetDeviceIndependentBits(dc, b, first, lines, data, dataSize, info, size);
+        bits.append(reinterpret_cast<const char*>(data), dataSize);
+        return set;
     }
 };
 
@@ -111,7 +117,6 @@ TEST_F(ReaderRules, EightBitsWithoutColourCountGetAFullPaletteAndBitsAfterIt) {
     BmpParts bmp = PatternBmp(3, 2, 8);
     ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(256u, graphics.palette.size());
-    EXPECT_EQ(1064, graphics.bitsOffset);
     EXPECT_EQ(1064u, graphics.infoSize);
     EXPECT_EQ(bmp.bits, graphics.bits);
     EXPECT_NE(nullptr, bitmap);
@@ -124,7 +129,7 @@ TEST_F(ReaderRules, FourBitsWithSixColoursGetSixEntries) {
     bmp.table = PatternTable(6);
     ASSERT_TRUE(Load(MakeBmp(bmp)));
     EXPECT_EQ(6u, graphics.palette.size());
-    EXPECT_EQ(40 + 24, graphics.bitsOffset);
+    EXPECT_EQ(40u + 24u, graphics.infoSize);
     EXPECT_EQ(bmp.bits, graphics.bits);
 }
 
@@ -133,7 +138,7 @@ TEST_F(ReaderRules, TrueColourFilesGetNoPaletteAndBitsRightAfterTheHeader) {
         graphics.calls.clear();
         BmpParts bmp = PatternBmp(3, 2, bpp);
         ASSERT_TRUE(Load(MakeBmp(bmp))) << bpp;
-        EXPECT_EQ(40, graphics.bitsOffset) << bpp;
+        EXPECT_EQ(40u, graphics.infoSize) << bpp;
         EXPECT_EQ(bmp.bits, graphics.bits) << bpp;
         EXPECT_EQ(graphics.calls.end(), std::find(graphics.calls.begin(), graphics.calls.end(), "RealizeDcPalette"));
         EXPECT_EQ(nullptr, palette);
@@ -146,7 +151,7 @@ TEST_F(ReaderRules, SixteenBitFieldsHaveTheirBitsAfterTheMasks) {
     bmp.compression = kBiBitfields;
     bmp.masks = {0xF800, 0x07E0, 0x001F};
     ASSERT_TRUE(Load(MakeBmp(bmp)));
-    EXPECT_EQ(52, graphics.bitsOffset);
+    EXPECT_EQ(52u, graphics.infoSize);
     EXPECT_EQ(bmp.bits, graphics.bits);
     EXPECT_EQ(nullptr, palette);
 }
@@ -157,7 +162,7 @@ TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
     const std::string file = MakeBmp(bmp);
     ASSERT_EQ(54u + 8u, U32At(file, 10));
     ASSERT_TRUE(Load(file));
-    EXPECT_EQ(40, graphics.bitsOffset);
+    EXPECT_EQ(40u, graphics.infoSize);
     // The rows start with the gap; the last 8 bytes of the rows are left out.
     EXPECT_EQ(file.substr(54, 16), graphics.bits);
     EXPECT_EQ(0u, graphics.bits.find("GAP!GAP!"));
@@ -179,9 +184,11 @@ TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
 
 TEST_F(ReaderRules, PaletteIsRealizedOnTheScreenWhileTheBitmapIsMadeAndThenDeselected) {
     ASSERT_TRUE(Load(MakeBmp(PatternBmp(4, 4, 4))));
+    // The rows are set, in one band here, while the palette is selected.
     const std::vector<std::string> expected = {
-        "CreateLogicalPalette 16", "GetScreenDC",       "SelectDcPalette 5", "RealizeDcPalette",
-        "CreateDeviceBitmap",      "SelectDcPalette 7", "ReleaseScreenDC 3",
+        "CreateLogicalPalette 16", "GetScreenDC",       "SelectDcPalette 5",
+        "RealizeDcPalette",        "CreateDeviceBitmap", "SetDeviceIndependentBits 0 4",
+        "SelectDcPalette 7",       "ReleaseScreenDC 3",
     };
     EXPECT_EQ(expected, graphics.calls);
 }

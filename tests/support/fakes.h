@@ -182,6 +182,11 @@ public:
         calls.push_back("CreateDeviceBitmap");
         return Handle<platform::BitmapObject>(1);
     }
+    int SetDeviceIndependentBits(platform::DcHandle, platform::BitmapHandle, std::uint32_t first, std::uint32_t lines,
+                                 const std::uint8_t*, std::size_t, const std::uint8_t*, std::size_t) override {
+        calls.push_back("SetDeviceIndependentBits " + std::to_string(first) + " " + std::to_string(lines));
+        return static_cast<int>(lines);
+    }
     bool GetBitmapRecord(platform::BitmapHandle bitmap, platform::BitmapRecord& record) override {
         calls.push_back("GetBitmapRecord " + Number(bitmap));
         if (bitmap != Handle<platform::BitmapObject>(1)) return false;

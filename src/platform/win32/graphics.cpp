@@ -15,6 +15,20 @@ HBITMAP ToHandle(BitmapHandle bitmap) { return reinterpret_cast<HBITMAP>(bitmap)
 HDC ToHandle(DcHandle dc) { return reinterpret_cast<HDC>(dc); }
 HPALETTE ToHandle(PaletteHandle palette) { return reinterpret_cast<HPALETTE>(palette); }
 
+// The header, masks and colour table of a packed description, copied to
+// word-aligned memory (in a file buffer they sit two bytes off a word
+// boundary); null when they do not fit inside `infoSize` bytes.
+const BITMAPINFO* AlignedInfo(const std::uint8_t* info, std::size_t infoSize, std::vector<DWORD>& aligned) {
+    if (info == nullptr || infoSize < formats::kInfoHeaderSize) return nullptr;
+    const formats::InfoHeader header = formats::InfoHeader::Read(info);
+    if (header.size != formats::kInfoHeaderSize) return nullptr;
+    const std::size_t table = formats::MasksAndTableBytes(header);
+    if (table > infoSize - formats::kInfoHeaderSize) return nullptr;
+    aligned.assign((formats::kInfoHeaderSize + table + sizeof(DWORD) - 1) / sizeof(DWORD), 0);
+    std::memcpy(aligned.data(), info, formats::kInfoHeaderSize + table);
+    return reinterpret_cast<const BITMAPINFO*>(aligned.data());
+}
+
 class Win32Graphics final : public Graphics {
 public:
     BitmapHandle LoadBitmapFile(const std::string& path) override {
@@ -78,21 +92,33 @@ public:
 
     BitmapHandle CreateDeviceBitmap(DcHandle dc, const std::uint8_t* info, std::size_t infoSize,
                                     const std::uint8_t* bits, std::size_t bitsSize) override {
-        if (info == nullptr || infoSize < formats::kInfoHeaderSize) return nullptr;
-        const formats::InfoHeader header = formats::InfoHeader::Read(info);
-        if (header.size != formats::kInfoHeaderSize) return nullptr;
-        const std::size_t table = formats::MasksAndTableBytes(header);
-        if (table > infoSize - formats::kInfoHeaderSize) return nullptr;
-        // GDI does not check the bits against a size; the caller has. It
-        // gets an aligned copy of the header and table, which in a file
-        // buffer sit two bytes off a word boundary.
-        if (bits == nullptr || bitsSize == 0) return nullptr;
-        std::vector<DWORD> aligned((formats::kInfoHeaderSize + table + sizeof(DWORD) - 1) / sizeof(DWORD));
-        std::memcpy(aligned.data(), info, formats::kInfoHeaderSize + table);
-        const auto* bitmapInfo = reinterpret_cast<const BITMAPINFO*>(aligned.data());
+        std::vector<DWORD> aligned;
+        const BITMAPINFO* bitmapInfo = AlignedInfo(info, infoSize, aligned);
+        if (bitmapInfo == nullptr) return nullptr;
+        // GDI does not check the bits against a size; the caller has.
+        if (bits == nullptr) {
+            return reinterpret_cast<BitmapHandle>(
+                CreateDIBitmap(ToHandle(dc), &bitmapInfo->bmiHeader, 0, nullptr, nullptr, DIB_RGB_COLORS));
+        }
+        if (bitsSize == 0) return nullptr;
         HBITMAP bitmap = CreateDIBitmap(ToHandle(dc), &bitmapInfo->bmiHeader, CBM_INIT, bits, bitmapInfo,
                                         DIB_RGB_COLORS);
         return reinterpret_cast<BitmapHandle>(bitmap);
+    }
+
+    int SetDeviceIndependentBits(DcHandle dc, BitmapHandle bitmap, std::uint32_t firstLine, std::uint32_t lines,
+                                 const std::uint8_t* bits, std::size_t bitsSize, const std::uint8_t* info,
+                                 std::size_t infoSize) override {
+        std::vector<DWORD> aligned;
+        const BITMAPINFO* bitmapInfo = AlignedInfo(info, infoSize, aligned);
+        if (bitmapInfo == nullptr || bits == nullptr) return 0;
+        const formats::InfoHeader header = formats::InfoHeader::Read(info);
+        if (header.height <= 0 || (header.compression != formats::kBiRgb && header.compression != formats::kBiBitfields)) {
+            return 0;
+        }
+        const std::uint64_t stride = formats::RowStride(header.width, header.bitCount);
+        if (stride == 0 || stride * lines > bitsSize) return 0;
+        return SetDIBits(ToHandle(dc), ToHandle(bitmap), firstLine, lines, bits, bitmapInfo, DIB_RGB_COLORS);
     }
 
     bool GetBitmapRecord(BitmapHandle bitmap, BitmapRecord& record) override {

@@ -121,6 +121,13 @@ public:
         }
     }
 
+    int SetDeviceIndependentBits(DcHandle dc, BitmapHandle bitmap, std::uint32_t firstLine, std::uint32_t lines,
+                                 const std::uint8_t* bits, std::size_t bitsSize, const std::uint8_t* info,
+                                 std::size_t infoSize) override {
+        if (dc == nullptr || bitmap == nullptr || bitmap->stock) return 0;
+        return lnx::SetScreenRows(bitmap->dib, firstLine, lines, bits, bitsSize, info, infoSize);
+    }
+
     bool GetBitmapRecord(BitmapHandle bitmap, BitmapRecord& record) override {
         if (bitmap == nullptr || !bitmap->dib.Valid()) return false;
         record.width = bitmap->dib.width;

@@ -87,65 +87,117 @@ void ConvertRow(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, 
     }
 }
 
+// What converting the rows of a packed description to the screen's 32 bits
+// takes from its header, masks and colour table.
+class ScreenRows {
+public:
+    // False for a description that GDI would not take or that does not fit
+    // inside `infoSize` bytes.
+    bool Read(const std::uint8_t* info, std::size_t infoSize) {
+        if (info == nullptr || infoSize < formats::kInfoHeaderSize) return false;
+        header = formats::InfoHeader::Read(info);
+        if (header.size != formats::kInfoHeaderSize || !formats::DescribesReadablePixels(header)) return false;
+        if (infoSize - formats::kInfoHeaderSize < formats::MasksAndTableBytes(header)) return false;
+        topDown = header.height < 0;
+        height = topDown ? -header.height : header.height;
+
+        // Masks: given after the header for BI_BITFIELDS; X1R5G5B5 for plain
+        // 16-bit pixels. Order: red, green, blue.
+        std::size_t tableStart = formats::kInfoHeaderSize;
+        if (header.compression == formats::kBiBitfields) {
+            for (int i = 0; i < 3; ++i) channels_[i] = Channel::FromMask(ReadU32(info + tableStart + 4 * i));
+            channelsUsed_ = channels_;
+            tableStart += formats::kMaskBytes;
+        } else if (header.bitCount == 16) {
+            for (int i = 0; i < 3; ++i) channels_[i] = Channel::FromMask(formats::kRgb555Masks[i]);
+            channelsUsed_ = channels_;
+        }
+
+        // Colour table: the entries GDI reads; indexes past them read black.
+        const std::uint32_t entries = formats::TableEntriesRead(header);
+        for (std::uint32_t i = 0; i < entries; ++i) {
+            table[i] = RgbQuad::Read(info + tableStart + formats::kRgbQuadSize * i);
+        }
+        packed_ = PackedTable(table);
+        return true;
+    }
+
+    bool Compressed() const {
+        return header.compression == formats::kBiRle8 || header.compression == formats::kBiRle4;
+    }
+
+    // A screen bitmap of the description's size, zero; false past the
+    // platform loader's size limit (a few bytes of RLE can describe any size).
+    bool Allocate(Dib& dib) const {
+        if (formats::RowStride(header.width, 32) * static_cast<std::uint64_t>(height) > kMaxBmpPixelBytes) return false;
+        return dib.Allocate(header.width, height, 32);
+    }
+
+    // Uncompressed stored rows first .. first + count - 1 (in the order the
+    // description stores them) from `src` into the screen bitmap.
+    void Convert(const std::uint8_t* src, std::int32_t first, std::int32_t count, Dib& dib) const {
+        const std::uint64_t stride = formats::RowStride(header.width, header.bitCount);
+        for (std::int32_t r = 0; r < count; ++r) {
+            const std::int32_t stored = first + r;
+            ConvertRow(src + stride * static_cast<std::uint64_t>(r), dib.Row(topDown ? stored : height - 1 - stored),
+                       header.width, header.bitCount, packed_, channelsUsed_);
+        }
+    }
+
+    formats::InfoHeader header;
+    bool topDown = false;
+    std::int32_t height = 0;
+    RgbQuad table[256];
+
+private:
+    Channel channels_[3];
+    const Channel* channelsUsed_ = nullptr;
+    PackedTable packed_{table};
+};
+
 }  // namespace
 
 bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits, std::size_t bitsSize,
                     Dib& out) {
-    if (info == nullptr || bits == nullptr || infoSize < formats::kInfoHeaderSize) return false;
-    const formats::InfoHeader h = formats::InfoHeader::Read(info);
-    if (h.size != formats::kInfoHeaderSize || !formats::DescribesReadablePixels(h)) return false;
-    if (infoSize - formats::kInfoHeaderSize < formats::MasksAndTableBytes(h)) return false;
-    const bool topDown = h.height < 0;
-    const std::int32_t height = topDown ? -h.height : h.height;
-    const unsigned bpp = h.bitCount;
-
-    // Masks: given after the header for BI_BITFIELDS; X1R5G5B5 for plain
-    // 16-bit pixels. Order: red, green, blue.
-    Channel channels[3];
-    const Channel* channelsUsed = nullptr;
-    std::size_t tableStart = formats::kInfoHeaderSize;
-    if (h.compression == formats::kBiBitfields) {
-        for (int i = 0; i < 3; ++i) channels[i] = Channel::FromMask(ReadU32(info + tableStart + 4 * i));
-        channelsUsed = channels;
-        tableStart += formats::kMaskBytes;
-    } else if (bpp == 16) {
-        for (int i = 0; i < 3; ++i) channels[i] = Channel::FromMask(formats::kRgb555Masks[i]);
-        channelsUsed = channels;
-    }
-
-    // Colour table: the entries GDI reads; indexes past them read black.
-    RgbQuad table[256];
-    const std::uint32_t entries = formats::TableEntriesRead(h);
-    for (std::uint32_t i = 0; i < entries; ++i) {
-        table[i] = RgbQuad::Read(info + tableStart + formats::kRgbQuadSize * i);
-    }
-    const PackedTable packed(table);
-
-    // A few bytes of RLE can describe any size: the screen bitmap is held to
-    // the platform loader's limit.
-    if (formats::RowStride(h.width, 32) * static_cast<std::uint64_t>(height) > kMaxBmpPixelBytes) return false;
+    ScreenRows rows;
+    if (!rows.Read(info, infoSize)) return false;
+    const formats::InfoHeader& h = rows.header;
+    const std::int32_t height = rows.height;
     Dib result;
-    if (!result.Allocate(h.width, height, 32)) return false;
+    if (!rows.Allocate(result)) return false;
 
-    if (h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4) {
+    if (bits == nullptr) {
+        // CreateDIBitmap without CBM_INIT: the rows come later.
+    } else if (rows.Compressed()) {
         const std::size_t length = h.sizeImage != 0 ? std::min<std::size_t>(h.sizeImage, bitsSize) : bitsSize;
         const bool ended = formats::WalkRle(bits, length, formats::RleFormOf(h.compression), h.width, height,
                                             [&](std::int64_t x, std::int64_t row, unsigned index) {
-                                                const RgbQuad& c = table[index & 0xFFu];
+                                                const RgbQuad& c = rows.table[index & 0xFFu];
                                                 Put(result.Row(static_cast<std::int32_t>(height - 1 - row)) + 4 * x,
                                                     c.blue, c.green, c.red);
                                             });
         if (!ended) return false;
     } else {
-        const std::uint64_t stride = formats::RowStride(h.width, bpp);
+        const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
         if (stride == 0 || stride > bitsSize / static_cast<std::uint64_t>(height)) return false;
-        for (std::int32_t r = 0; r < height; ++r) {
-            const std::uint8_t* src = bits + stride * static_cast<std::uint64_t>(r);
-            ConvertRow(src, result.Row(topDown ? r : height - 1 - r), h.width, bpp, packed, channelsUsed);
-        }
+        rows.Convert(bits, 0, height, result);
     }
     out = std::move(result);
     return true;
+}
+
+int SetScreenRows(Dib& dib, std::uint32_t firstLine, std::uint32_t lines, const std::uint8_t* bits,
+                  std::size_t bitsSize, const std::uint8_t* info, std::size_t infoSize) {
+    ScreenRows rows;
+    if (bits == nullptr || !rows.Read(info, infoSize) || rows.Compressed() || rows.topDown) return 0;
+    if (dib.bitsPerPixel != 32 || dib.width != rows.header.width || dib.height != rows.height || !dib.Valid()) return 0;
+    const auto height = static_cast<std::uint32_t>(rows.height);
+    if (firstLine >= height) return 0;
+    const std::uint32_t count = std::min(lines, height - firstLine);
+    const std::uint64_t stride = formats::RowStride(rows.header.width, rows.header.bitCount);
+    if (stride == 0 || count > bitsSize / stride) return 0;
+    rows.Convert(bits, static_cast<std::int32_t>(firstLine), static_cast<std::int32_t>(count), dib);
+    return static_cast<int>(count);
 }
 
 int PackRows(const Dib& dib, const std::vector<RgbQuad>& dcPalette, std::uint32_t firstLine, std::uint32_t lines,

@@ -14,12 +14,21 @@ namespace paneloom::platform::lnx {
 // information header, its masks and colour table, `infoSize` bytes) and the
 // pixel data in `bits` (`bitsSize` bytes) become a 32-bit bitmap. Reads
 // 1, 4, 8, 16, 24 and 32 bits per pixel, BI_RGB, BI_BITFIELDS (16 and 32
-// bits), BI_RLE8 and BI_RLE4, rows bottom-up or top-down. False, with `out`
-// untouched, for any description that GDI would not take, that does not fit
-// inside the two buffers, or whose bitmap would pass the platform loader's
-// size limit (kMaxBmpPixelBytes).
+// bits), BI_RLE8 and BI_RLE4, rows bottom-up or top-down. With `bits` null
+// (no CBM_INIT) the bitmap is made black, for SetScreenRows to fill. False,
+// with `out` untouched, for any description that GDI would not take, that
+// does not fit inside the two buffers, or whose bitmap would pass the
+// platform loader's size limit (kMaxBmpPixelBytes).
 bool UnpackToScreen(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits, std::size_t bitsSize,
                     Dib& out);
+
+// SetDIBits for a screen bitmap made from the same description: the scan
+// lines firstLine .. firstLine + lines - 1 (line 0 is the bottom one) of
+// uncompressed bottom-up rows, packed in `bits` (at most `bitsSize` bytes
+// read). Returns the lines set; 0 for a description that does not match the
+// bitmap, compressed or top-down rows, or lines outside it.
+int SetScreenRows(Dib& dib, std::uint32_t firstLine, std::uint32_t lines, const std::uint8_t* bits,
+                  std::size_t bitsSize, const std::uint8_t* info, std::size_t infoSize);
 
 // GetDIBits: completes the prepared header in `info` (image size and colour
 // table; `infoSize` bytes of room) for `dib` at the header's depth (BI_RGB,
