@@ -168,6 +168,18 @@ TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
     EXPECT_EQ(0u, graphics.bits.find("GAP!GAP!"));
 }
 
+TEST_F(ReaderRules, TallPictureIsSetBandByBandInFileOrder) {
+    const BmpParts bmp = PatternBmp(1000, 300, 24);  // 900,000 bytes of rows
+    ASSERT_TRUE(Load(MakeBmp(bmp)));
+    EXPECT_TRUE(graphics.bits == bmp.bits);
+    std::vector<std::string> bands;
+    for (const std::string& call : graphics.calls) {
+        if (call.rfind("SetDeviceIndependentBits ", 0) == 0) bands.push_back(call);
+    }
+    ASSERT_GT(bands.size(), 1u);
+    EXPECT_EQ(0u, bands.front().find("SetDeviceIndependentBits 0 "));
+}
+
 TEST_F(ReaderRules, PaletteEntriesTakeEachColourFromItsOwnField) {
     BmpParts bmp = PatternBmp(2, 1, 1);
     bmp.table = std::string("\x01\x02\x03\x04\xF0\xE0\xD0\xC0", 8);

@@ -108,6 +108,48 @@ TEST(UnpackToScreen, DescriptionsThatDoNotFitAreRefused) {
     EXPECT_EQ(1, out.width);
 }
 
+// A bitmap made without its bits and set band by band, in bands of any
+// size, is the one made from the whole description; bands that do not
+// belong are refused.
+TEST(UnpackToScreen, BandsSetTheBitmapTheWholeDescriptionMakes) {
+    for (const std::uint16_t bpp : {4, 16, 24}) {
+        testing::BmpParts bmp = testing::PatternBmp(7, 40, bpp, bpp);
+        const std::string packed = testing::MakeDibInfo(bmp);
+        const Bytes info(packed.begin(), packed.end());
+        const Bytes bits(bmp.bits.begin(), bmp.bits.end());
+        Dib whole;
+        ASSERT_TRUE(Unpack(info, bits, whole));
+
+        Dib banded;
+        ASSERT_TRUE(UnpackToScreen(info.data(), info.size(), nullptr, 0, banded));
+        const std::size_t stride = testing::Stride(7, bpp);
+        std::uint32_t first = 0;
+        for (const std::uint32_t count : {1u, 13u, 26u}) {
+            EXPECT_EQ(static_cast<int>(count),
+                      SetScreenRows(banded, first, count, bits.data() + first * stride, count * stride, info.data(),
+                                    info.size()))
+                << bpp;
+            first += count;
+        }
+        EXPECT_TRUE(whole.bits == banded.bits) << bpp << " bits";
+
+        // Past the last line, rows that do not fill the band, another size.
+        EXPECT_EQ(0, SetScreenRows(banded, 40, 1, bits.data(), bits.size(), info.data(), info.size()));
+        EXPECT_EQ(0, SetScreenRows(banded, 0, 2, bits.data(), stride * 2 - 1, info.data(), info.size()));
+        Dib other;
+        ASSERT_TRUE(other.Allocate(8, 40, 32));
+        EXPECT_EQ(0, SetScreenRows(other, 0, 1, bits.data(), bits.size(), info.data(), info.size()));
+    }
+    // Top-down and compressed rows are set whole, never in bands.
+    Dib dib;
+    const Bytes topDown = Info(2, -2, 24);
+    ASSERT_TRUE(UnpackToScreen(topDown.data(), topDown.size(), nullptr, 0, dib));
+    EXPECT_EQ(0, SetScreenRows(dib, 0, 2, Bytes(16, 0).data(), 16, topDown.data(), topDown.size()));
+    const Bytes rle = Info(2, 2, 8, formats::kBiRle8, 0, 1024);
+    ASSERT_TRUE(UnpackToScreen(rle.data(), rle.size(), nullptr, 0, dib));
+    EXPECT_EQ(0, SetScreenRows(dib, 0, 1, Bytes{0, 1}.data(), 2, rle.data(), rle.size()));
+}
+
 TEST(UnpackToScreen, RleDeltaPastTheLastRowEndsTheImage) {
     Bytes info = Info(2, 2, 8, formats::kBiRle8, 2, 8);
     PutQuad(info, 1, 0, 0, 200);
