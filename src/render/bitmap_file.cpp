@@ -83,9 +83,9 @@ bool ReadExactly(platform::ReadableFile& file, void* buffer, std::size_t size) {
 constexpr std::size_t kBandBytes = std::size_t{1} << 19;
 
 // The input file from its start to its pixel bits: the information header
-// with the masks and colour table that the system reads (`info`), once the
-// headers are known to describe a bitmap that the file holds. False when
-// they do not.
+// with the masks and colour table that the system reads and the logical
+// palette takes (`info`), once the headers are known to describe a bitmap
+// that the file holds. False when they do not.
 bool ReadHeaders(platform::ReadableFile& file, InputLayout& layout, std::vector<std::uint8_t>& info) {
     const std::uint64_t length = file.Size();
     std::uint8_t fileHeader[formats::kFileHeaderSize];
@@ -99,10 +99,13 @@ bool ReadHeaders(platform::ReadableFile& file, InputLayout& layout, std::vector<
     const formats::InfoHeader h = formats::InfoHeader::Read(header);
     if (!PlanInput(h, blockSize, layout)) return false;
 
-    // Colour-table entries that a true-colour file declares are skipped:
-    // the system reads none above 8 bits per pixel.
+    // What the system reads after the header (masks, colour table) and the
+    // entries the logical palette takes; anything else before the pixel
+    // bits is skipped.
+    const std::uint64_t paletteBytes = layout.colourCount <= 256 ? formats::kRgbQuadSize * layout.colourCount : 0;
     info.assign(header, header + sizeof header);
-    info.resize(formats::kInfoHeaderSize + formats::MasksAndTableBytes(h));
+    info.resize(formats::kInfoHeaderSize +
+                static_cast<std::size_t>(std::max<std::uint64_t>(formats::MasksAndTableBytes(h), paletteBytes)));
     if (!ReadExactly(file, info.data() + sizeof header, info.size() - sizeof header)) return false;
     std::uint64_t skip = layout.bitsOffset - info.size();
     std::uint8_t discard[4096];

@@ -156,6 +156,24 @@ TEST_F(ReaderRules, SixteenBitFieldsHaveTheirBitsAfterTheMasks) {
     EXPECT_EQ(nullptr, palette);
 }
 
+// The palette takes every entry the colour count names, also where the
+// system reads fewer (above 8 bits per pixel it reads none).
+TEST_F(ReaderRules, PaletteTakesTheWholeColourCountFromTheTable) {
+    for (const auto& [bpp, count] : std::vector<std::pair<std::uint16_t, std::uint32_t>>{{16, 2}, {4, 20}}) {
+        BmpParts bmp = PatternBmp(3, 2, bpp);
+        bmp.clrUsed = count;
+        bmp.table = PatternTable(count);
+        ASSERT_TRUE(Load(MakeBmp(bmp))) << bpp;
+        ASSERT_EQ(count, graphics.palette.size()) << bpp;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto entry = static_cast<std::size_t>(4 * i);
+            EXPECT_EQ(static_cast<std::uint8_t>(bmp.table[entry]), graphics.palette[i].blue) << bpp << " " << i;
+            EXPECT_EQ(static_cast<std::uint8_t>(bmp.table[entry + 2]), graphics.palette[i].red) << bpp << " " << i;
+        }
+        EXPECT_EQ(bmp.bits, graphics.bits) << bpp;
+    }
+}
+
 TEST_F(ReaderRules, BitsAreTakenAfterTheTableWhateverBfOffBitsSays) {
     BmpParts bmp = PatternBmp(2, 2, 24);
     bmp.gap = "GAP!GAP!";
