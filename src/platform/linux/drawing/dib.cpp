@@ -3,7 +3,9 @@
 #include <sys/mman.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+#include <new>
 
 #include "formats/dib_channels.h"
 
@@ -25,25 +27,34 @@ constexpr std::size_t kPageBlockBytes = std::size_t{1} << 20;
 
 }  // namespace
 
-void* AllocatePixelMemory(std::size_t bytes) {
-    if (bytes < kPageBlockBytes) {
-        void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
-        if (block == nullptr) throw std::bad_alloc();
-        return block;
+PixelBytes::PixelBytes(std::size_t size) : size_(size) {
+    if (size == 0) return;
+    if (size < kPageBlockBytes) {
+        data_ = static_cast<std::uint8_t*>(std::calloc(size, 1));
+        if (data_ == nullptr) throw std::bad_alloc();
+        return;
     }
-    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* block = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (block == MAP_FAILED) throw std::bad_alloc();
-    ::madvise(block, bytes, MADV_HUGEPAGE);
-    return block;
+    ::madvise(block, size, MADV_HUGEPAGE);
+    data_ = static_cast<std::uint8_t*>(block);
 }
 
-void FreePixelMemory(void* block, std::size_t bytes) noexcept {
-    if (block == nullptr) return;
-    if (bytes < kPageBlockBytes) {
-        std::free(block);
+PixelBytes::PixelBytes(const PixelBytes& other) : PixelBytes(other.size_) {
+    if (size_ != 0) std::memcpy(data_, other.data_, size_);
+}
+
+PixelBytes::~PixelBytes() {
+    if (data_ == nullptr) return;
+    if (size_ < kPageBlockBytes) {
+        std::free(data_);
     } else {
-        ::munmap(block, bytes);
+        ::munmap(data_, size_);
     }
+}
+
+bool operator==(const PixelBytes& a, const PixelBytes& b) {
+    return a.size_ == b.size_ && (a.size_ == 0 || std::memcmp(a.data_, b.data_, a.size_) == 0);
 }
 
 std::size_t DibStride(std::int32_t width, std::uint16_t bitsPerPixel) {

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -18,43 +17,47 @@ namespace paneloom::platform::lnx {
 // One colour-table entry, laid out as in a .bmp file.
 using RgbQuad = formats::RgbQuad;
 
-// Memory for pixels, always zero when it is handed out. A picture-sized
-// block comes from the kernel as pages of its own, which are zero already:
-// nothing passes over them to clear them, each page is first touched by
-// whatever fills it (the read of the file), and huge pages are asked for so
-// that filling them takes few page faults. Smaller blocks come from the
-// heap, cleared. Throws std::bad_alloc.
-void* AllocatePixelMemory(std::size_t bytes);
-void FreePixelMemory(void* block, std::size_t bytes) noexcept;
+// Memory for pixels, zero when it is made. A picture-sized block comes
+// from the kernel as pages of its own, which are zero already: nothing
+// passes over them to clear them, each page is first touched by whatever
+// fills it (the read of the file), and huge pages are asked for so that
+// filling them takes few page faults. Smaller blocks come from the heap,
+// cleared. Making one throws std::bad_alloc when there is no memory.
+class PixelBytes {
+public:
+    PixelBytes() = default;
+    explicit PixelBytes(std::size_t size);
+    PixelBytes(const PixelBytes& other);
+    PixelBytes(PixelBytes&& other) noexcept { swap(other); }
+    PixelBytes& operator=(PixelBytes other) noexcept {
+        swap(other);
+        return *this;
+    }
+    ~PixelBytes();
 
-template <class T>
-struct PixelAllocator {
-    using value_type = T;
-    PixelAllocator() = default;
-    template <class U>
-    PixelAllocator(const PixelAllocator<U>&) noexcept {}
-    T* allocate(std::size_t n) { return static_cast<T*>(AllocatePixelMemory(n * sizeof(T))); }
-    void deallocate(T* block, std::size_t n) noexcept { FreePixelMemory(block, n * sizeof(T)); }
-    // New elements keep the zero the memory holds.
-    template <class U>
-    void construct(U* place) noexcept {
-        ::new (static_cast<void*>(place)) U;
+    void swap(PixelBytes& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
     }
-    template <class U, class... Args>
-    void construct(U* place, Args&&... args) {
-        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
-    }
-    template <class U>
-    bool operator==(const PixelAllocator<U>&) const noexcept {
-        return true;
-    }
-    template <class U>
-    bool operator!=(const PixelAllocator<U>&) const noexcept {
-        return false;
-    }
+
+    std::uint8_t* data() { return data_; }
+    const std::uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::uint8_t& operator[](std::size_t i) { return data_[i]; }
+    const std::uint8_t& operator[](std::size_t i) const { return data_[i]; }
+    std::uint8_t* begin() { return data_; }
+    std::uint8_t* end() { return data_ + size_; }
+    const std::uint8_t* begin() const { return data_; }
+    const std::uint8_t* end() const { return data_ + size_; }
+
+    friend bool operator==(const PixelBytes& a, const PixelBytes& b);
+    friend bool operator!=(const PixelBytes& a, const PixelBytes& b) { return !(a == b); }
+
+private:
+    std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
 };
-
-using PixelBytes = std::vector<std::uint8_t, PixelAllocator<std::uint8_t>>;
 
 // Pixel layouts by depth:
 //   1, 4, 8: indexes into `palette`, most significant bits first
