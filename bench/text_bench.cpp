@@ -266,7 +266,9 @@ public:
     }
     void DeleteFontObject(platform::FontHandle) override {}
     std::uint32_t SetBackgroundColor(platform::DcHandle, std::uint32_t) override { return 0; }
-    int SetBackgroundMode(platform::DcHandle, int) override { return 0; }
+    platform::BackgroundMode SetBackgroundMode(platform::DcHandle, platform::BackgroundMode mode) override {
+        return mode;
+    }
     std::uint32_t SetForegroundColor(platform::DcHandle, std::uint32_t) override { return 0; }
     int SetCharacterExtra(platform::DcHandle, int) override { return 0; }
     bool MeasureString(platform::DcHandle, const std::string& text, platform::TextExtent& extent) override {

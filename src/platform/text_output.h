@@ -22,9 +22,10 @@ using FontHandle = FontObject*;
 inline constexpr int kLogPixelsX = 88;
 inline constexpr int kLogPixelsY = 90;
 
-// Background modes.
-inline constexpr int kTransparentMode = 1;
-inline constexpr int kOpaqueMode = 2;
+// SetBkMode's modes, with GDI's numbers: whether the text cell is filled
+// with the background colour before the glyphs are drawn (OPAQUE) or left as
+// it is (TRANSPARENT).
+enum class BackgroundMode { kTransparent = 1, kOpaque = 2 };
 
 inline constexpr std::uint8_t kDefaultCharSet = 1;
 
@@ -81,7 +82,7 @@ public:
     // one attribute of the context for the text written after it and
     // returns the previous value.
     virtual std::uint32_t SetBackgroundColor(DcHandle dc, std::uint32_t color) = 0;
-    virtual int SetBackgroundMode(DcHandle dc, int mode) = 0;
+    virtual BackgroundMode SetBackgroundMode(DcHandle dc, BackgroundMode mode) = 0;
     virtual std::uint32_t SetForegroundColor(DcHandle dc, std::uint32_t color) = 0;
     virtual int SetCharacterExtra(DcHandle dc, int extra) = 0;
 

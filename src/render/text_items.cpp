@@ -39,7 +39,8 @@ void DrawItem(platform::DcHandle dc, const TextItem& item) {
     SelectedItemFont font(dc, CreateItemFont(item.points, item.face, item.weight, dc));
 
     output.SetBackgroundColor(dc, item.bgcolor);
-    output.SetBackgroundMode(dc, item.transparent == 0 ? platform::kOpaqueMode : platform::kTransparentMode);
+    output.SetBackgroundMode(dc, item.transparent == 0 ? platform::BackgroundMode::kOpaque
+                                                        : platform::BackgroundMode::kTransparent);
     output.SetForegroundColor(dc, item.textcolor);
     output.SetCharacterExtra(dc, item.extra);
 

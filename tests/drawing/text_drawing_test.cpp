@@ -14,12 +14,6 @@
 #include "render/text_items.h"
 #include "support/scratch.h"
 
-#ifndef _WIN32
-// Fontconfig keeps a few allocations from parsing its configuration for the
-// life of the process; they are its own, made once.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-#endif
-
 namespace paneloom {
 namespace {
 

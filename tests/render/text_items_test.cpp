@@ -124,14 +124,14 @@ TEST_F(TextItemsTest, EveryAttributeIsReadWithItsOwnType) {
     EXPECT_EQ(3, item.extra);
     EXPECT_EQ(0x0000FFu, item.bkColor);    // red
     EXPECT_EQ(0xFF0000u, item.textColor);  // blue
-    EXPECT_EQ(platform::kOpaqueMode, item.bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kOpaque, item.bkMode);
     EXPECT_EQ("  two  words ", item.text);
 }
 
 TEST_F(TextItemsTest, AnyNonZeroTransparentLeavesTheBackgroundAlone) {
-    EXPECT_EQ(platform::kTransparentMode, Only("<textat transparent=\"5\" string=\"a\" />").bkMode);
-    EXPECT_EQ(platform::kTransparentMode, Only("<textat transparent=\"-1\" string=\"a\" />").bkMode);
-    EXPECT_EQ(platform::kOpaqueMode, Only("<textat transparent=\"0\" string=\"a\" />").bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kTransparent, Only("<textat transparent=\"5\" string=\"a\" />").bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kTransparent, Only("<textat transparent=\"-1\" string=\"a\" />").bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kOpaque, Only("<textat transparent=\"0\" string=\"a\" />").bkMode);
 }
 
 TEST_F(TextItemsTest, LeftOutAttributesComeFromTheSettingsAtDrawingTime) {
@@ -156,7 +156,7 @@ TEST_F(TextItemsTest, LeftOutAttributesComeFromTheSettingsAtDrawingTime) {
     EXPECT_EQ(4, first.extra);
     EXPECT_EQ(0x112233u, first.bkColor);
     EXPECT_EQ(0x445566u, first.textColor);
-    EXPECT_EQ(platform::kOpaqueMode, first.bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kOpaque, first.bkMode);
 
     // The same text drawn later takes the settings as they are then.
     settings.textStartY = 99;

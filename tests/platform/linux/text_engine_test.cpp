@@ -15,10 +15,6 @@
 
 #include "platform/linux/white_dib.h"
 
-// Fontconfig keeps a few allocations from parsing its configuration for the
-// life of the process; they are its own, made once.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace {
 
 using paneloom::platform::lnx::BackgroundMode;

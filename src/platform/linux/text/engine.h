@@ -28,6 +28,7 @@
 #include "common/cp1252.h"
 #include "platform/linux/drawing/dib.h"
 #include "platform/linux/text/metrics.h"
+#include "platform/text_output.h"
 
 namespace paneloom::platform::lnx {
 
@@ -38,10 +39,7 @@ struct LogFontSpec {
     std::string face;         // ANSI (Windows-1252); only the first 31 bytes count
 };
 
-// SetBkMode's modes: whether the text cell is filled with the background
-// colour before the glyphs are drawn (OPAQUE) or left as it is
-// (TRANSPARENT).
-enum class BackgroundMode { kTransparent, kOpaque };
+using platform::BackgroundMode;
 
 // The drawing attributes that a GDI device context holds for text output.
 // The defaults are those of a fresh context.
