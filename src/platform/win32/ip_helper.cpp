@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/win32/system_library.h"
+
 namespace paneloom::platform {
 
 namespace {
@@ -17,12 +19,12 @@ typedef DWORD(WINAPI* GetIfTableFn)(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL 
 
 // The program is not linked against iphlpapi: it is loaded here, on first
 // use, so that a system without it (or without one of its functions) only
-// loses the network variables.
+// loses the network variables. It is taken from the system folder alone.
 class Win32IpHelper final : public IpHelper {
 public:
     bool Load() override {
         if (module_ != nullptr) return true;
-        const HMODULE module = LoadLibraryA("iphlpapi.dll");
+        const HMODULE module = LoadSystemLibrary("iphlpapi.dll");
         // Every handle value below 32 counts as a failed load.
         if (reinterpret_cast<std::uintptr_t>(module) < 32) return false;
         module_ = module;
@@ -64,9 +66,7 @@ private:
     // A name the library does not export leaves its entry null.
     template <typename Function>
     Function LookUp(const char* name) const {
-        // GetProcAddress returns a generic function pointer; the name fixes
-        // which signature it really has.
-        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+        return LookUpFunction<Function>(module_, name);
     }
 
     HMODULE module_ = nullptr;
