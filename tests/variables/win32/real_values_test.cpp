@@ -118,19 +118,31 @@ protected:
         RegSetValueExA(processor, "~MHz", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&clock), sizeof clock);
         RegSetValueExA(processor, "ProcessorNameString", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
                        sizeof name);
-        PSECURITY_DESCRIPTOR readOnly = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
-                                                                         &readOnly, nullptr));
-        EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(processor, DACL_SECURITY_INFORMATION, readOnly));
-        LocalFree(readOnly);
+        EXPECT_TRUE(SetAccess(processor, "D:P(A;;KR;;;WD)"));
         RegCloseKey(processor);
         ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, root_));
     }
 
     void TearDown() override {
         RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        // The owner may always change the access list, and then delete.
+        HKEY processor = nullptr;
+        if (root_ != nullptr && RegOpenKeyExA(root_, kProcessor, 0, WRITE_DAC, &processor) == ERROR_SUCCESS) {
+            SetAccess(processor, "D:(A;;KA;;;WD)");
+            RegCloseKey(processor);
+        }
         if (root_ != nullptr) RegCloseKey(root_);
         RegDeleteTreeA(HKEY_CURRENT_USER, kRoot);
+    }
+
+    static bool SetAccess(HKEY key, const char* accessList) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(accessList, SDDL_REVISION_1, &descriptor, nullptr)) {
+            return false;
+        }
+        const bool set = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        LocalFree(descriptor);
+        return set;
     }
 
     HKEY root_ = nullptr;
