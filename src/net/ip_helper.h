@@ -6,11 +6,11 @@
 // here is ever logged.
 //
 // Each of the four table queries keeps its block between calls and grows it
-// when the platform asks for more: the first call hands over no block and a length of 0, the
-// platform answers with its too-small code and the size it needs, and a
-// second call fills the new block. There is never a third call. A record that
-// a query returns lives in that query's block and stays valid until the next
-// call of the same query.
+// when the platform asks for more: the first call hands over no block and a
+// length of 0, the platform answers with its too-small code and the size it
+// needs, and a second call fills the new block. There is never a third call.
+// A record that a query returns lives in that query's block and stays valid
+// until the next call of the same query.
 #pragma once
 
 #include <cstdint>
