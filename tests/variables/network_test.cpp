@@ -102,6 +102,11 @@ TEST_F(NetworkVariablesTest, InterfacesWithTypeNameMacMtuAndSpeed) {
     EXPECT_EQ("ETHERNET|Fast Ethernet Adapter|00:0c:29:3e:5a:01|100.0 Mb/sec",
               Substitute("%INTERFACE_2_TYPE%|%INTERFACE_2_NAME%|%INTERFACE_2_MAC%|%INTERFACE_2_SPEED%"));
     EXPECT_EQ("%INTERFACE_3_TYPE% %INTERFACE_0_MTU%", Substitute("%INTERFACE_3_TYPE% %INTERFACE_0_MTU%"));
+
+    // A 10 Gb/s link, whose row stands at its 32-bit limit.
+    fake.interfaces[1].speed = 0xFFFFFFFFu;
+    fake.interfaces[1].linkSpeed = 10000000000u;
+    EXPECT_EQ("10000.0 Mb/sec", Substitute("%INTERFACE_2_SPEED%"));
 }
 
 TEST_F(NetworkVariablesTest, TenAdaptersDoNotInterfereWithEachOther) {
@@ -153,10 +158,13 @@ TEST(SpeedTextTest, UnitsAndTheirBoundsAsScaledByMultiplying) {
     EXPECT_EQ("10.0 Mb/sec", SpeedText(10050000));  // the product lies just below 10.05
     EXPECT_EQ("100.0 Mb/sec", SpeedText(100000000));
     EXPECT_EQ("1000.0 Mb/sec", SpeedText(1000000000));
-    // From 2^31 on the speed is still the unsigned value it is.
+    // From 2^31 on the speed is still the unsigned value it is, and so it is
+    // past 32 bits.
     EXPECT_EQ("2147.5 Mb/sec", SpeedText(2147483648u));
     EXPECT_EQ("2500.0 Mb/sec", SpeedText(2500000000u));
     EXPECT_EQ("4295.0 Mb/sec", SpeedText(4294967295u));
+    EXPECT_EQ("10000.0 Mb/sec", SpeedText(10000000000u));
+    EXPECT_EQ("400000.0 Mb/sec", SpeedText(400000000000u));
 }
 
 }  // namespace
