@@ -71,7 +71,7 @@ public:
         if (failReads) throw platform::FileError("injected read failure");
         return platform::RealImpl<platform::Files>().ReadWholeExclusive(path, bytes);
     }
-    bool AppendExclusive(const std::string& path, const std::string& bytes) override {
+    bool AppendExclusive(const char* path, platform::ByteSpan bytes) override {
         if (refuseOpens) return false;
         return platform::RealImpl<platform::Files>().AppendExclusive(path, bytes);
     }

@@ -16,8 +16,8 @@ namespace {
 
 // Opens `path` and takes a non-blocking exclusive lock, which stands in for
 // Windows' no-sharing open: a lock held by anyone else is a failed open.
-int OpenExclusive(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+int OpenExclusive(const char* path, int flags) {
+    const int fd = ::open(path, flags | O_CLOEXEC, 0644);
     if (fd < 0) return -1;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -48,7 +48,7 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
 class LinuxFiles final : public Files {
 public:
     bool ReadWholeExclusive(const std::string& path, std::string& bytes) override {
-        const int fd = OpenExclusive(path, O_RDONLY);
+        const int fd = OpenExclusive(path.c_str(), O_RDONLY);
         if (fd < 0) return false;
         struct stat info {};
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -70,17 +70,11 @@ public:
         return true;
     }
 
-    bool AppendExclusive(const std::string& path, const std::string& bytes) override {
+    bool AppendExclusive(const char* path, ByteSpan bytes) override {
         const int fd = OpenExclusive(path, O_WRONLY | O_CREAT);
         if (fd < 0) return false;
         ::lseek(fd, 0, SEEK_END);
-        std::size_t total = 0;
-        while (total < bytes.size()) {
-            const ssize_t put = ::write(fd, bytes.data() + total, bytes.size() - total);
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) break;
-            total += static_cast<std::size_t>(put);
-        }
+        WriteAll(fd, bytes.data, bytes.size);
         ::close(fd);
         return true;
     }
