@@ -42,6 +42,17 @@ TEST(LinuxProgram, ConfigAttributeReadsFromTheCurrentDirectory) {
     EXPECT_NE(std::string::npos, log.find(" : Could not LoadImage <missing.bmp>!\n\n"));
 }
 
+TEST(LinuxProgram, APathHoldingAnEqualsSignIsReadWhole) {
+    ScratchDir scratch;
+    std::filesystem::create_directory(scratch.path() / "a=b");
+    scratch.Write("a=b/desk.xml", "<globalsettings><inputbmp name=\"missing.bmp\"/></globalsettings>");
+    EXPECT_EQ(3, RunWithArguments({"paneloom", "a=b/desk.xml"}, scratch.path().string()));
+    EXPECT_EQ(3, RunWithArguments({"paneloom", "--config=a=b/desk.xml"}, scratch.path().string()));
+    const std::string line = " : Could not LoadImage <missing.bmp>!\n\n";
+    const std::string log = scratch.Read("paneloomerror.log");
+    EXPECT_NE(log.find(line), log.rfind(line)) << log;
+}
+
 TEST(LinuxProgram, SecondArgumentIsTheConfigurationAndTheDirectoryStays) {
     ScratchDir scratch;
     std::filesystem::create_directory(scratch.path() / "cfg");

@@ -19,6 +19,15 @@ TEST(RebuildCommandLine, QuotesProgramAndArguments) {
     EXPECT_EQ("\"p\" \"\"", RebuildCommandLine({"p", ""}));
 }
 
+TEST(RebuildCommandLine, OnlyAConfigNameIsRewrittenAndOtherPathsWithEqualsStayWhole) {
+    EXPECT_EQ("\"p\" --config=\"a=b.xml\"", RebuildCommandLine({"p", "--config=a=b.xml"}));
+    EXPECT_EQ("\"p\" /config=\"x\"", RebuildCommandLine({"p", "/config=x"}));
+    EXPECT_EQ("\"p\" \"a=b/desk.xml\"", RebuildCommandLine({"p", "a=b/desk.xml"}));
+    EXPECT_EQ("\"p\" \"Config=x\"", RebuildCommandLine({"p", "Config=x"}));
+    EXPECT_EQ("\"p\" \"configs=x\"", RebuildCommandLine({"p", "configs=x"}));
+    EXPECT_EQ("\"p\" \"onfig=x\"", RebuildCommandLine({"p", "onfig=x"}));
+}
+
 TEST(RebuildCommandLine, RebuiltLineFeedsTheCommandLineRules) {
     std::string path;
     ASSERT_EQ(1, GetQuotedArgument(RebuildCommandLine({"./paneloom", "desk.xml"}), path));
