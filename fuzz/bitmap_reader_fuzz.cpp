@@ -20,6 +20,7 @@ public:
         return true;
     }
     bool AppendExclusive(const char*, paneloom::platform::ByteSpan) override { return true; }
+    bool NamesIgnoreCase() override { return true; }
     bool ReplaceAtomically(const std::string&, const std::vector<paneloom::platform::ByteSpan>& pieces) override {
         // Touch both ends of every piece, as a write would read them.
         volatile std::uint8_t sum = 0;

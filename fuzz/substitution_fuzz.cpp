@@ -37,6 +37,7 @@ public:
     bool ReadWholeExclusive(const std::string&, std::string&) override { return false; }
     bool AppendExclusive(const char*, platform::ByteSpan) override { return true; }
     bool ReplaceAtomically(const std::string&, const std::vector<platform::ByteSpan>&) override { return false; }
+    bool NamesIgnoreCase() override { return true; }
 };
 
 std::string Text(FuzzedDataProvider& in, std::size_t maxLength) { return in.ConsumeRandomLengthString(maxLength); }

@@ -47,6 +47,10 @@ public:
     // created or cannot take the place of `path`. Throws FileError, with
     // nothing changed, when a write fails or falls short (a full disk).
     virtual bool ReplaceAtomically(const std::string& path, const std::vector<ByteSpan>& pieces) = 0;
+
+    // True where the file system finds a file whatever the case of its name,
+    // so that a configured name may be lower-cased and still name that file.
+    virtual bool NamesIgnoreCase() = 0;
 };
 
 template <>

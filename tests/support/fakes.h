@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,10 @@ public:
         if (refuseOpens) return false;
         if (failWrites) throw platform::FileError("injected write failure");
         return platform::RealImpl<platform::Files>().ReplaceAtomically(path, pieces);
+    }
+    std::optional<bool> namesIgnoreCase;  // when set: the answer instead of the real file system's
+    bool NamesIgnoreCase() override {
+        return namesIgnoreCase ? *namesIgnoreCase : platform::RealImpl<platform::Files>().NamesIgnoreCase();
     }
 };
 

@@ -106,6 +106,9 @@ public:
         }
         return true;
     }
+
+    // Pictures/Wall.bmp and pictures/wall.bmp are two files here.
+    bool NamesIgnoreCase() override { return false; }
 };
 
 }  // namespace

@@ -93,6 +93,8 @@ public:
         }
         return true;
     }
+
+    bool NamesIgnoreCase() override { return true; }
 };
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(LinuxProgram, ConfigAttributeReadsFromTheCurrentDirectory) {
     scratch.Write("desk.xml", "<globalsettings><inputbmp name=\"Missing.bmp\"/></globalsettings>");
     EXPECT_EQ(3, RunWithArguments({"paneloom", "config=desk.xml"}, scratch.path().string()));
     const std::string log = scratch.Read("paneloomerror.log");
-    EXPECT_NE(std::string::npos, log.find(" : Could not LoadImage <missing.bmp>!\n\n"));
+    EXPECT_NE(std::string::npos, log.find(" : Could not LoadImage <Missing.bmp>!\n\n"));
 }
 
 TEST(LinuxProgram, APathHoldingAnEqualsSignIsReadWhole) {
@@ -83,7 +83,7 @@ TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {
     ASSERT_EQ("'zoom'\n", GnomeKeyfileSession::Get("picture-options")) << "the schema's default";
     scratch.Write("paneloom.xml",
                   "<globalsettings><inputbmp name=\"In.bmp\"/><backgroundstyle value=\"tile\"/></globalsettings>");
-    scratch.Write("in.bmp", SmallPicture(24));
+    scratch.Write("In.bmp", SmallPicture(24));
     EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
 
     const std::string uri = "'file://" + (scratch.path() / "PaneloomInfo.bmp").string() + "'\n";
@@ -93,7 +93,7 @@ TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {
     // The picture, unchanged, at its own depth.
     const std::string out = scratch.Read("PaneloomInfo.bmp");
     EXPECT_EQ(54u + 20 * 4, out.size());  // rows of 18 bytes padded to 20
-    EXPECT_EQ(scratch.Read("in.bmp").substr(54), out.substr(54));
+    EXPECT_EQ(scratch.Read("In.bmp").substr(54), out.substr(54));
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
@@ -169,6 +169,19 @@ TEST(LinuxProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {
     EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
     ::close(holder);
     EXPECT_EQ("held\n", scratch.Read("paneloomerror.log"));
+}
+
+TEST(LinuxProgram, FileNamesKeepTheirCase) {
+    ScratchDir scratch;
+    const std::string images = "im\xC3\xA1genes";
+    std::filesystem::create_directory(scratch.path() / "Pictures");
+    std::filesystem::create_directory(scratch.path() / images);
+    scratch.Write("Pictures/Wall.bmp", SmallPicture(24));
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Pictures/Wall.bmp\"/><outputbmp name=\"" +
+                                      images + "/Info.bmp\"/></globalsettings>");
+    ASSERT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+    EXPECT_EQ(scratch.Read("Pictures/Wall.bmp").substr(54), scratch.Read(images + "/Info.bmp").substr(54));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
 TEST(LinuxProgram, HostileConfigurationsEndNormally) {
