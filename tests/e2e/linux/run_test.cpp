@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "e2e/drawn_text.h"
 #include "e2e/linux/gnome_session.h"
 #include "e2e/program_runner.h"
 #include "support/bmp_maker.h"
@@ -181,6 +183,44 @@ TEST(LinuxProgram, FileNamesKeepTheirCase) {
                                       images + "/Info.bmp\"/></globalsettings>");
     ASSERT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
     EXPECT_EQ(scratch.Read("Pictures/Wall.bmp").substr(54), scratch.Read(images + "/Info.bmp").substr(54));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
+// Runs the program in the scratch directory with no desktop to find. One
+// that waits on a file instead of ending is killed after a minute, and its
+// code is then -1.
+int RunToItsEnd(const ScratchDir& scratch, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{testing::ProgramPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return testing::RunCommand(argv, {"GSETTINGS_BACKEND=memory"}, scratch.path().string()).code;
+}
+
+TEST(LinuxProgram, AConfigurationThatIsAFifoIsLikeAMissingOne) {
+    ScratchDir scratch;
+    ASSERT_EQ(0, ::mkfifo(scratch.file("paneloom.xml").c_str(), 0600));  // no writer: an open would wait
+    EXPECT_EQ(0, RunToItsEnd(scratch, {}));
+    EXPECT_EQ(std::vector<std::string>{"paneloom.xml"}, DirectoryListing(scratch.path()));
+}
+
+TEST(LinuxProgram, AnExecutableThatIsNoFileShowsWhatAMissingOneShows) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml",
+                  "<displayoutput><textsettings><executable name=\"app.exe\"/></textsettings>"
+                  "<output><textline>%EXECUTABLE_COMPANY% %EXECUTABLE_VERSION%</textline></output></displayoutput>");
+    const std::string plain = testing::PlainPicture(400, 120, 0xFFFFFF);
+    scratch.Write("Paneloom.bmp", plain);
+    ASSERT_EQ(0, RunToItsEnd(scratch, {}));
+    const std::string missing = scratch.Read("PaneloomInfo.bmp");
+    ASSERT_NE(plain.substr(54), missing.substr(54)) << "no text was drawn";
+
+    ASSERT_EQ(0, ::mkfifo(scratch.file("app.exe").c_str(), 0600));
+    EXPECT_EQ(0, RunToItsEnd(scratch, {}));
+    EXPECT_EQ(missing, scratch.Read("PaneloomInfo.bmp"));
+
+    std::filesystem::remove(scratch.path() / "app.exe");
+    std::filesystem::create_directory(scratch.path() / "app.exe");
+    EXPECT_EQ(0, RunToItsEnd(scratch, {}));
+    EXPECT_EQ(missing, scratch.Read("PaneloomInfo.bmp"));
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
