@@ -186,13 +186,15 @@ TEST(LinuxProgram, FileNamesKeepTheirCase) {
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
-// Runs the program in the scratch directory with no desktop to find. One
-// that waits on a file instead of ending is killed after a minute, and its
-// code is then -1.
+// Runs the program in the scratch directory with this process's environment,
+// which has no desktop to find. One that waits on a file instead of ending
+// is killed after a minute, and its code is then -1.
 int RunToItsEnd(const ScratchDir& scratch, const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{testing::ProgramPath()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return testing::RunCommand(argv, {"GSETTINGS_BACKEND=memory"}, scratch.path().string()).code;
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) environment.emplace_back(*variable);
+    return testing::RunCommand(argv, environment, scratch.path().string()).code;
 }
 
 TEST(LinuxProgram, AConfigurationThatIsAFifoIsLikeAMissingOne) {
