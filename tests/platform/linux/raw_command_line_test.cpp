@@ -17,9 +17,8 @@ TEST(RebuildCommandLine, QuotesProgramAndArguments) {
     EXPECT_EQ("\"p\" config=\"x\"", RebuildCommandLine({"p", "config=\"x\""}));
     EXPECT_EQ("\"p\" \"=x\"", RebuildCommandLine({"p", "=x"}));
     EXPECT_EQ("\"p\" \"\"", RebuildCommandLine({"p", ""}));
-}
-
-TEST(RebuildCommandLine, OnlyAConfigNameIsRewrittenAndOtherPathsWithEqualsStayWhole) {
+    // Only a name ending in config is rewritten; any other path holding a
+    // "=" stays whole.
     EXPECT_EQ("\"p\" --config=\"a=b.xml\"", RebuildCommandLine({"p", "--config=a=b.xml"}));
     EXPECT_EQ("\"p\" /config=\"x\"", RebuildCommandLine({"p", "/config=x"}));
     EXPECT_EQ("\"p\" \"a=b/desk.xml\"", RebuildCommandLine({"p", "a=b/desk.xml"}));
