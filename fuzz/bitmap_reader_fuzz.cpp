@@ -19,7 +19,8 @@ public:
         bytes = input;
         return true;
     }
-    bool AppendExclusive(const std::string&, const std::string&) override { return true; }
+    bool AppendExclusive(const char*, paneloom::platform::ByteSpan) override { return true; }
+    bool NamesIgnoreCase() override { return true; }
     bool ReplaceAtomically(const std::string&, const std::vector<paneloom::platform::ByteSpan>& pieces) override {
         // Touch both ends of every piece, as a write would read them.
         volatile std::uint8_t sum = 0;

@@ -35,8 +35,9 @@ using namespace paneloom;
 class NoFiles : public platform::Files {
 public:
     bool ReadWholeExclusive(const std::string&, std::string&) override { return false; }
-    bool AppendExclusive(const std::string&, const std::string&) override { return true; }
+    bool AppendExclusive(const char*, platform::ByteSpan) override { return true; }
     bool ReplaceAtomically(const std::string&, const std::vector<platform::ByteSpan>&) override { return false; }
+    bool NamesIgnoreCase() override { return true; }
 };
 
 std::string Text(FuzzedDataProvider& in, std::size_t maxLength) { return in.ConsumeRandomLengthString(maxLength); }

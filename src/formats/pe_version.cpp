@@ -155,17 +155,7 @@ void FillValue(const std::uint8_t* rec, const Block& b, VersionValue& value) {
 // ---------------------------------------------------------------------------
 // PE image
 
-// Random access to the bytes of an image, in memory or in a file.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual std::uint64_t Size() const = 0;
-    // False, with nothing promised about `out`, unless all of
-    // [offset, offset + length) lies inside the source.
-    virtual bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const = 0;
-};
-
-class MemorySource final : public ByteSource {
+class MemorySource final : public ImageSource {
 public:
     MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     std::uint64_t Size() const override { return size_; }
@@ -180,7 +170,7 @@ private:
     std::size_t size_;
 };
 
-class FileSource final : public ByteSource {
+class FileSource final : public ImageSource {
 public:
     explicit FileSource(const std::string& path) : in_(path, std::ios::binary) {
         if (!in_) return;
@@ -222,7 +212,7 @@ struct DirectoryEntry {
 
 class Image {
 public:
-    explicit Image(const ByteSource& source) : source_(source) {}
+    explicit Image(const ImageSource& source) : source_(source) {}
 
     // DOS header, PE signature, COFF and optional header (PE32 or PE32+), the
     // resource data directory and the section table.
@@ -306,7 +296,7 @@ private:
         return false;
     }
 
-    const ByteSource& source_;
+    const ImageSource& source_;
     std::uint32_t resourceRva_ = 0;
     std::vector<Section> sections_;
 };
@@ -339,7 +329,7 @@ const DirectoryEntry* FindId(const std::vector<DirectoryEntry>& entries, std::si
 
 // The tree has exactly three levels, type, id and language, and nothing else
 // is followed, so a directory pointing back at itself leads nowhere.
-bool FindVersionRecord(const ByteSource& source, std::vector<std::uint8_t>& record) {
+bool FindVersionRecord(const ImageSource& source, std::vector<std::uint8_t>& record) {
     Image image(source);
     if (!image.ReadHeaders()) return false;
 
@@ -395,6 +385,11 @@ bool VersionResource::LoadFromFile(const std::string& path) {
     FileSource file(path);
     if (!file.Ok()) return false;
     return FindVersionRecord(file, record_);
+}
+
+bool VersionResource::LoadFromSource(const ImageSource& source) {
+    Clear();
+    return FindVersionRecord(source, record_);
 }
 
 bool VersionResource::LoadFromRecord(const std::uint8_t* data, std::size_t size) {

@@ -45,6 +45,16 @@ struct VersionTranslation {
     std::uint16_t codePage = 0;
 };
 
+// Random access to the bytes of an image, wherever they are kept.
+class ImageSource {
+public:
+    virtual ~ImageSource() = default;
+    virtual std::uint64_t Size() const = 0;
+    // False, with nothing promised about `out`, unless all of
+    // [offset, offset + length) lies inside the source and could be read.
+    virtual bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const = 0;
+};
+
 // A value found by a sub-block path.
 struct VersionValue {
     // wType of the block: true when the file declares the value as text.
@@ -71,6 +81,11 @@ public:
     // As LoadFromImage, reading only the parts of the file it needs. False
     // also when the file cannot be opened or read.
     bool LoadFromFile(const std::string& path);
+
+    // As LoadFromImage, reading only the parts of the image it needs from
+    // `source`, for a caller that opens files its own way. False also when a
+    // read fails.
+    bool LoadFromSource(const ImageSource& source);
 
     // Takes the bytes of a version record itself (as found in a .res file or
     // returned by GetFileVersionInfoA). False when they cannot even hold a

@@ -35,8 +35,9 @@ public:
 
     // Opens for writing with no sharing, creating the file when absent and
     // never truncating it, and appends `bytes` in one write at its end. False
-    // when the open fails; a failed write is not reported.
-    virtual bool AppendExclusive(const std::string& path, const std::string& bytes) = 0;
+    // when the open fails; a failed write is not reported. Allocates nothing,
+    // so the error log works while memory is exhausted.
+    virtual bool AppendExclusive(const char* path, ByteSpan bytes) = 0;
 
     // Replaces the file at `path` (or creates it) with `pieces` in order, each
     // handed to the system as one write. The bytes go to a new file in the
@@ -46,6 +47,10 @@ public:
     // created or cannot take the place of `path`. Throws FileError, with
     // nothing changed, when a write fails or falls short (a full disk).
     virtual bool ReplaceAtomically(const std::string& path, const std::vector<ByteSpan>& pieces) = 0;
+
+    // True where the file system finds a file whatever the case of its name,
+    // so that a configured name may be lower-cased and still name that file.
+    virtual bool NamesIgnoreCase() = 0;
 };
 
 template <>

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,7 @@ public:
         if (failReads) throw platform::FileError("injected read failure");
         return platform::RealImpl<platform::Files>().ReadWholeExclusive(path, bytes);
     }
-    bool AppendExclusive(const std::string& path, const std::string& bytes) override {
+    bool AppendExclusive(const char* path, platform::ByteSpan bytes) override {
         if (refuseOpens) return false;
         return platform::RealImpl<platform::Files>().AppendExclusive(path, bytes);
     }
@@ -80,6 +81,10 @@ public:
         if (refuseOpens) return false;
         if (failWrites) throw platform::FileError("injected write failure");
         return platform::RealImpl<platform::Files>().ReplaceAtomically(path, pieces);
+    }
+    std::optional<bool> namesIgnoreCase;  // when set: the answer instead of the real file system's
+    bool NamesIgnoreCase() override {
+        return namesIgnoreCase ? *namesIgnoreCase : platform::RealImpl<platform::Files>().NamesIgnoreCase();
     }
 };
 

@@ -210,7 +210,7 @@ TEST(LinuxProgramFaults, ReadOnlyOutputDirectoryKeepsThePreviousOutputAndEndsNor
     const fs::path out = scratch.path() / "out";
     fs::create_directory(out);
     scratch.Write("out/paneloominfo.bmp", "the previous good picture");
-    scratch.Write("paneloom.xml", Configuration("out/PaneloomInfo.bmp"));
+    scratch.Write("paneloom.xml", Configuration("out/paneloominfo.bmp"));
     scratch.Write("Paneloom.bmp", Picture(6, 4));
 
     int code = -1;
@@ -253,7 +253,7 @@ TEST(LinuxProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopEr
     const fs::path full = scratch.path() / "full";
     const fs::path after = scratch.path() / "after";
     fs::create_directory(full);
-    scratch.Write("paneloom.xml", Configuration("full/PaneloomInfo.bmp"));
+    scratch.Write("paneloom.xml", Configuration("full/paneloominfo.bmp"));
     scratch.Write("Paneloom.bmp", Picture(100, 100));  // 30,054 bytes
     const std::string target = full.string();
 
@@ -279,7 +279,7 @@ TEST(LinuxProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopEr
 
 TEST(LinuxProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPartialFile) {
     ScratchDir scratch;
-    scratch.Write("paneloom.xml", Configuration("PaneloomInfo.bmp"));
+    scratch.Write("paneloom.xml", Configuration("paneloominfo.bmp"));
     const std::string picture = Picture(100, 100);
     scratch.Write("Paneloom.bmp", picture);
     scratch.Write("paneloominfo.bmp", "the previous good picture");
@@ -327,7 +327,7 @@ TEST(LinuxProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
     ASSERT_GE(fs::file_size(scratch.path() / "paneloom.xml"), 100u << 20);
 
     EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
-    EXPECT_TRUE(SamePicture(scratch.Read("big.bmp"), picture));
+    EXPECT_TRUE(SamePicture(scratch.Read("Big.bmp"), picture));
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
@@ -339,11 +339,11 @@ TEST(LinuxProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
     fs::resize_file(scratch.path() / "huge.bmp", std::uintmax_t{1} << 30);
     scratch.Write("paneloominfo.bmp", "the previous good picture");
 
-    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Huge.bmp\"/></globalsettings>");
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"huge.bmp\"/></globalsettings>");
     EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
     EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Could not LoadImage <huge.bmp>!\n\n"));
 
-    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Huge.bmp\"/><usescreendepth/></globalsettings>");
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"huge.bmp\"/><usescreendepth/></globalsettings>");
     EXPECT_EQ(2, RunWithArguments({"paneloom"}, scratch.path().string()));
     EXPECT_NE(std::string::npos,
               scratch.Read("paneloomerror.log").find(" : Could not LoadBMPImage <huge.bmp>!\n\n"));
