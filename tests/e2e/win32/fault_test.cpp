@@ -217,8 +217,12 @@ TEST(WindowsProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPa
     // output, and nothing else.
     const std::vector<std::string> names = Listing(scratch.path());
     ASSERT_EQ(4u, names.size());
+    // GetTempFileNameA writes its number in hexadecimal without leading
+    // zeros: one to four digits between the prefix and ".tmp".
     const auto partial = std::find_if(names.begin(), names.end(), [](const std::string& name) {
-        return name.size() == 11 && name.rfind("pnl", 0) == 0 && name.substr(7) == ".tmp";
+        if (name.size() < 8 || name.size() > 11 || name.rfind("pnl", 0) != 0) return false;
+        if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+        return name.find_first_not_of("0123456789abcdefABCDEF", 3) == name.size() - 4;
     });
     ASSERT_NE(names.end(), partial);
     EXPECT_EQ(8192u, fs::file_size(scratch.path() / *partial));
