@@ -53,7 +53,9 @@ std::int64_t MadeHeight(std::int32_t height);
 int EffectiveWeight(std::int32_t weight);
 
 // The face name as LOGFONTA carries it (up to the first NUL, at most 31
-// bytes), from Windows-1252 to the UTF-8 that fontconfig expects.
+// bytes, whole characters only), in the well-formed UTF-8 that fontconfig
+// expects: the program's 8-bit text is UTF-8 whose stray bytes stand for
+// their Windows-1252 characters.
 std::string RequestedFaceName(const std::string& face);
 
 // A face at a made height: a negative height is the em, and ascent and
