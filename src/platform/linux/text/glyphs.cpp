@@ -14,8 +14,8 @@ namespace paneloom::platform::lnx {
 
 namespace {
 
-// FreeType's span records hold 16-bit positions; glyph pixels are clipped to
-// this range around their origin (far beyond any glyph under kMaxFontPixels).
+// FreeType's span records hold 16-bit columns, relative to the glyph's
+// origin.
 constexpr std::int64_t kSpanLimit = 32767;
 
 // A glyph whose box holds at most this many pixels keeps its coverage once
@@ -29,15 +29,15 @@ constexpr std::int64_t kMaskPixels = 4096;
 struct SpanTarget {
     Dib* dib;
     std::int64_t originX;
-    std::int64_t baseline;
+    std::int64_t originY;  // the bitmap row of scanline -1
     std::uint32_t colour;
 };
 
 void DrawSpans(int y, int count, const FT_Span* spans, void* user) {
     const auto* target = static_cast<const SpanTarget*>(user);
-    // Scanline y covers [y, y + 1) above the baseline, i.e. the row just
-    // above the baseline is y = 0.
-    const std::int64_t row = target->baseline - 1 - y;
+    // Scanline y covers [y, y + 1) above the origin, i.e. the row just
+    // above it is y = 0.
+    const std::int64_t row = target->originY - 1 - y;
     for (int i = 0; i < count; ++i)
         PaintCoverageRun(*target->dib, target->originX + spans[i].x, row, spans[i].len, spans[i].coverage,
                          target->colour);
@@ -82,31 +82,47 @@ std::unique_ptr<GlyphCache> GlyphCache::Make(std::shared_ptr<Face> face, std::in
         return nullptr;
     }
     const auto strength = static_cast<FT_Pos>(EmboldenStrength(em));
-    return std::unique_ptr<GlyphCache>(new GlyphCache(std::move(face), size, syntheticBold, strength));
+    return std::unique_ptr<GlyphCache>(new GlyphCache(std::move(face), size, em, syntheticBold, strength));
 }
 
-GlyphCache::GlyphCache(std::shared_ptr<Face> face, FT_Size size, bool syntheticBold, FT_Pos emboldenStrength)
-    : face_(std::move(face)), size_(size), syntheticBold_(syntheticBold), emboldenStrength_(emboldenStrength) {}
+GlyphCache::GlyphCache(std::shared_ptr<Face> face, FT_Size size, std::int32_t em, bool syntheticBold,
+                       FT_Pos emboldenStrength)
+    : face_(std::move(face)), size_(size), em_(em), syntheticBold_(syntheticBold),
+      emboldenStrength_(emboldenStrength) {}
 
-GlyphCache::~GlyphCache() { FT_Done_Size(size_); }
+GlyphCache::~GlyphCache() {
+    if (shaping_ != nullptr) hb_font_destroy(shaping_);
+    FT_Done_Size(size_);
+}
 
-bool GlyphCache::Load(unsigned char byte) {
+hb_font_t* GlyphCache::ShapingFont() {
+    if (shaping_ == nullptr) {
+        hb_face_t* face = face_->ShapingFace();
+        if (face == nullptr) return nullptr;
+        shaping_ = hb_font_create(face);
+        const int scale = static_cast<int>(std::min<std::int64_t>(std::int64_t{em_} * 64, 0x7FFFFFFF));
+        hb_font_set_scale(shaping_, scale, scale);
+        hb_font_set_ppem(shaping_, static_cast<unsigned>(em_), static_cast<unsigned>(em_));
+    }
+    return shaping_;
+}
+
+bool GlyphCache::Load(FT_UInt index) {
     // Fonts of other sizes share the face; each loads at its own.
     if (FT_Activate_Size(size_) != 0) return false;
     const FT_Face face = face_->face;
     // Outlines only: they are what is scaled, emboldened and clipped.
-    if (FT_Load_Glyph(face, face_->GlyphIndex(byte), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
+    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
     FT_GlyphSlot slot = face->glyph;
     if (syntheticBold_ && slot->format == FT_GLYPH_FORMAT_OUTLINE)
         FT_Outline_Embolden(&slot->outline, emboldenStrength_);
     return true;
 }
 
-const Glyph& GlyphCache::Get(unsigned char byte) {
-    Glyph& glyph = glyphs_[byte];
-    if (loaded_[byte]) return glyph;
-    loaded_[byte] = true;
-    if (!Load(byte)) return glyph;
+const Glyph& GlyphCache::Get(FT_UInt index) {
+    const auto [it, added] = glyphs_.try_emplace(index);
+    Glyph& glyph = it->second;
+    if (!added || !Load(index)) return glyph;
     const FT_GlyphSlot slot = face_->face->glyph;
     glyph.advance = SaturateToInt32(CharacterAdvance(slot->advance.x, syntheticBold_));
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
@@ -136,16 +152,15 @@ void GlyphCache::RenderMask(Glyph& glyph) {
     if (!glyph.masked) std::vector<std::uint8_t>().swap(glyph.mask);
 }
 
-void GlyphCache::Draw(Dib& dib, unsigned char byte, std::int64_t penX, std::int64_t baseline,
-                      std::uint32_t colour) {
-    const Glyph& glyph = Get(byte);
+void GlyphCache::Draw(Dib& dib, FT_UInt index, std::int64_t penX, std::int64_t baseline, std::uint32_t colour) {
+    const Glyph& glyph = Get(index);
     if (!glyph.hasOutline) return;
     // The part of the glyph's box that lands in the bitmap, relative to its
     // origin.
-    const std::int64_t xMin = std::max<std::int64_t>({glyph.xMin, -penX, -kSpanLimit});
-    const std::int64_t xMax = std::min<std::int64_t>({glyph.xMax, dib.width - penX, kSpanLimit});
-    const std::int64_t yMin = std::max<std::int64_t>({glyph.yMin, baseline - dib.height, -kSpanLimit});
-    const std::int64_t yMax = std::min<std::int64_t>({glyph.yMax, baseline, kSpanLimit});
+    const std::int64_t xMin = std::max<std::int64_t>(glyph.xMin, -penX);
+    const std::int64_t xMax = std::min<std::int64_t>(glyph.xMax, dib.width - penX);
+    const std::int64_t yMin = std::max<std::int64_t>(glyph.yMin, baseline - dib.height);
+    const std::int64_t yMax = std::min<std::int64_t>(glyph.yMax, baseline);
     if (xMin >= xMax || yMin >= yMax) return;
     if (glyph.masked) {
         const CoverageMask mask{glyph.mask.data(), std::int64_t{glyph.xMax} - glyph.xMin,
@@ -155,12 +170,28 @@ void GlyphCache::Draw(Dib& dib, unsigned char byte, std::int64_t penX, std::int6
     }
     // Too large for a mask: loaded again (another glyph may be in the slot)
     // and rasterised into the bitmap, clipped to it.
-    if (!Load(byte)) return;
+    if (!Load(index)) return;
     FT_GlyphSlot slot = face_->face->glyph;
     if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
-    SpanTarget target{&dib, penX, baseline, colour};
-    FT_Raster_Params params = ClippedRaster(DrawSpans, &target, xMin, xMax, yMin, yMax);
-    FT_Outline_Render(face_->library->Handle(), &slot->outline, &params);
+    if (xMin >= -kSpanLimit && xMax <= kSpanLimit) {
+        SpanTarget target{&dib, penX, baseline, colour};
+        FT_Raster_Params params = ClippedRaster(DrawSpans, &target, xMin, xMax, yMin, yMax);
+        FT_Outline_Render(face_->library->Handle(), &slot->outline, &params);
+        return;
+    }
+    // The visible part lies beyond the spans' 16-bit columns (a glyph
+    // thousands of pixels wide): it is rasterised in strips, the outline
+    // moved each time so that the strip begins at the origin.
+    FT_Outline_Translate(&slot->outline, static_cast<FT_Pos>(-xMin * 64), static_cast<FT_Pos>(-yMin * 64));
+    std::int64_t shifted = xMin;
+    for (std::int64_t left = xMin; left < xMax; left += kSpanLimit) {
+        FT_Outline_Translate(&slot->outline, static_cast<FT_Pos>((shifted - left) * 64), 0);
+        shifted = left;
+        SpanTarget target{&dib, penX + left, baseline - yMin, colour};
+        FT_Raster_Params params =
+            ClippedRaster(DrawSpans, &target, 0, std::min(kSpanLimit, xMax - left), 0, yMax - yMin);
+        FT_Outline_Render(face_->library->Handle(), &slot->outline, &params);
+    }
 }
 
 }  // namespace paneloom::platform::lnx
