@@ -496,8 +496,9 @@ TEST(TextEngineDraw, HugeFontsAndStringsStayBounded) {
     state.bkColor = kGreen;
     state.textColor = kBlue;
     Engine().Draw(dib, *huge, -500, -1500, "W", state);
-    // The cell of a 2000-pixel font covers the whole bitmap.
+    // The cell of the largest font covers the whole bitmap.
     EXPECT_EQ(InkBox(dib, kWhite).count, dib.width * dib.height);
+
 
     const auto font = MakeFont(-16, 400, "Arial");
     ASSERT_NE(font, nullptr);

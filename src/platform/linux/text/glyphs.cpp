@@ -14,8 +14,8 @@ namespace paneloom::platform::lnx {
 
 namespace {
 
-// FreeType's span records hold 16-bit columns, relative to the glyph's
-// origin.
+// FreeType's span records hold 16-bit positions; glyph pixels are clipped to
+// this range around their origin, twice the largest em (kMaxFontPixels).
 constexpr std::int64_t kSpanLimit = 32767;
 
 // A glyph whose box holds at most this many pixels keeps its coverage once
@@ -29,15 +29,15 @@ constexpr std::int64_t kMaskPixels = 4096;
 struct SpanTarget {
     Dib* dib;
     std::int64_t originX;
-    std::int64_t originY;  // the bitmap row of scanline -1
+    std::int64_t baseline;
     std::uint32_t colour;
 };
 
 void DrawSpans(int y, int count, const FT_Span* spans, void* user) {
     const auto* target = static_cast<const SpanTarget*>(user);
-    // Scanline y covers [y, y + 1) above the origin, i.e. the row just
-    // above it is y = 0.
-    const std::int64_t row = target->originY - 1 - y;
+    // Scanline y covers [y, y + 1) above the baseline, i.e. the row just
+    // above the baseline is y = 0.
+    const std::int64_t row = target->baseline - 1 - y;
     for (int i = 0; i < count; ++i)
         PaintCoverageRun(*target->dib, target->originX + spans[i].x, row, spans[i].len, spans[i].coverage,
                          target->colour);
@@ -157,10 +157,10 @@ void GlyphCache::Draw(Dib& dib, FT_UInt index, std::int64_t penX, std::int64_t b
     if (!glyph.hasOutline) return;
     // The part of the glyph's box that lands in the bitmap, relative to its
     // origin.
-    const std::int64_t xMin = std::max<std::int64_t>(glyph.xMin, -penX);
-    const std::int64_t xMax = std::min<std::int64_t>(glyph.xMax, dib.width - penX);
-    const std::int64_t yMin = std::max<std::int64_t>(glyph.yMin, baseline - dib.height);
-    const std::int64_t yMax = std::min<std::int64_t>(glyph.yMax, baseline);
+    const std::int64_t xMin = std::max<std::int64_t>({glyph.xMin, -penX, -kSpanLimit});
+    const std::int64_t xMax = std::min<std::int64_t>({glyph.xMax, dib.width - penX, kSpanLimit});
+    const std::int64_t yMin = std::max<std::int64_t>({glyph.yMin, baseline - dib.height, -kSpanLimit});
+    const std::int64_t yMax = std::min<std::int64_t>({glyph.yMax, baseline, kSpanLimit});
     if (xMin >= xMax || yMin >= yMax) return;
     if (glyph.masked) {
         const CoverageMask mask{glyph.mask.data(), std::int64_t{glyph.xMax} - glyph.xMin,
@@ -169,29 +169,14 @@ void GlyphCache::Draw(Dib& dib, FT_UInt index, std::int64_t penX, std::int64_t b
         return;
     }
     // Too large for a mask: loaded again (another glyph may be in the slot)
-    // and rasterised into the bitmap, clipped to it.
+    // and rasterised straight into the bitmap, clipped to it, so that no
+    // glyph-sized buffer is made.
     if (!Load(index)) return;
     FT_GlyphSlot slot = face_->face->glyph;
     if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
-    if (xMin >= -kSpanLimit && xMax <= kSpanLimit) {
-        SpanTarget target{&dib, penX, baseline, colour};
-        FT_Raster_Params params = ClippedRaster(DrawSpans, &target, xMin, xMax, yMin, yMax);
-        FT_Outline_Render(face_->library->Handle(), &slot->outline, &params);
-        return;
-    }
-    // The visible part lies beyond the spans' 16-bit columns (a glyph
-    // thousands of pixels wide): it is rasterised in strips, the outline
-    // moved each time so that the strip begins at the origin.
-    FT_Outline_Translate(&slot->outline, static_cast<FT_Pos>(-xMin * 64), static_cast<FT_Pos>(-yMin * 64));
-    std::int64_t shifted = xMin;
-    for (std::int64_t left = xMin; left < xMax; left += kSpanLimit) {
-        FT_Outline_Translate(&slot->outline, static_cast<FT_Pos>((shifted - left) * 64), 0);
-        shifted = left;
-        SpanTarget target{&dib, penX + left, baseline - yMin, colour};
-        FT_Raster_Params params =
-            ClippedRaster(DrawSpans, &target, 0, std::min(kSpanLimit, xMax - left), 0, yMax - yMin);
-        FT_Outline_Render(face_->library->Handle(), &slot->outline, &params);
-    }
+    SpanTarget target{&dib, penX, baseline, colour};
+    FT_Raster_Params params = ClippedRaster(DrawSpans, &target, xMin, xMax, yMin, yMax);
+    FT_Outline_Render(face_->library->Handle(), &slot->outline, &params);
 }
 
 }  // namespace paneloom::platform::lnx

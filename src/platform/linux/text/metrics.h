@@ -12,10 +12,11 @@ namespace paneloom::platform::lnx {
 // inch, as an em height.
 inline constexpr std::int32_t kDefaultFontHeight = -16;
 
-// Largest em or cell height in pixels that a font is made with. Larger
-// requests are reduced to it: text that big is already far wider than any
-// screen, and the cap keeps the glyph work per character bounded.
-inline constexpr std::int32_t kMaxFontPixels = 2000;
+// Largest em or cell height in pixels that a font is made with, as on
+// Windows; larger requests are reduced to it. Glyphs of any size are
+// rasterised only where they reach the bitmap, so their memory is bounded by
+// the bitmap, not by the size.
+inline constexpr std::int32_t kMaxFontPixels = 16384;
 
 inline constexpr int kNormalWeight = 400;
 
