@@ -26,7 +26,11 @@ void MapCase(std::string& text, Mapping mapping) {
     mapped.reserve(text.size());
     for (std::size_t position = 0; position < text.size();) {
         const Utf8Character character = DecodeCharacter(text, position);
-        const char32_t other = mapping(character.code);
+        char32_t other = mapping(character.code);
+        // Keywords and attribute names are ASCII and matched after lower-
+        // casing: no other character may turn into one of their letters (the
+        // Kelvin sign into k, the dotted capital I into i).
+        if (other < 0x80 && character.code >= 0x80) other = character.code;
         if (other == character.code) {
             mapped.append(text, position, character.length);
         } else {

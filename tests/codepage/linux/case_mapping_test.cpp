@@ -26,8 +26,15 @@ TEST(Utf8CaseMapping, LettersOfEveryScriptChangeCaseOneCharacterAtATime) {
     EXPECT_EQ("\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91", Upper("\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1"));  // σοφια
     EXPECT_EQ("\xD0\xBC\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", Lower("\xD0\x9C\xD0\x9E\xD0\xA1\xD0\x9A\xD0\x92\xD0\x90"));  // москва
     EXPECT_EQ("\xC5\xB8", Upper("\xC3\xBF"));                                 // ÿ to Ÿ
-    EXPECT_EQ("I", Upper("\xC4\xB1"));                                      // dotless i, two bytes to one
+    EXPECT_EQ("\xC8\xBE", Upper("\xE2\xB1\xA6"));                            // ⱦ to Ⱦ: three bytes to two
     EXPECT_EQ("\xE4\xB8\xAD-\xD7\x90", Upper("\xE4\xB8\xAD-\xD7\x90"));       // no case: untouched
+}
+
+TEST(Utf8CaseMapping, NoOtherCharacterBecomesAnAsciiLetter) {
+    // Keywords and attribute names are matched after lower-casing.
+    EXPECT_EQ("\xE2\x84\xAA" "elvin", Lower("\xE2\x84\xAA" "ELVIN"));  // the Kelvin sign stays
+    EXPECT_EQ("t\xC4\xB0le", Lower("T\xC4\xB0LE"));                     // so does İ
+    EXPECT_EQ("\xC4\xB1\xC5\xBF", Upper("\xC4\xB1\xC5\xBF"));              // and ı, ſ
 }
 
 TEST(Utf8CaseMapping, BytesThatAreNoUtf8KeepTheirPlaceAndTheirMeaning) {
