@@ -252,12 +252,12 @@ std::int64_t TextEngine::Impl::Layout(Font::State& font, const std::string& text
     }
     glyphs.resize(codes.size());
     std::int64_t pen = 0;
-    if (!DrawnCharacterByCharacter(codes)) {
+    if (!NeedsNoAnalysis(codes)) {
         LayOutRuns(font, charExtra, place, pen);
         return pen;
     }
-    // Latin, Greek, Cyrillic: each character advances by its own hinted
-    // advance plus the extra, as GDI lays out text for these scripts.
+    // Latin, Greek, Cyrillic, Armenian: each character advances by its own
+    // hinted advance plus the extra, as GDI lays out text for these scripts.
     for (std::size_t i = 0; i < codes.size(); ++i) {
         glyphs[i] = Resolve(font, codes[i]);
         PlaceByCharacter(font, i, charExtra, place, pen);

@@ -17,7 +17,7 @@ bool TakesNeighbourScript(hb_script_t script) {
 
 }  // namespace
 
-bool DrawnCharacterByCharacter(const std::u32string& codes) {
+bool NeedsNoAnalysis(const std::u32string& codes) {
     return std::all_of(codes.begin(), codes.end(), [](char32_t code) { return code < kFirstShapedCode; });
 }
 

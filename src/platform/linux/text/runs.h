@@ -14,10 +14,10 @@
 
 namespace paneloom::platform::lnx {
 
-// True when no character of the line can need shaping or reordering: every
-// code point lies below Hebrew, where the scripts drawn character by
-// character (Latin, Greek, Cyrillic, Armenian) end.
-bool DrawnCharacterByCharacter(const std::u32string& codes);
+// True when no character of the line can need shaping or reordering, so it
+// is laid out without the analysis below: every code point lies below
+// Hebrew's block, where the first script that may need either begins.
+bool NeedsNoAnalysis(const std::u32string& codes);
 
 // The embedding level of each character: even left to right, odd right to
 // left.
