@@ -6,6 +6,7 @@
 #include <ios>
 
 #include "common/cp1252.h"
+#include "common/utf8.h"
 #include "common/little_endian.h"
 
 namespace paneloom::formats {
@@ -100,8 +101,10 @@ bool FindChild(const std::uint8_t* rec, const Block& parent, const char* name,
     return false;
 }
 
-std::string ReadText(const std::uint8_t* rec, std::size_t begin, std::size_t end) {
-    std::string text;
+// The characters of a text value, up to its NUL: a well-formed surrogate
+// pair as one character, a broken surrogate as 0xFFFD.
+template <typename Sink>
+void ReadCharacters(const std::uint8_t* rec, std::size_t begin, std::size_t end, Sink sink) {
     std::size_t p = begin;
     while (p + 2 <= end) {
         const std::uint32_t unit = ReadU16(rec + p);
@@ -109,13 +112,27 @@ std::string ReadText(const std::uint8_t* rec, std::size_t begin, std::size_t end
         if (unit == 0) break;
         if (unit >= 0xD800 && unit <= 0xDBFF && p + 2 <= end) {
             const std::uint32_t low = ReadU16(rec + p);
-            // A whole pair is one character outside Windows-1252.
-            if (low >= 0xDC00 && low <= 0xDFFF) p += 2;
-            text.push_back('?');
-            continue;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                p += 2;
+                sink(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                continue;
+            }
         }
-        text.push_back(UnicodeToCp1252(unit));
+        sink(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
     }
+}
+
+std::string ReadText(const std::uint8_t* rec, std::size_t begin, std::size_t end) {
+    std::string text;
+    // A character outside Windows-1252, a whole pair or a broken surrogate,
+    // is one '?'.
+    ReadCharacters(rec, begin, end, [&text](char32_t code) { text.push_back(UnicodeToCp1252(code)); });
+    return text;
+}
+
+std::string ReadUtf8Text(const std::uint8_t* rec, std::size_t begin, std::size_t end) {
+    std::string text;
+    ReadCharacters(rec, begin, end, [&text](char32_t code) { AppendUtf8(text, code); });
     return text;
 }
 
@@ -150,6 +167,7 @@ void FillValue(const std::uint8_t* rec, const Block& b, VersionValue& value) {
     value.isText = b.isText;
     value.data.assign(rec + b.valueBegin, rec + b.valueEnd);
     value.text = ReadText(rec, b.valueBegin, b.textEnd);
+    value.utf8Text = ReadUtf8Text(rec, b.valueBegin, b.textEnd);
 }
 
 // ---------------------------------------------------------------------------

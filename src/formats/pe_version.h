@@ -29,6 +29,7 @@
 // - 8-bit text is Windows-1252: ASCII and U+00A0..U+00FF are kept as they are,
 //   the characters of 0x80..0x9F are mapped to their code, every other
 //   character (and a broken surrogate) becomes one '?'. No best-fit mapping.
+//   Each value's text is also read into UTF-8, for the Linux build.
 // - Only PE images (PE32 and PE32+) are read, not 16-bit NE files.
 #pragma once
 
@@ -64,6 +65,9 @@ struct VersionValue {
     // The value read as text (see above), whatever its declared type; this
     // is what VerQueryValueA hands back for a text value.
     std::string text;
+    // The same text in UTF-8, every character kept (a broken surrogate as
+    // U+FFFD): what it is where UTF-8 is the code page.
+    std::string utf8Text;
 };
 
 // Looks a sub-block path up in a version record (the bytes GetFileVersionInfoA

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/run_settings.h"
+#include "support/fakes.h"
 #include "support/recording_text.h"
 #include "support/scratch.h"
 
@@ -64,6 +65,14 @@ TEST_F(TextItemsTest, FontRecordCarriesWeightCharsetAndTheFaceCutTo31Characters)
     EXPECT_EQ(700, record.weight);
     EXPECT_EQ(platform::kDefaultCharSet, record.charSet);
     EXPECT_EQ(face40.substr(0, 31), RecordingTextOutput::Face(record));
+
+    {
+        // A character that the cut would split is left out whole.
+        testing::FakeUtf8CodePage codePage;
+        platform::ScopedFake<platform::AnsiCodePage> utf8(codePage);
+        const std::string face = std::string(30, 'x') + "\xC3\xA9" + "tail";
+        EXPECT_EQ(std::string(30, 'x'), RecordingTextOutput::Face(ItemLogFont(12, face, 400, MemoryDC())));
+    }
 
     fake.calls.clear();
     platform::LogFontRecord made;

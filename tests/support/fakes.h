@@ -54,8 +54,18 @@ public:
 // 0x40..0xFC, '@' and '<' included. Case mapping leaves the text alone.
 class FakeDoubleByteCodePage : public platform::AnsiCodePage {
 public:
-    bool HasLeadBytes() override { return true; }
+    platform::CharacterEncoding Encoding() override { return platform::CharacterEncoding::kDoubleByte; }
     bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
+    void ToLower(std::string&) override {}
+    void ToUpper(std::string&) override {}
+};
+
+// UTF-8 as the code page, as the Linux build has it, for the tests of both
+// builds. Case mapping leaves the text alone.
+class FakeUtf8CodePage : public platform::AnsiCodePage {
+public:
+    platform::CharacterEncoding Encoding() override { return platform::CharacterEncoding::kUtf8; }
+    bool IsLeadByte(unsigned char) override { return false; }
     void ToLower(std::string&) override {}
     void ToUpper(std::string&) override {}
 };

@@ -67,6 +67,21 @@ TEST_F(NetworkVariablesTest, HostDomainAndDnsServers) {
     EXPECT_EQ("[]", Substitute("[%DNS_LIST%]"));
 }
 
+#ifndef _WIN32
+// The Linux build's code page is UTF-8: the host name is upper-cased by
+// character, as Windows upper-cases its own, not byte by byte.
+TEST_F(NetworkVariablesTest, ANonAsciiHostNameIsUpperCasedByCharacter) {
+    fake.domainName = "";
+    fake.hostName = "stra\xC3\x9F" "e-caf\xC3\xA9-\xD0\xB3\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB4";  // straße-café-город
+    EXPECT_EQ("STRA\xC3\x9F" "E-CAF\xC3\x89-\xD0\x93\xD0\x9E\xD0\xA0\xD0\x9E\xD0\x94|STRA\xC3\x9F" "E-CAF\xC3\x89-\xD0\x93\xD0\x9E\xD0\xA0\xD0\x9E\xD0\x94",
+              Substitute("%HOSTNAME%|%DOMAIN%"));
+    // A byte that is no UTF-8 stands for its Windows-1252 letter, whose
+    // capital is written in UTF-8; ß has no one-letter capital.
+    fake.hostName = "b\xFCro\xDF";
+    EXPECT_EQ("B\xC3\x9CRO\xDF", Substitute("%HOSTNAME%"));
+}
+#endif
+
 TEST_F(NetworkVariablesTest, TwoAdaptersWithTheirJoinedLists) {
     EXPECT_EQ("10.0.0.1, 10.0.0.3|ETHERNET|Fast Ethernet Adapter|10.0.0.5|255.255.255.0",
               Substitute("%ADAPTER_1_DNSLIST%|%ADAPTER_1_TYPE%|%ADAPTER_1_NAME%|%ADAPTER_1_IPLIST%|"

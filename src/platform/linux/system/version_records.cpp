@@ -81,7 +81,8 @@ public:
     bool QueryText(std::vector<std::uint8_t>& record, const std::string& subBlock, std::string& text) override {
         formats::VersionValue value;
         if (record.empty() || !formats::QueryVersionValue(record.data(), record.size(), subBlock, value)) return false;
-        text = value.text.substr(0, value.text.find('\0'));
+        // UTF-8 is the Linux build's code page.
+        text = value.utf8Text.substr(0, value.utf8Text.find('\0'));
         return true;
     }
 };
