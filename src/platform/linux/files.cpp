@@ -67,8 +67,15 @@ public:
     }
 
     bool AppendExclusive(const char* path, ByteSpan bytes) override {
-        const int fd = OpenExclusive(path, O_WRONLY | O_CREAT);
+        // Opened without blocking: a log that is a FIFO with no reader would
+        // otherwise hold the run, and one with a reader is no log file.
+        const int fd = OpenExclusive(path, O_WRONLY | O_CREAT | O_NONBLOCK);
         if (fd < 0) return false;
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            return false;
+        }
         ::lseek(fd, 0, SEEK_END);
         WriteAll(fd, bytes.data, bytes.size);
         ::close(fd);

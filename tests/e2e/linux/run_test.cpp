@@ -204,6 +204,13 @@ TEST(LinuxProgram, AConfigurationThatIsAFifoIsLikeAMissingOne) {
     EXPECT_EQ(std::vector<std::string>{"paneloom.xml"}, DirectoryListing(scratch.path()));
 }
 
+TEST(LinuxProgram, ALogThatIsAFifoLosesItsLineInsteadOfHoldingTheRun) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"missing.bmp\"/></globalsettings>");
+    ASSERT_EQ(0, ::mkfifo(scratch.file("paneloomerror.log").c_str(), 0600));  // no reader: an open would wait
+    EXPECT_EQ(3, RunToItsEnd(scratch, {}));
+}
+
 TEST(LinuxProgram, AnExecutableThatIsNoFileShowsWhatAMissingOneShows) {
     ScratchDir scratch;
     scratch.Write("paneloom.xml",
