@@ -4,6 +4,11 @@
 //   BM_FirstRun_40x60                the whole job in a fresh process, as a
 //                                    run meets it: fontconfig's set-up, the
 //                                    font match, layout, glyphs, blending
+//   BM_FirstRun_Mixed_40x60          the same for lines that mix Latin,
+//                                    Cyrillic, Chinese and Arabic: fontconfig's
+//                                    fallback faces for the characters Arial
+//                                    lacks, shaping, right-to-left order
+//   BM_Draw_Mixed_40x60_Warm         the mixed lines once everything is loaded
 //   BM_FontconfigSetup               loading fontconfig's configuration
 //   BM_FontMatch                     one match of a face and weight
 //   BM_Draw_40x60_Warm               layout and drawing once everything is
@@ -21,9 +26,9 @@
 //                                    nothing
 //
 // Blending is what BM_Draw_40x60_Warm takes beyond BM_Layout_40x60_NoDrawing
-// (its glyphs are all kept from the first draw). BM_FirstRun_40x60 forks a process per
-// iteration and must run before anything else has loaded fontconfig in this
-// process; it comes first and refuses to run otherwise.
+// (its glyphs are all kept from the first draw). The first-run benchmarks
+// fork a process per iteration and must run before anything else has loaded
+// fontconfig in this process; they come first and refuse to run otherwise.
 #include <benchmark/benchmark.h>
 
 #include <fontconfig/fontconfig.h>
@@ -72,10 +77,41 @@ std::vector<std::string> Lines() {
     return lines;
 }
 
+// 40 lines of 60 characters that mix four scripts, in UTF-8: a report of a
+// machine named and described in Russian, Chinese and Arabic.
+std::vector<std::string> MixedLines() {
+    const std::vector<std::string> words = {
+        "Host", "\xD0\x9A\xD0\xBE\xD0\xBC\xD0\xBF\xD1\x8C\xD1\x8E\xD1\x82\xD0\xB5\xD1\x80",  // Компьютер
+        "\xE8\xAE\xA1\xE7\xAE\x97\xE6\x9C\xBA",                                          // 计算机
+        "\xD8\xA7\xD9\x84\xD8\xAD\xD8\xA7\xD8\xB3\xD9\x88\xD8\xA8",                          // الحاسوب
+        "192.168.100.23", "\xD1\x81\xD0\xB5\xD1\x80\xD0\xB2\xD0\xB5\xD1\x80",                  // сервер
+        "\xE5\x8A\x9E\xE5\x85\xAC\xE5\xAE\xA4",                                          // 办公室
+        "\xD9\x85\xD9\x83\xD8\xAA\xD8\xA8", "73.4/252.0 GB", "Windows 7",                   // مكتب
+    };
+    std::vector<std::string> lines;
+    for (int line = 0; line < kLines; ++line) {
+        std::string text;
+        std::size_t characters = 0;
+        for (std::size_t i = 0; characters < kCharacters; ++i) {
+            const std::string& word = words[(line * 3 + i) % words.size()];
+            for (const char c : word + " ") {
+                // Characters, not bytes: a byte that continues one is not
+                // counted.
+                const bool begins = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+                if (begins && characters == kCharacters) break;
+                text.push_back(c);
+                if (begins) ++characters;
+            }
+        }
+        lines.push_back(text);
+    }
+    return lines;
+}
+
 // The lines as the content of an output element.
-std::string Content() {
+std::string Content(const std::vector<std::string>& lines = Lines()) {
     std::string content;
-    for (const std::string& line : Lines()) content += "<textline>" + line + "</textline>\r\n";
+    for (const std::string& line : lines) content += "<textline>" + line + "</textline>\r\n";
     return content;
 }
 
@@ -114,12 +150,12 @@ void LayOutAndDraw(platform::DcHandle dc, const std::string& content, RunSetting
     DrawTextItems(dc, items, settings);
 }
 
-void BM_FirstRun_40x60(benchmark::State& state) {
+// The whole job in a forked process that has loaded nothing yet.
+void FirstRun(benchmark::State& state, const std::string& content) {
     if (engineLoadedHere) {
         state.SkipWithError("fontconfig is already loaded in this process; run this benchmark first");
         return;
     }
-    const std::string content = Content();
     for (auto _ : state) {
         int pipe[2];
         if (::pipe(pipe) != 0) {
@@ -149,7 +185,12 @@ void BM_FirstRun_40x60(benchmark::State& state) {
         state.SetIterationTime(elapsed);
     }
 }
+
+void BM_FirstRun_40x60(benchmark::State& state) { FirstRun(state, Content()); }
 BENCHMARK(BM_FirstRun_40x60)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_FirstRun_Mixed_40x60(benchmark::State& state) { FirstRun(state, Content(MixedLines())); }
+BENCHMARK(BM_FirstRun_Mixed_40x60)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_FontconfigSetup(benchmark::State& state) {
     for (auto _ : state) {
@@ -189,6 +230,16 @@ void BM_Draw_40x60_Warm(benchmark::State& state) {
     for (auto _ : state) LayOutAndDraw(canvas.dc(), content, settings);
 }
 BENCHMARK(BM_Draw_40x60_Warm)->Unit(benchmark::kMillisecond);
+
+void BM_Draw_Mixed_40x60_Warm(benchmark::State& state) {
+    engineLoadedHere = true;
+    RunSettings settings;
+    const std::string content = Content(MixedLines());
+    Canvas canvas;
+    LayOutAndDraw(canvas.dc(), content, settings);
+    for (auto _ : state) LayOutAndDraw(canvas.dc(), content, settings);
+}
+BENCHMARK(BM_Draw_Mixed_40x60_Warm)->Unit(benchmark::kMillisecond);
 
 void CountCoverage(int, int count, const FT_Span* spans, void* user) {
     auto* total = static_cast<std::uint64_t*>(user);
@@ -266,7 +317,9 @@ public:
     }
     void DeleteFontObject(platform::FontHandle) override {}
     std::uint32_t SetBackgroundColor(platform::DcHandle, std::uint32_t) override { return 0; }
-    int SetBackgroundMode(platform::DcHandle, int) override { return 0; }
+    platform::BackgroundMode SetBackgroundMode(platform::DcHandle, platform::BackgroundMode mode) override {
+        return mode;
+    }
     std::uint32_t SetForegroundColor(platform::DcHandle, std::uint32_t) override { return 0; }
     int SetCharacterExtra(platform::DcHandle, int) override { return 0; }
     bool MeasureString(platform::DcHandle, const std::string& text, platform::TextExtent& extent) override {

@@ -54,7 +54,8 @@ public:
         bytes = input;
         return true;
     }
-    bool AppendExclusive(const std::string&, const std::string&) override { return true; }
+    bool AppendExclusive(const char*, paneloom::platform::ByteSpan) override { return true; }
+    bool NamesIgnoreCase() override { return true; }
     std::unique_ptr<ReadableFile> OpenForReading(const std::string&) override {
         return std::make_unique<MemoryFile>(input);
     }

@@ -4,7 +4,12 @@
 // Linux), with any sizes, weights, spacings and positions. The bitmap's
 // depth follows the input's length, so every depth the loader gives is
 // drawn on: true colour at 32, 24 and 16 bits, and palette pictures whose
-// colour table is full, clamped short or empty.
+// colour table is full, clamped short or empty. The text is the Linux
+// build's 8-bit text: UTF-8 of any script (the seeds mix Latin, Cyrillic,
+// Chinese, Arabic, Hebrew and Devanagari, with marks, joiners and
+// bidirectional controls), with any byte that is not well-formed UTF-8
+// standing alone, so the faces per character, shaping and right-to-left
+// order are fed too.
 #include <cstddef>
 #include <cstdint>
 #include <string>

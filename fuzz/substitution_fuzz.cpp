@@ -35,7 +35,8 @@ using namespace paneloom;
 class NoFiles : public platform::Files {
 public:
     bool ReadWholeExclusive(const std::string&, std::string&) override { return false; }
-    bool AppendExclusive(const std::string&, const std::string&) override { return true; }
+    bool AppendExclusive(const char*, platform::ByteSpan) override { return true; }
+    bool NamesIgnoreCase() override { return true; }
     std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string&) override { return nullptr; }
     platform::ReplaceResult ReplaceWhole(const std::string&, const platform::FileFiller&) override {
         return platform::ReplaceResult::NotWritable;

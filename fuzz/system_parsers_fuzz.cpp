@@ -1,7 +1,7 @@
 // The readers of the Linux system files, fed any text: /proc/cpuinfo,
 // os-release, the kernel's release and version, the mount table and the
-// drive letters made from it, file-system UUIDs, udev's escaped names, and
-// the UTF-8 text they all hand on. The same bytes go to every reader.
+// drive letters made from it, file-system UUIDs and udev's escaped names.
+// The same bytes go to every reader.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,12 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace paneloom::platform::lnx;
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    const CpuInfo cpu = ParseCpuInfo(text);
-    Utf8ToAnsi(cpu.name);
+    ParseCpuInfo(text);
 
     std::string value;
     for (const char* key : {"PRETTY_NAME", "NAME", "VERSION", ""}) OsReleaseValue(text, key, value);
-    Utf8ToAnsi(OsReleaseSystemName(text));
+    OsReleaseSystemName(text);
 
     std::uint32_t major = 0;
     std::uint32_t minor = 0;
@@ -34,7 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FindMount(mounts, "/", entry);
 
     SerialFromUuid(text);
-    Utf8ToAnsi(DecodeUdevName(text));
-    Utf8ToAnsi(text);
+    DecodeUdevName(text);
     return 0;
 }

@@ -7,7 +7,8 @@ set -eu
 
 NATIVE="
   cmake ninja-build g++ pkg-config libgtest-dev googletest
-  libfreetype-dev libfontconfig-dev fontconfig fonts-liberation2 fonts-dejavu-core
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
+  fontconfig fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei
   libpng-dev
 "
 # Everything else: the sanitizer, fuzz and Windows builds, the packages and

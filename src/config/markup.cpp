@@ -183,17 +183,27 @@ bool FindTag(const std::string& text, const std::string& name, std::string& tag)
     }
 }
 
+bool FindAttributeValue(const std::string& text, const std::string& name, std::int32_t& from,
+                        std::int32_t& count) {
+    const std::int32_t at = FindText(text, name, 0);
+    if (at < 0) return false;
+    const std::int32_t equals = FindText(text, "=", at);
+    if (equals < 0) return false;
+    const std::int32_t open = FindText(text, "\"", equals);
+    if (open < 0) return false;
+    const std::int32_t close = FindText(text, "\"", open + 1);
+    if (close < 0) return false;
+    from = open + 1;
+    count = close - open - 1;
+    return true;
+}
+
 bool GetAttribute(const std::string& text, const std::string& name, std::string& value) {
     try {
-        const std::int32_t at = FindText(text, name, 0);
-        if (at < 0) return false;
-        const std::int32_t equals = FindText(text, "=", at);
-        if (equals < 0) return false;
-        const std::int32_t open = FindText(text, "\"", equals);
-        if (open < 0) return false;
-        const std::int32_t close = FindText(text, "\"", open + 1);
-        if (close < 0) return false;
-        value = Piece(text, open + 1, close - open - 1);
+        std::int32_t from = 0;
+        std::int32_t count = 0;
+        if (!FindAttributeValue(text, name, from, count)) return false;
+        value = Piece(text, from, count);
         return true;
     } catch (...) {
         LogError(StringPrintf("Error parsing [%s] for attribute <%s>\n", text.c_str(), name.c_str()));

@@ -40,6 +40,11 @@ bool FindTag(const std::string& text, const std::string& name, std::string& tag)
 // the next "=" and the next `"`.
 bool GetAttribute(const std::string& text, const std::string& name, std::string& value);
 
+// Where GetAttribute finds that value: its first byte and its length. Both
+// written only when the answer is true.
+bool FindAttributeValue(const std::string& text, const std::string& name, std::int32_t& from,
+                        std::int32_t& count);
+
 // The attribute value read with sscanf "%d" / "%x"; `number` written only
 // when the answer is true.
 bool GetIntAttribute(const std::string& text, const std::string& name, std::int32_t& number);

@@ -3,6 +3,7 @@
 #include "log/error_log.h"
 #include "codepage/ansi_text.h"
 #include "config/markup.h"
+#include "platform/files.h"
 
 namespace paneloom {
 
@@ -15,6 +16,31 @@ bool FindLoweredTag(const std::string& content, const char* name, std::string& t
     if (!FindTag(content, name, tag)) return false;
     ToLowerAnsi(tag);
     return true;
+}
+
+// The `name` of a child tag that names a file. The attribute is found by the
+// same scan over the lower-cased tag as any other; the name comes out
+// lower-cased only where the file system ignores case, since elsewhere that
+// names another file (and a byte-wise lower-casing can break a UTF-8 name).
+void ReadFileName(const std::string& content, const char* tagName, std::string& path) {
+    std::string tag;
+    if (!FindTag(content, tagName, tag)) return;
+    if (platform::Get<platform::Files>().NamesIgnoreCase()) {
+        ToLowerAnsi(tag);
+        GetAttribute(tag, "name", path);
+        return;
+    }
+    // Lower-casing the ASCII letters alone moves no byte, so the value lies
+    // at the same place in the tag as written.
+    std::string lowered = tag;
+    for (char& c : lowered) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    std::int32_t from = 0;
+    std::int32_t count = 0;
+    if (FindAttributeValue(lowered, "name", from, count)) {
+        path = tag.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(count));
+    }
 }
 
 // Reads red, green and blue in a chain; the colour is set only when all three
@@ -46,8 +72,8 @@ void ParseGlobalSettings(const std::string& content, RunSettings& settings) {
             else if (value == "tile") settings.backgroundStyle = 1;
             else if (value == "stretch") settings.backgroundStyle = 2;
         }
-        if (FindLoweredTag(content, "inputbmp", tag)) GetAttribute(tag, "name", settings.inputBitmapPath);
-        if (FindLoweredTag(content, "outputbmp", tag)) GetAttribute(tag, "name", settings.outputBitmapPath);
+        ReadFileName(content, "inputbmp", settings.inputBitmapPath);
+        ReadFileName(content, "outputbmp", settings.outputBitmapPath);
     } catch (...) {
         LogError("Error parsing global settings\n");
     }
@@ -81,7 +107,7 @@ void ParseTextSettings(const std::string& content, RunSettings& settings) {
             GetIntAttribute(tag, "points", settings.fontPoints);
             GetAttribute(tag, "face", settings.fontFace);
         }
-        if (FindLoweredTag(content, "executable", tag)) GetAttribute(tag, "name", settings.executablePath);
+        ReadFileName(content, "executable", settings.executablePath);
     } catch (...) {
         LogError("Error parsing text settings\n");
     }

@@ -6,6 +6,7 @@
 #include <ios>
 
 #include "common/cp1252.h"
+#include "common/utf8.h"
 #include "common/little_endian.h"
 
 namespace paneloom::formats {
@@ -100,8 +101,10 @@ bool FindChild(const std::uint8_t* rec, const Block& parent, const char* name,
     return false;
 }
 
-std::string ReadText(const std::uint8_t* rec, std::size_t begin, std::size_t end) {
-    std::string text;
+// The characters of a text value, up to its NUL: a well-formed surrogate
+// pair as one character, a broken surrogate as 0xFFFD.
+template <typename Sink>
+void ReadCharacters(const std::uint8_t* rec, std::size_t begin, std::size_t end, Sink sink) {
     std::size_t p = begin;
     while (p + 2 <= end) {
         const std::uint32_t unit = ReadU16(rec + p);
@@ -109,13 +112,27 @@ std::string ReadText(const std::uint8_t* rec, std::size_t begin, std::size_t end
         if (unit == 0) break;
         if (unit >= 0xD800 && unit <= 0xDBFF && p + 2 <= end) {
             const std::uint32_t low = ReadU16(rec + p);
-            // A whole pair is one character outside Windows-1252.
-            if (low >= 0xDC00 && low <= 0xDFFF) p += 2;
-            text.push_back('?');
-            continue;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                p += 2;
+                sink(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                continue;
+            }
         }
-        text.push_back(UnicodeToCp1252(unit));
+        sink(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
     }
+}
+
+std::string ReadText(const std::uint8_t* rec, std::size_t begin, std::size_t end) {
+    std::string text;
+    // A character outside Windows-1252, a whole pair or a broken surrogate,
+    // is one '?'.
+    ReadCharacters(rec, begin, end, [&text](char32_t code) { text.push_back(UnicodeToCp1252(code)); });
+    return text;
+}
+
+std::string ReadUtf8Text(const std::uint8_t* rec, std::size_t begin, std::size_t end) {
+    std::string text;
+    ReadCharacters(rec, begin, end, [&text](char32_t code) { AppendUtf8(text, code); });
     return text;
 }
 
@@ -150,22 +167,13 @@ void FillValue(const std::uint8_t* rec, const Block& b, VersionValue& value) {
     value.isText = b.isText;
     value.data.assign(rec + b.valueBegin, rec + b.valueEnd);
     value.text = ReadText(rec, b.valueBegin, b.textEnd);
+    value.utf8Text = ReadUtf8Text(rec, b.valueBegin, b.textEnd);
 }
 
 // ---------------------------------------------------------------------------
 // PE image
 
-// Random access to the bytes of an image, in memory or in a file.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual std::uint64_t Size() const = 0;
-    // False, with nothing promised about `out`, unless all of
-    // [offset, offset + length) lies inside the source.
-    virtual bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const = 0;
-};
-
-class MemorySource final : public ByteSource {
+class MemorySource final : public ImageSource {
 public:
     MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     std::uint64_t Size() const override { return size_; }
@@ -180,7 +188,7 @@ private:
     std::size_t size_;
 };
 
-class FileSource final : public ByteSource {
+class FileSource final : public ImageSource {
 public:
     explicit FileSource(const std::string& path) : in_(path, std::ios::binary) {
         if (!in_) return;
@@ -222,7 +230,7 @@ struct DirectoryEntry {
 
 class Image {
 public:
-    explicit Image(const ByteSource& source) : source_(source) {}
+    explicit Image(const ImageSource& source) : source_(source) {}
 
     // DOS header, PE signature, COFF and optional header (PE32 or PE32+), the
     // resource data directory and the section table.
@@ -306,7 +314,7 @@ private:
         return false;
     }
 
-    const ByteSource& source_;
+    const ImageSource& source_;
     std::uint32_t resourceRva_ = 0;
     std::vector<Section> sections_;
 };
@@ -339,7 +347,7 @@ const DirectoryEntry* FindId(const std::vector<DirectoryEntry>& entries, std::si
 
 // The tree has exactly three levels, type, id and language, and nothing else
 // is followed, so a directory pointing back at itself leads nowhere.
-bool FindVersionRecord(const ByteSource& source, std::vector<std::uint8_t>& record) {
+bool FindVersionRecord(const ImageSource& source, std::vector<std::uint8_t>& record) {
     Image image(source);
     if (!image.ReadHeaders()) return false;
 
@@ -395,6 +403,11 @@ bool VersionResource::LoadFromFile(const std::string& path) {
     FileSource file(path);
     if (!file.Ok()) return false;
     return FindVersionRecord(file, record_);
+}
+
+bool VersionResource::LoadFromSource(const ImageSource& source) {
+    Clear();
+    return FindVersionRecord(source, record_);
 }
 
 bool VersionResource::LoadFromRecord(const std::uint8_t* data, std::size_t size) {

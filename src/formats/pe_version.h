@@ -29,6 +29,7 @@
 // - 8-bit text is Windows-1252: ASCII and U+00A0..U+00FF are kept as they are,
 //   the characters of 0x80..0x9F are mapped to their code, every other
 //   character (and a broken surrogate) becomes one '?'. No best-fit mapping.
+//   Each value's text is also read into UTF-8, for the Linux build.
 // - Only PE images (PE32 and PE32+) are read, not 16-bit NE files.
 #pragma once
 
@@ -45,6 +46,16 @@ struct VersionTranslation {
     std::uint16_t codePage = 0;
 };
 
+// Random access to the bytes of an image, wherever they are kept.
+class ImageSource {
+public:
+    virtual ~ImageSource() = default;
+    virtual std::uint64_t Size() const = 0;
+    // False, with nothing promised about `out`, unless all of
+    // [offset, offset + length) lies inside the source and could be read.
+    virtual bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const = 0;
+};
+
 // A value found by a sub-block path.
 struct VersionValue {
     // wType of the block: true when the file declares the value as text.
@@ -54,6 +65,9 @@ struct VersionValue {
     // The value read as text (see above), whatever its declared type; this
     // is what VerQueryValueA hands back for a text value.
     std::string text;
+    // The same text in UTF-8, every character kept (a broken surrogate as
+    // U+FFFD): what it is where UTF-8 is the code page.
+    std::string utf8Text;
 };
 
 // Looks a sub-block path up in a version record (the bytes GetFileVersionInfoA
@@ -71,6 +85,11 @@ public:
     // As LoadFromImage, reading only the parts of the file it needs. False
     // also when the file cannot be opened or read.
     bool LoadFromFile(const std::string& path);
+
+    // As LoadFromImage, reading only the parts of the image it needs from
+    // `source`, for a caller that opens files its own way. False also when a
+    // read fails.
+    bool LoadFromSource(const ImageSource& source);
 
     // Takes the bytes of a version record itself (as found in a .res file or
     // returned by GetFileVersionInfoA). False when they cannot even hold a

@@ -10,10 +10,11 @@ extern const char* const kErrorLogName;
 
 // Appends "<timestamp> : <message>\n". Holds no state between calls and never
 // fails visibly: when the log cannot be opened the message is dropped.
-void LogError(const std::string& message);
-
-// The timestamp text of one log line for a local time; empty when it does not
-// fit its buffer.
-std::string FormatLogTimestamp(const struct tm& local);
+//
+// A fixed message is logged without allocating, so a failure handler can
+// report exhausted memory while it is still exhausted; a formatted one costs
+// its caller the allocation of the text.
+void LogError(const char* message) noexcept;
+void LogError(const std::string& message) noexcept;
 
 }  // namespace paneloom

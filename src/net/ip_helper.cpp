@@ -81,4 +81,12 @@ const MIB_IFTABLE* IpHelperQueries::QueryIfTable() {
     }));
 }
 
+const MIB_IF_ROW2* IpHelperQueries::QueryIfEntry2(std::uint32_t interfaceIndex) {
+    if (!Ready(platform::IpHelperFunction::GetIfEntry2)) return nullptr;
+    // The record names its interface by index alone: a zero LUID.
+    ifEntry_ = MIB_IF_ROW2 {};
+    ifEntry_.InterfaceIndex = static_cast<NET_IFINDEX>(interfaceIndex);
+    return library_->GetIfEntry2(&ifEntry_) == NO_ERROR ? &ifEntry_ : nullptr;
+}
+
 }  // namespace paneloom

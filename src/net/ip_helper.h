@@ -1,16 +1,16 @@
-// The binding of the IP helper library and its four queries, for one run.
+// The binding of the IP helper library and its queries, for one run.
 //
 // The library is loaded at the first query, so the program runs where the
 // library or one of its functions is missing: there the affected query
 // yields nothing and the network views show their fall-back texts. Nothing
 // here is ever logged.
 //
-// Each query keeps its block between calls and grows it when the platform
-// asks for more: the first call hands over no block and a length of 0, the
-// platform answers with its too-small code and the size it needs, and a
-// second call fills the new block. There is never a third call. A record that
-// a query returns lives in that query's block and stays valid until the next
-// call of the same query.
+// Each of the four table queries keeps its block between calls and grows it
+// when the platform asks for more: the first call hands over no block and a
+// length of 0, the platform answers with its too-small code and the size it
+// needs, and a second call fills the new block. There is never a third call.
+// A record that a query returns lives in that query's block and stays valid
+// until the next call of the same query.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +64,12 @@ public:
     // The interface table, rows sorted by interface index, or null.
     const MIB_IFTABLE* QueryIfTable();
 
+    // The interface record of the interface with that index, which carries
+    // the link speeds in 64 bits, or null: where the library lacks
+    // GetIfEntry2 (before Vista) or has no such interface. It stays valid
+    // until the next call of this query.
+    const MIB_IF_ROW2* QueryIfEntry2(std::uint32_t interfaceIndex);
+
 private:
     // Bound, and the library provides `function`.
     bool Ready(platform::IpHelperFunction function);
@@ -74,6 +80,7 @@ private:
     QueryBuffer adaptersInfo_;
     QueryBuffer perAdapterInfo_;
     QueryBuffer ifTable_;
+    MIB_IF_ROW2 ifEntry_ {};
 };
 
 }  // namespace paneloom

@@ -236,8 +236,14 @@ std::uint32_t InterfaceTable::MTU(std::uint32_t r) const {
     return static_cast<std::uint32_t>(RowAt(Record(), r).dwMtu);
 }
 
-std::uint32_t InterfaceTable::Speed(std::uint32_t r) const {
-    return static_cast<std::uint32_t>(RowAt(Record(), r).dwSpeed);
+std::uint64_t InterfaceTable::Speed(std::uint32_t r) const {
+    const MIB_IFROW& row = RowAt(Record(), r);
+    constexpr DWORD kRowSpeedLimit = 0xFFFFFFFF;
+    if (row.dwSpeed == kRowSpeedLimit) {
+        const MIB_IF_ROW2* entry = network_->queries_.QueryIfEntry2(static_cast<std::uint32_t>(row.dwIndex));
+        if (entry != nullptr) return static_cast<std::uint64_t>(entry->TransmitLinkSpeed);
+    }
+    return static_cast<std::uint32_t>(row.dwSpeed);
 }
 
 std::string InterfaceTable::DescriptionString(std::uint32_t r) const {

@@ -108,7 +108,10 @@ public:
     void Load();
     std::uint32_t InterfaceCount() const;
     std::uint32_t MTU(std::uint32_t r) const;
-    std::uint32_t Speed(std::uint32_t r) const;  // bits per second
+    // The link speed in bits per second. The row holds it in 32 bits, which
+    // stand at their limit for links of 4.3 Gb/s and more; there the
+    // interface's own record gives the real speed where the system has it.
+    std::uint64_t Speed(std::uint32_t r) const;
     std::string DescriptionString(std::uint32_t r) const;
     std::string TypeString(std::uint32_t r) const;
     // Six lower-case pairs joined by colons for an Ethernet row, otherwise

@@ -20,6 +20,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A run of bytes to be written.
+struct ByteSpan {
+    const void* data = nullptr;
+    std::size_t size = 0;
+};
+
 // A file opened for reading by Files::OpenForReading.
 class ReadableFile {
 public:
@@ -64,8 +70,9 @@ public:
 
     // Opens for writing with no sharing, creating the file when absent and
     // never truncating it, and appends `bytes` in one write at its end. False
-    // when the open fails; a failed write is not reported.
-    virtual bool AppendExclusive(const std::string& path, const std::string& bytes) = 0;
+    // when the open fails; a failed write is not reported. Allocates nothing,
+    // so the error log works while memory is exhausted.
+    virtual bool AppendExclusive(const char* path, ByteSpan bytes) = 0;
 
     // Opens an existing file for reading while others may read it too (no
     // lock is taken and none is needed). Null when it cannot be opened or is
@@ -88,6 +95,10 @@ public:
     // short; the previous file then stays, unless it was being written in
     // place.
     virtual ReplaceResult ReplaceWhole(const std::string& path, const FileFiller& fill) = 0;
+
+    // True where the file system finds a file whatever the case of its name,
+    // so that a configured name may be lower-cased and still name that file.
+    virtual bool NamesIgnoreCase() = 0;
 };
 
 template <>

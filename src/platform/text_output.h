@@ -22,9 +22,10 @@ using FontHandle = FontObject*;
 inline constexpr int kLogPixelsX = 88;
 inline constexpr int kLogPixelsY = 90;
 
-// Background modes.
-inline constexpr int kTransparentMode = 1;
-inline constexpr int kOpaqueMode = 2;
+// SetBkMode's modes, with GDI's numbers: whether the text cell is filled
+// with the background colour before the glyphs are drawn (OPAQUE) or left as
+// it is (TRANSPARENT).
+enum class BackgroundMode { kTransparent = 1, kOpaque = 2 };
 
 inline constexpr std::uint8_t kDefaultCharSet = 1;
 
@@ -32,10 +33,12 @@ inline constexpr std::uint8_t kDefaultCharSet = 1;
 inline constexpr std::size_t kFaceNameSize = 32;
 
 // The largest character or cell height, in pixels, that a font is made with
-// on either build; a larger height is made at this size. Text that big is
-// already far wider than any screen, and the bound keeps the glyph work of
-// the platform (and on Windows its glyph cache) in proportion to a bitmap.
-inline constexpr std::int32_t kMaxFontPixels = 2000;
+// on either build; a larger height is made at this size. Up to it text is
+// drawn at its true size (12288 points at 96 pixels per inch), far beyond
+// any screen. Beyond it GDI's own limits begin: under Wine a glyph of 16384
+// pixels takes some 180 MB while it is drawn and one of 32768 pixels 700 MB,
+// and from 65536 pixels on the font is made one pixel high.
+inline constexpr std::int32_t kMaxFontPixels = 16384;
 
 // The fields of a logical font that the program sets; everything else a
 // LOGFONTA holds stays zero.
@@ -81,7 +84,7 @@ public:
     // one attribute of the context for the text written after it and
     // returns the previous value.
     virtual std::uint32_t SetBackgroundColor(DcHandle dc, std::uint32_t color) = 0;
-    virtual int SetBackgroundMode(DcHandle dc, int mode) = 0;
+    virtual BackgroundMode SetBackgroundMode(DcHandle dc, BackgroundMode mode) = 0;
     virtual std::uint32_t SetForegroundColor(DcHandle dc, std::uint32_t color) = 0;
     virtual int SetCharacterExtra(DcHandle dc, int extra) = 0;
 

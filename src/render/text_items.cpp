@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codepage/ansi_text.h"
 #include "log/error_log.h"
 #include "common/saturate.h"
 #include "config/markup.h"
@@ -39,7 +40,8 @@ void DrawItem(platform::DcHandle dc, const TextItem& item) {
     SelectedItemFont font(dc, CreateItemFont(item.points, item.face, item.weight, dc));
 
     output.SetBackgroundColor(dc, item.bgcolor);
-    output.SetBackgroundMode(dc, item.transparent == 0 ? platform::kOpaqueMode : platform::kTransparentMode);
+    output.SetBackgroundMode(dc, item.transparent == 0 ? platform::BackgroundMode::kOpaque
+                                                        : platform::BackgroundMode::kTransparent);
     output.SetForegroundColor(dc, item.textcolor);
     output.SetCharacterExtra(dc, item.extra);
 
@@ -100,7 +102,8 @@ platform::LogFontRecord ItemLogFont(std::int32_t points, const std::string& face
     record.height = SaturateToInt32(-(logical < 0 ? -logical : logical));
     record.weight = weight;
     record.charSet = platform::kDefaultCharSet;
-    const std::size_t length = std::min(face.size(), platform::kFaceNameSize - 1);
+    // Cut to the record's 31 bytes, never inside a character.
+    const std::size_t length = CharacterWidths().CutLength(face, platform::kFaceNameSize - 1);
     std::memcpy(record.faceName, face.data(), length);
     record.faceName[length] = '\0';
     return record;

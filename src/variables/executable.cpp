@@ -16,7 +16,7 @@ const char* const kNoInfo = "[no info]";
 }  // namespace
 
 bool ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
-                       std::string& version, std::string& copyright) {
+                       std::string& version, std::string& copyright) noexcept {
     try {
         version = kNoInfo;
         product = kNoInfo;

@@ -13,7 +13,7 @@ namespace paneloom {
 // and counts as success (true). A record without a translation table, or a
 // failure inside (logged), gives false.
 bool ReadVersionStrings(const std::string& path, std::string& company, std::string& product,
-                       std::string& version, std::string& copyright);
+                       std::string& version, std::string& copyright) noexcept;
 
 // Replaces the four executable variables from the version strings of the
 // file at `executablePath`, or none of them when they cannot be looked up.

@@ -125,7 +125,7 @@ void SubstituteInterfaceVariables(std::string& text, Network& network) {
 
 }  // namespace
 
-std::string SpeedText(std::uint32_t bitsPerSecond) {
+std::string SpeedText(std::uint64_t bitsPerSecond) {
     // Scaled by multiplying with the nearest doubles to 0.000001 and 0.001,
     // not by dividing: 10,050,000 b/s shows as 10.0 Mb/sec.
     const double v = static_cast<double>(bitsPerSecond);

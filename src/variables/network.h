@@ -18,8 +18,8 @@ namespace paneloom {
 void SubstituteNetworkVariables(std::string& text, Network& network);
 
 // An interface speed in bits per second as "%.1f" in Mb/sec (from
-// 10,000,000), Kb/sec (from 10,000) or b/sec. The whole unsigned 32-bit
-// range is shown as the value it is.
-std::string SpeedText(std::uint32_t bitsPerSecond);
+// 10,000,000), Kb/sec (from 10,000) or b/sec. Every speed is shown as the
+// value it is, 10 Gb/s as "10000.0 Mb/sec".
+std::string SpeedText(std::uint64_t bitsPerSecond);
 
 }  // namespace paneloom

@@ -52,23 +52,6 @@ const char* LaterNtName(const platform::OsVersionRecord& record) {
     }
 }
 
-// The processor name as a 128-byte buffer holds it: up to its first NUL and
-// at most 127 bytes, cut on a character boundary.
-std::string ProcessorNameText(const std::string& value) {
-    constexpr std::size_t kMaxLength = 127;
-    std::string name = value.substr(0, value.find('\0'));
-    if (name.size() <= kMaxLength) return name;
-    const CharacterWidths widths;
-    if (!widths.DoubleByte()) return name.substr(0, kMaxLength);
-    std::size_t end = 0;
-    while (end < kMaxLength) {
-        const std::size_t width = widths.Width(name[end]);
-        if (end + width > kMaxLength) break;
-        end += width;
-    }
-    return name.substr(0, end);
-}
-
 }  // namespace
 
 void OsVersion::Load() {
@@ -131,7 +114,8 @@ void SubstituteProcessorVariables(std::string& text, SystemInfo& info) {
     if (!platform::Get<platform::SystemFacts>().ReadProcessorDescription(description)) return;
 
     const int clock = static_cast<int>(description.clockMHz);
-    const std::string name = ProcessorNameText(description.name);
+    // The name as the 128-byte buffer of the registry query holds it.
+    const std::string name = BufferText(description.name, 128);
     const std::string clockText = StringPrintf("%d MHz", clock);
     const std::string summary = StringPrintf("%s %d MHz %s", countText.c_str(), clock, name.c_str());
 

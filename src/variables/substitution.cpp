@@ -7,7 +7,7 @@
 
 namespace paneloom {
 
-void SubstituteVariables(std::string& text, const RunSettings& settings, VariableCaches& caches) {
+void SubstituteVariables(std::string& text, const RunSettings& settings, VariableCaches& caches) noexcept {
     try {
         SubstituteNetworkVariables(text, caches.network);
         SubstituteOsVariables(text, caches.osVersion);

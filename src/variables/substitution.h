@@ -17,7 +17,8 @@ namespace paneloom {
 // after it, never for its own or earlier ones. The records queried once per
 // run are kept in `caches`; the executable is the one `settings` names.
 // Never fails visibly: a failure that escapes a family is logged and ends the
-// substitution, the text keeping what was replaced before it.
-void SubstituteVariables(std::string& text, const RunSettings& settings, VariableCaches& caches);
+// substitution, the text keeping what was replaced before it. Logging it
+// allocates nothing, so exhausted memory still leaves that text to be drawn.
+void SubstituteVariables(std::string& text, const RunSettings& settings, VariableCaches& caches) noexcept;
 
 }  // namespace paneloom

@@ -1,5 +1,6 @@
 #include "variables/volumes.h"
 
+#include "codepage/ansi_text.h"
 #include "common/format.h"
 #include "variables/replace.h"
 
@@ -10,6 +11,9 @@ namespace {
 constexpr std::uint64_t kKilobyte = 1024;
 constexpr std::uint64_t kMegabyte = 1024 * kKilobyte;
 constexpr std::uint64_t kGigabyte = 1024 * kMegabyte;
+
+// The volume query's buffers for the label and the file-system name.
+constexpr std::size_t kNameBufferSize = 256;
 
 }  // namespace
 
@@ -32,8 +36,8 @@ bool VolumeInfo::Query(const std::string& queriedRoot) {
         status = error;
         return false;
     }
-    label = record.label.substr(0, record.label.find('\0'));
-    fileSystem = record.fileSystem.substr(0, record.fileSystem.find('\0'));
+    label = BufferText(record.label, kNameBufferSize);
+    fileSystem = BufferText(record.fileSystem, kNameBufferSize);
     serialNumber = record.serialNumber;
     maxComponentLength = record.maxComponentLength;
     fileSystemFlags = record.fileSystemFlags;

@@ -25,7 +25,11 @@ using testing::ScratchDir;
 
 class RunMainTest : public ::testing::Test {
 protected:
-    void SetUp() override { process.commandLine = "\"prog\""; }
+    // A run on Windows, where file names are lower-cased.
+    void SetUp() override {
+        process.commandLine = "\"prog\"";
+        files.namesIgnoreCase = true;
+    }
 
     // Every seam a run reaches, routed to the fakes for as long as it lives.
     struct Routed {

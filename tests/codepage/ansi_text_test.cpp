@@ -51,6 +51,24 @@ TEST(FindText, UnderADoubleByteCodePageOnlyCharacterBoundariesAreTried) {
     EXPECT_EQ(1, FindText("ab\x81", "b", 0));
 }
 
+TEST(FindText, UnderUtf8MatchesNeitherBeginNorEndInsideACharacter) {
+    testing::FakeUtf8CodePage codePage;
+    platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
+
+    // ASCII is never part of another character: a byte that is no UTF-8
+    // stands alone and the name after it is found.
+    EXPECT_EQ(4, FindText("Caf\xE9%OS%", "%OS%", 0));
+    EXPECT_EQ(5, FindText("Caf\xC3\xA9%OS%", "%OS%", 0));
+    // "\xA9" alone is a character, inside "\xC2\xA9" it is not.
+    EXPECT_EQ(-1, FindText("\xC2\xA9", "\xA9", 0));
+    EXPECT_EQ(3, FindText("\xC2\xA9 \xA9", "\xA9", 0));
+    // Nor may a match end inside one.
+    EXPECT_EQ(-1, FindText("x\xE4\xB8\xAD", "x\xE4\xB8", 0));
+    EXPECT_EQ(0, FindText("x\xE4\xB8\xAD", "x\xE4\xB8\xAD", 0));
+    // A cursor inside a character counts from that character's end.
+    EXPECT_EQ(3, FindText("\xE2\x82\xAC", "", 1));
+}
+
 TEST(TextFinder, ServesRepeatedSearchesResumingAfterEachMatch) {
     const std::string text = "%OS%%OS%x%OS";
     const TextFinder finder("%OS%");

@@ -2,13 +2,21 @@
 
 #include "config/run_settings.h"
 #include "config/settings_elements.h"
+#include "support/fakes.h"
 
 namespace paneloom {
 namespace {
 
+// File names are lower-cased as on Windows unless a test says otherwise.
 class SettingsTest : public ::testing::Test {
 protected:
+    SettingsTest() : filesScope_(files) { files.namesIgnoreCase = true; }
+
     RunSettings s;
+    testing::FakeFiles files;
+
+private:
+    platform::ScopedFake<platform::Files> filesScope_;
 };
 
 TEST_F(SettingsTest, DefaultsHoldWithoutGlobalSettings) {
@@ -28,6 +36,19 @@ TEST_F(SettingsTest, GlobalSettingsLowerCaseTagsBeforeReading) {
     EXPECT_EQ("out.bmp", s.outputBitmapPath);
     EXPECT_EQ(2, s.backgroundStyle);
     EXPECT_FALSE(s.useScreenDepth);
+}
+
+TEST_F(SettingsTest, FileNamesKeepTheirCaseWhereTheFileSystemDoes) {
+    files.namesIgnoreCase = false;
+    ParseGlobalSettings("<inputbmp NAME=\"Pictures/Wall.bmp\" /><outputbmp file=\"X\" Name=\"im\xC3\xA1genes/Out.BMP\" />"
+                        "<backgroundstyle VALUE=\"Stretch\" />", s);
+    EXPECT_EQ("Pictures/Wall.bmp", s.inputBitmapPath);
+    EXPECT_EQ("im\xC3\xA1genes/Out.BMP", s.outputBitmapPath);
+    EXPECT_EQ(2, s.backgroundStyle);
+
+    ParseTextSettings("<font face=\"Courier New\" /><executable NAME=\"Tools/App.EXE\" />", s);
+    EXPECT_EQ("courier new", s.fontFace);
+    EXPECT_EQ("Tools/App.EXE", s.executablePath);
 }
 
 TEST_F(SettingsTest, BackgroundStyleKeywords) {

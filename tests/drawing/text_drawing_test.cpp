@@ -14,12 +14,6 @@
 #include "render/text_items.h"
 #include "support/scratch.h"
 
-#ifndef _WIN32
-// Fontconfig keeps a few allocations from parsing its configuration for the
-// life of the process; they are its own, made once.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-#endif
-
 namespace paneloom {
 namespace {
 
@@ -189,6 +183,33 @@ TEST_F(TextDrawingTest, ANegativePointSizeDrawsAsThePositiveOne) {
     ASSERT_GT(Changed(positive, kBlack).count, 20);
     for (std::int32_t y = 0; y < 40; ++y)
         for (std::int32_t x = 0; x < 200; ++x) ASSERT_EQ(positive.Pixel(x, y), negative.Pixel(x, y)) << x << "," << y;
+}
+
+TEST_F(TextDrawingTest, LargeFontsAreDrawnAtTheirTrueSize) {
+    // 3000 points: a 4000-pixel em, whose cell is some 4470 pixels high.
+    Canvas probe(8, 8, kWhite);
+    const platform::TextExtent cell = Measure(probe, 3000, "Arial", 400, 0, ".");
+    EXPECT_GT(cell.cy, 4000);
+    // The full stop, drawn with the bottom of its cell on the bottom row,
+    // is a square of about a ninth of the em.
+    Canvas canvas(1200, 1600, kWhite);
+    DrawTextItems(canvas.dc(), "<textat x=\"0\" y=\"" + std::to_string(1600 - cell.cy) +
+                                   "\" points=\"3000\" face=\"Arial\" weight=\"400\" textcolor=\"000000\" "
+                                   "string=\".\" />", settings);
+    const Box dot = Changed(canvas, kWhite);
+    EXPECT_GT(dot.bottom - dot.top, 4000 / 12);
+    EXPECT_LT(dot.bottom - dot.top, 4000 / 6);
+    EXPECT_GT(dot.right - dot.left, 4000 / 12);
+
+    // Up to 12288 points (16384 pixels) at their true size; beyond, as at
+    // that size.
+    const platform::TextExtent largest = Measure(probe, 12288, "Arial", 400, 0, "W");
+    EXPECT_GT(largest.cy, 16384);
+    EXPECT_GT(largest.cx, 16384 * 9 / 10);
+    const platform::TextExtent beyond = Measure(probe, 100000, "Arial", 400, 0, "W");
+    EXPECT_EQ(largest.cy, beyond.cy);
+    EXPECT_EQ(largest.cx, beyond.cx);
+    ExpectNoErrorsLogged();
 }
 
 TEST_F(TextDrawingTest, HostileItemsAreDrawnOrClippedAndNothingFails) {

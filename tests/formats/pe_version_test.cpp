@@ -252,12 +252,17 @@ TEST(PeVersionReaderTest, ReadsTextFromWritersThatCountBytesOrOmitTheNul) {
     EXPECT_EQ(String(r, "040904b0", "CompanyName"), "Trunc");
 }
 
-TEST(PeVersionReaderTest, ConvertsTextToWindows1252) {
+TEST(PeVersionReaderTest, ConvertsTextToWindows1252AndUtf8) {
     const std::u16string value = u"Caf\u00e9 \u00a9 \u20ac\u2122 \u03a9 \U0001F600 \xD800x \u0081";
     const Bytes record = Serialize(Root({StringInfo({Table(u"040904b0", {Text(u"CompanyName", value)})})}));
     VersionResource r;
     ASSERT_TRUE(r.LoadFromRecord(record.data(), record.size()));
     EXPECT_EQ(String(r, "040904b0", "CompanyName"), "Caf\xE9 \xA9 \x80\x99 ? ? ?x \x81");
+
+    // Read into UTF-8 every character stays, a broken surrogate as U+FFFD.
+    VersionValue v;
+    ASSERT_TRUE(QueryVersionValue(r.Record().data(), r.Record().size(), "\\StringFileInfo\\040904b0\\CompanyName", v));
+    EXPECT_EQ(v.utf8Text, "Caf\xC3\xA9 \xC2\xA9 \xE2\x82\xAC\xE2\x84\xA2 \xCE\xA9 \xF0\x9F\x98\x80 \xEF\xBF\xBDx \xC2\x81");
 }
 
 TEST(PeVersionReaderTest, EachLoadReplacesWhatWasLoaded) {

@@ -51,6 +51,12 @@ TEST(ErrorLog, RawBytesAreWrittenUnchanged) {
     platform::ScopedFake<platform::Clock> fakeClock(clock);
     LogError("a\r\nb\xE9\n");
     EXPECT_EQ("14:05:09 -- March 07, 2004 : a\r\nb\xE9\n\n", scratch.Read("paneloomerror.log"));
+
+    // A formatted message may hold a whole configuration, zero bytes too.
+    const std::string longMessage = std::string(5000, 'x') + std::string(1, '\0') + "y\n";
+    LogError(longMessage);
+    EXPECT_EQ("14:05:09 -- March 07, 2004 : a\r\nb\xE9\n\n14:05:09 -- March 07, 2004 : " + longMessage + "\n",
+              scratch.Read("paneloomerror.log"));
 }
 
 TEST(ErrorLog, MessageIsDroppedWhenTheLogCannotBeOpened) {

@@ -144,12 +144,14 @@ TEST_F(IpHelperTest, MissingLibraryYieldsNothingSilentlyAndIsLoadedAgainAtTheNex
 }
 
 TEST_F(IpHelperTest, EachMissingExportFailsOnlyItsOwnQuery) {
-    const char* const names[] = {"GetNetworkParams", "GetAdaptersInfo", "GetPerAdapterInfo", "GetIfTable"};
+    const char* const names[] = {"GetNetworkParams", "GetAdaptersInfo", "GetPerAdapterInfo", "GetIfTable",
+                                 "GetIfEntry2"};
     for (const char* missing : names) {
         SCOPED_TRACE(missing);
         FakeIpHelper local;
         local.perAdapter = fake.perAdapter;
         local.adapters = fake.adapters;
+        local.interfaces = fake.interfaces;
         local.notExported = {missing};
         IpHelperQueries fresh(local);
         const std::string name = missing;
@@ -157,6 +159,7 @@ TEST_F(IpHelperTest, EachMissingExportFailsOnlyItsOwnQuery) {
         EXPECT_EQ(fresh.QueryAdaptersInfo() == nullptr, name == "GetAdaptersInfo");
         EXPECT_EQ(fresh.QueryPerAdapterInfo(7) == nullptr, name == "GetPerAdapterInfo");
         EXPECT_EQ(fresh.QueryIfTable() == nullptr, name == "GetIfTable");
+        EXPECT_EQ(fresh.QueryIfEntry2(1) == nullptr, name == "GetIfEntry2");
         EXPECT_TRUE(fresh.bound());
     }
     EXPECT_FALSE(scratch.Exists(kErrorLogName));

@@ -255,6 +255,38 @@ TEST_F(NetworkViewsTest, InterfaceRowsGiveTypeMacMtuSpeedAndDescription) {
     EXPECT_THROW(table.TypeString(0), std::out_of_range);
 }
 
+// A row's 32 bits stand at their limit for every link of 4.3 Gb/s and more;
+// only there is the interface's own record asked, by the row's index.
+TEST_F(NetworkViewsTest, ASpeedAtTheRowsLimitIsTakenFromTheInterfacesOwnRecord) {
+    FakeInterface slow;
+    slow.speed = 4294967294u;
+    slow.linkSpeed = 25000000000u;  // never asked: the row holds the speed
+    FakeInterface fast;
+    fast.speed = 0xFFFFFFFFu;
+    fast.linkSpeed = 10000000000u;
+    fake.interfaces = {slow, fast};
+
+    InterfaceTable table(network);
+    table.Load();
+    EXPECT_EQ(table.Speed(0), 4294967294u);
+    EXPECT_EQ(fake.ifEntry2.calls, 0);
+    EXPECT_EQ(table.Speed(1), 10000000000u);
+    EXPECT_EQ(fake.ifEntry2Indexes, (std::vector<ULONG>{2}));
+
+    // Without the second query (before Vista), or when it fails, the row's
+    // figure stands.
+    fake.ifEntry2.failWith = ERROR_FILE_NOT_FOUND;
+    EXPECT_EQ(table.Speed(1), 0xFFFFFFFFu);
+    FakeIpHelper older;
+    older.interfaces = fake.interfaces;
+    older.notExported = {"GetIfEntry2"};
+    Network olderNetwork(older);
+    InterfaceTable olderTable(olderNetwork);
+    olderTable.Load();
+    EXPECT_EQ(olderTable.Speed(1), 0xFFFFFFFFu);
+    EXPECT_EQ(older.ifEntry2.calls, 0);
+}
+
 TEST_F(NetworkViewsTest, InterfaceDescriptionStopsAtItsLengthAndItsField) {
     FakeInterface row;
     row.description = "Intel(R) PRO/1000";

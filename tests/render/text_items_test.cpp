@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/run_settings.h"
+#include "support/fakes.h"
 #include "support/recording_text.h"
 #include "support/scratch.h"
 
@@ -64,6 +65,14 @@ TEST_F(TextItemsTest, FontRecordCarriesWeightCharsetAndTheFaceCutTo31Characters)
     EXPECT_EQ(700, record.weight);
     EXPECT_EQ(platform::kDefaultCharSet, record.charSet);
     EXPECT_EQ(face40.substr(0, 31), RecordingTextOutput::Face(record));
+
+    {
+        // A character that the cut would split is left out whole.
+        testing::FakeUtf8CodePage codePage;
+        platform::ScopedFake<platform::AnsiCodePage> utf8(codePage);
+        const std::string face = std::string(30, 'x') + "\xC3\xA9" + "tail";
+        EXPECT_EQ(std::string(30, 'x'), RecordingTextOutput::Face(ItemLogFont(12, face, 400, MemoryDC())));
+    }
 
     fake.calls.clear();
     platform::LogFontRecord made;
@@ -124,14 +133,14 @@ TEST_F(TextItemsTest, EveryAttributeIsReadWithItsOwnType) {
     EXPECT_EQ(3, item.extra);
     EXPECT_EQ(0x0000FFu, item.bkColor);    // red
     EXPECT_EQ(0xFF0000u, item.textColor);  // blue
-    EXPECT_EQ(platform::kOpaqueMode, item.bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kOpaque, item.bkMode);
     EXPECT_EQ("  two  words ", item.text);
 }
 
 TEST_F(TextItemsTest, AnyNonZeroTransparentLeavesTheBackgroundAlone) {
-    EXPECT_EQ(platform::kTransparentMode, Only("<textat transparent=\"5\" string=\"a\" />").bkMode);
-    EXPECT_EQ(platform::kTransparentMode, Only("<textat transparent=\"-1\" string=\"a\" />").bkMode);
-    EXPECT_EQ(platform::kOpaqueMode, Only("<textat transparent=\"0\" string=\"a\" />").bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kTransparent, Only("<textat transparent=\"5\" string=\"a\" />").bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kTransparent, Only("<textat transparent=\"-1\" string=\"a\" />").bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kOpaque, Only("<textat transparent=\"0\" string=\"a\" />").bkMode);
 }
 
 TEST_F(TextItemsTest, LeftOutAttributesComeFromTheSettingsAtDrawingTime) {
@@ -156,7 +165,7 @@ TEST_F(TextItemsTest, LeftOutAttributesComeFromTheSettingsAtDrawingTime) {
     EXPECT_EQ(4, first.extra);
     EXPECT_EQ(0x112233u, first.bkColor);
     EXPECT_EQ(0x445566u, first.textColor);
-    EXPECT_EQ(platform::kOpaqueMode, first.bkMode);
+    EXPECT_EQ(platform::BackgroundMode::kOpaque, first.bkMode);
 
     // The same text drawn later takes the settings as they are then.
     settings.textStartY = 99;

@@ -190,6 +190,23 @@ DWORD FakeIpHelper::GetIfTable(PMIB_IFTABLE block, PULONG length, BOOL order) {
     return Answer(ifTable, image, block, length, ERROR_INSUFFICIENT_BUFFER);
 }
 
+DWORD FakeIpHelper::GetIfEntry2(PMIB_IF_ROW2 row) {
+    ++ifEntry2.calls;
+    if (row == nullptr) return ERROR_INVALID_PARAMETER;
+    ifEntry2Indexes.push_back(row->InterfaceIndex);
+    if (ifEntry2.failWith != 0) return ifEntry2.failWith;
+    const ULONG index = row->InterfaceIndex;
+    if (index == 0 || index > interfaces.size()) return ERROR_FILE_NOT_FOUND;
+    const FakeInterface& in = interfaces[index - 1];
+    *row = MIB_IF_ROW2{};
+    row->InterfaceIndex = index;
+    row->Type = in.type;
+    row->Mtu = in.mtu;
+    row->TransmitLinkSpeed = in.linkSpeed != 0 ? in.linkSpeed : in.speed;
+    row->ReceiveLinkSpeed = row->TransmitLinkSpeed;
+    return NO_ERROR;
+}
+
 bool FakeIpHelper::Load() {
     ++loads;
     if (present) loaded_ = true;
@@ -203,6 +220,7 @@ bool FakeIpHelper::Provides(platform::IpHelperFunction function) {
         case platform::IpHelperFunction::GetAdaptersInfo: name = "GetAdaptersInfo"; break;
         case platform::IpHelperFunction::GetPerAdapterInfo: name = "GetPerAdapterInfo"; break;
         case platform::IpHelperFunction::GetIfTable: break;
+        case platform::IpHelperFunction::GetIfEntry2: name = "GetIfEntry2"; break;
     }
     return loaded_ && notExported.count(name) == 0;
 }

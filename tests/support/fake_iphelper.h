@@ -1,6 +1,6 @@
 // A fake IP helper library for driving the network code with chosen records.
 //
-// A test hands it to the Network (or the IpHelperQueries) it makes. Its four
+// A test hands it to the Network (or the IpHelperQueries) it makes. Its
 // functions count their calls, remember what they were handed, and answer the
 // buffer protocol with records built from the fields below, padded to any
 // chosen size.
@@ -17,7 +17,7 @@
 
 namespace paneloom::testing {
 
-// What one of the four functions was asked and how it answers.
+// What one of the functions was asked and how it answers.
 struct FakeFunction {
     int calls = 0;
     std::vector<bool> blockWasNull;       // per call
@@ -49,7 +49,8 @@ struct FakeAdapter {
 struct FakeInterface {
     DWORD type = 6;
     DWORD mtu = 1500;
-    DWORD speed = 100000000;
+    DWORD speed = 100000000;            // the row's 32-bit figure
+    std::uint64_t linkSpeed = 0;        // GetIfEntry2's; 0 means the same as the row's
     std::vector<std::uint8_t> physical;  // at most 8 bytes
     std::string description;            // copied into bDescr, at most 256 bytes
     int descrLength = -1;               // dwDescrLen; -1 means the text and its zero
@@ -81,8 +82,10 @@ public:
     FakeFunction adaptersInfo;
     FakeFunction perAdapterInfo;
     FakeFunction ifTable;
+    FakeFunction ifEntry2;                  // its failWith answers every call; no block or length
     std::vector<ULONG> perAdapterIndexes;  // the index of every GetPerAdapterInfo call
     std::vector<BOOL> ifTableOrder;        // the order flag of every GetIfTable call
+    std::vector<ULONG> ifEntry2Indexes;    // the InterfaceIndex of every GetIfEntry2 call
 
     bool Load() override;
     bool Provides(platform::IpHelperFunction function) override;
@@ -90,6 +93,9 @@ public:
     ULONG GetAdaptersInfo(PIP_ADAPTER_INFO block, PULONG length) override;
     DWORD GetPerAdapterInfo(ULONG index, PIP_PER_ADAPTER_INFO block, PULONG length) override;
     DWORD GetIfTable(PMIB_IFTABLE block, PULONG length, BOOL order) override;
+    // The interface of the table whose row has that index (rows are numbered
+    // from 1), looked up by index alone.
+    DWORD GetIfEntry2(PMIB_IF_ROW2 row) override;
 
 private:
     bool loaded_ = false;

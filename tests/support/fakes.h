@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,18 @@ public:
 // 0x40..0xFC, '@' and '<' included. Case mapping leaves the text alone.
 class FakeDoubleByteCodePage : public platform::AnsiCodePage {
 public:
-    bool HasLeadBytes() override { return true; }
+    platform::CharacterEncoding Encoding() override { return platform::CharacterEncoding::kDoubleByte; }
     bool IsLeadByte(unsigned char byte) override { return (byte >= 0x81 && byte <= 0x9F) || byte >= 0xE0; }
+    void ToLower(std::string&) override {}
+    void ToUpper(std::string&) override {}
+};
+
+// UTF-8 as the code page, as the Linux build has it, for the tests of both
+// builds. Case mapping leaves the text alone.
+class FakeUtf8CodePage : public platform::AnsiCodePage {
+public:
+    platform::CharacterEncoding Encoding() override { return platform::CharacterEncoding::kUtf8; }
+    bool IsLeadByte(unsigned char) override { return false; }
     void ToLower(std::string&) override {}
     void ToUpper(std::string&) override {}
 };
@@ -73,7 +84,7 @@ public:
         if (failReads) throw platform::FileError("injected read failure");
         return platform::RealImpl<platform::Files>().ReadWholeExclusive(path, bytes);
     }
-    bool AppendExclusive(const std::string& path, const std::string& bytes) override {
+    bool AppendExclusive(const char* path, platform::ByteSpan bytes) override {
         if (refuseOpens) return false;
         return platform::RealImpl<platform::Files>().AppendExclusive(path, bytes);
     }
@@ -90,6 +101,11 @@ public:
             FailingWrites sink;
             return fill(sink);
         });
+    }
+
+    std::optional<bool> namesIgnoreCase;  // when set: the answer instead of the real file system's
+    bool NamesIgnoreCase() override {
+        return namesIgnoreCase ? *namesIgnoreCase : platform::RealImpl<platform::Files>().NamesIgnoreCase();
     }
 
 private:

@@ -23,7 +23,7 @@ public:
         std::string text;
         platform::LogFontRecord font;  // the selected font's record
         std::uint32_t bkColor = 0;
-        int bkMode = 0;
+        platform::BackgroundMode bkMode = platform::BackgroundMode::kOpaque;
         std::uint32_t textColor = 0;
         int extra = 0;
         platform::DcHandle dc = nullptr;
@@ -78,8 +78,8 @@ public:
         calls.push_back("SetBkColor " + Hex(color));
         return Exchange(bkColor_, color);
     }
-    int SetBackgroundMode(platform::DcHandle, int mode) override {
-        calls.push_back("SetBkMode " + std::to_string(mode));
+    platform::BackgroundMode SetBackgroundMode(platform::DcHandle, platform::BackgroundMode mode) override {
+        calls.push_back("SetBkMode " + std::to_string(static_cast<int>(mode)));
         return Exchange(bkMode_, mode);
     }
     std::uint32_t SetForegroundColor(platform::DcHandle, std::uint32_t color) override {
@@ -113,7 +113,7 @@ public:
 private:
     platform::FontHandle selected_ = FontHandleOf(kStockFont);  // a fresh context's font
     std::uint32_t bkColor_ = 0xFFFFFF;
-    int bkMode_ = platform::kOpaqueMode;
+    platform::BackgroundMode bkMode_ = platform::BackgroundMode::kOpaque;
     std::uint32_t textColor_ = 0;
     int extra_ = 0;
 

@@ -67,6 +67,21 @@ TEST_F(NetworkVariablesTest, HostDomainAndDnsServers) {
     EXPECT_EQ("[]", Substitute("[%DNS_LIST%]"));
 }
 
+#ifndef _WIN32
+// The Linux build's code page is UTF-8: the host name is upper-cased by
+// character, as Windows upper-cases its own, not byte by byte.
+TEST_F(NetworkVariablesTest, ANonAsciiHostNameIsUpperCasedByCharacter) {
+    fake.domainName = "";
+    fake.hostName = "stra\xC3\x9F" "e-caf\xC3\xA9-\xD0\xB3\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB4";  // straße-café-город
+    EXPECT_EQ("STRA\xC3\x9F" "E-CAF\xC3\x89-\xD0\x93\xD0\x9E\xD0\xA0\xD0\x9E\xD0\x94|STRA\xC3\x9F" "E-CAF\xC3\x89-\xD0\x93\xD0\x9E\xD0\xA0\xD0\x9E\xD0\x94",
+              Substitute("%HOSTNAME%|%DOMAIN%"));
+    // A byte that is no UTF-8 stands for its Windows-1252 letter, whose
+    // capital is written in UTF-8; ß has no one-letter capital.
+    fake.hostName = "b\xFCro\xDF";
+    EXPECT_EQ("B\xC3\x9CRO\xDF", Substitute("%HOSTNAME%"));
+}
+#endif
+
 TEST_F(NetworkVariablesTest, TwoAdaptersWithTheirJoinedLists) {
     EXPECT_EQ("10.0.0.1, 10.0.0.3|ETHERNET|Fast Ethernet Adapter|10.0.0.5|255.255.255.0",
               Substitute("%ADAPTER_1_DNSLIST%|%ADAPTER_1_TYPE%|%ADAPTER_1_NAME%|%ADAPTER_1_IPLIST%|"
@@ -102,6 +117,11 @@ TEST_F(NetworkVariablesTest, InterfacesWithTypeNameMacMtuAndSpeed) {
     EXPECT_EQ("ETHERNET|Fast Ethernet Adapter|00:0c:29:3e:5a:01|100.0 Mb/sec",
               Substitute("%INTERFACE_2_TYPE%|%INTERFACE_2_NAME%|%INTERFACE_2_MAC%|%INTERFACE_2_SPEED%"));
     EXPECT_EQ("%INTERFACE_3_TYPE% %INTERFACE_0_MTU%", Substitute("%INTERFACE_3_TYPE% %INTERFACE_0_MTU%"));
+
+    // A 10 Gb/s link, whose row stands at its 32-bit limit.
+    fake.interfaces[1].speed = 0xFFFFFFFFu;
+    fake.interfaces[1].linkSpeed = 10000000000u;
+    EXPECT_EQ("10000.0 Mb/sec", Substitute("%INTERFACE_2_SPEED%"));
 }
 
 TEST_F(NetworkVariablesTest, TenAdaptersDoNotInterfereWithEachOther) {
@@ -153,10 +173,13 @@ TEST(SpeedTextTest, UnitsAndTheirBoundsAsScaledByMultiplying) {
     EXPECT_EQ("10.0 Mb/sec", SpeedText(10050000));  // the product lies just below 10.05
     EXPECT_EQ("100.0 Mb/sec", SpeedText(100000000));
     EXPECT_EQ("1000.0 Mb/sec", SpeedText(1000000000));
-    // From 2^31 on the speed is still the unsigned value it is.
+    // From 2^31 on the speed is still the unsigned value it is, and so it is
+    // past 32 bits.
     EXPECT_EQ("2147.5 Mb/sec", SpeedText(2147483648u));
     EXPECT_EQ("2500.0 Mb/sec", SpeedText(2500000000u));
     EXPECT_EQ("4295.0 Mb/sec", SpeedText(4294967295u));
+    EXPECT_EQ("10000.0 Mb/sec", SpeedText(10000000000u));
+    EXPECT_EQ("400000.0 Mb/sec", SpeedText(400000000000u));
 }
 
 }  // namespace

@@ -195,5 +195,16 @@ TEST_F(ProcessorVariablesTest, ACutNeverSplitsADoubleByteCharacter) {
     EXPECT_EQ("[" + std::string(126, 'x') + "]", Substitute("[%PROCNAME%]"));
 }
 
+TEST_F(ProcessorVariablesTest, ACutNeverSplitsAUtf8Character) {
+    testing::FakeUtf8CodePage codePage;
+    platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
+    // "\xE4\xB8\xAD" (one Han character) would straddle 127; a byte that is
+    // no UTF-8 stands alone and is kept.
+    facts.processorName = std::string(125, 'x') + "\xE4\xB8\xAD" + "tail";
+    EXPECT_EQ("[" + std::string(125, 'x') + "]", Substitute("[%PROCNAME%]"));
+    facts.processorName = std::string(125, 'x') + "\xE9\xE9\xE9";
+    EXPECT_EQ("[" + std::string(125, 'x') + "\xE9\xE9]", Substitute("[%PROCNAME%]"));
+}
+
 }  // namespace
 }  // namespace paneloom

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fakes.h"
 #include "variables/variables_fixture.h"
 #include "variables/volumes.h"
 
@@ -73,6 +74,21 @@ TEST_F(VolumesTest, AFailedQueryKeepsTheErrorAndEmptyFields) {
     EXPECT_TRUE(info.Query("C:\\"));
     EXPECT_EQ(0u, info.status);
     EXPECT_EQ("SYSTEM", info.label);
+}
+
+TEST_F(VolumesTest, NamesLongerThanTheirBuffersAreCutOnACharacterBoundary) {
+    testing::FakeUtf8CodePage codePage;
+    platform::ScopedFake<platform::AnsiCodePage> fake(codePage);
+    platform::VolumeRecord record;
+    // 254 bytes, then a two-byte character that would straddle byte 255.
+    record.label = std::string(254, 'L') + "\xC3\xA9" + "more";
+    record.fileSystem = std::string(300, 'f');
+    record.serialNumber = 1;
+    facts.volumes["E:\\"] = record;
+    VolumeInfo info;
+    ASSERT_TRUE(info.Query("E:\\"));
+    EXPECT_EQ(std::string(254, 'L'), info.label);
+    EXPECT_EQ(std::string(255, 'f'), info.fileSystem);
 }
 
 TEST_F(VolumesTest, ADriveWithoutMediumShowsItsRootAlone) {

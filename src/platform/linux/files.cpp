@@ -15,17 +15,17 @@ namespace paneloom::platform {
 
 namespace {
 
-// Opens `path` and takes a non-blocking exclusive lock, which stands in for
-// Windows' no-sharing open: a lock held by anyone else is a failed open.
-int OpenExclusive(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+// A non-blocking exclusive lock stands in for Windows' no-sharing open: a
+// lock held by anyone else is a failed open. Closes `fd` when it fails.
+int LockExclusive(int fd) {
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return -1;
     }
     return fd;
 }
+
+int OpenExclusive(const char* path, int flags) { return LockExclusive(::open(path, flags | O_CLOEXEC, 0644)); }
 
 // The directory a path's file lives in, as a prefix for a sibling's name.
 std::string DirectoryPrefix(const std::string& path) {
@@ -184,16 +184,12 @@ private:
 class LinuxFiles final : public Files {
 public:
     bool ReadWholeExclusive(const std::string& path, std::string& bytes) override {
-        const int fd = OpenExclusive(path, O_RDONLY);
-        if (fd < 0) return false;
+        // Anything but a regular file fails to open, as a missing one does:
+        // a FIFO would wait for a writer, a device may never end, and a
+        // directory cannot be opened as a file on Windows either.
         struct stat info {};
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            const bool isDirectory = S_ISDIR(info.st_mode);
-            ::close(fd);
-            // A directory cannot be opened as a file on Windows either.
-            if (isDirectory) return false;
-            throw FileError("cannot read " + path);
-        }
+        const int fd = LockExclusive(lnx::OpenRegularFile(path, O_RDONLY, info));
+        if (fd < 0) return false;
         // Only the low 32 bits of the length count, as on Windows.
         const std::size_t size = static_cast<std::uint32_t>(static_cast<unsigned long long>(info.st_size));
         std::string content(size, '\0');
@@ -206,17 +202,18 @@ public:
         return true;
     }
 
-    bool AppendExclusive(const std::string& path, const std::string& bytes) override {
-        const int fd = OpenExclusive(path, O_WRONLY | O_CREAT);
+    bool AppendExclusive(const char* path, ByteSpan bytes) override {
+        // Opened without blocking: a log that is a FIFO with no reader would
+        // otherwise hold the run, and one with a reader is no log file.
+        const int fd = OpenExclusive(path, O_WRONLY | O_CREAT | O_NONBLOCK);
         if (fd < 0) return false;
-        ::lseek(fd, 0, SEEK_END);
-        std::size_t total = 0;
-        while (total < bytes.size()) {
-            const ssize_t put = ::write(fd, bytes.data() + total, bytes.size() - total);
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) break;
-            total += static_cast<std::size_t>(put);
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            return false;
         }
+        ::lseek(fd, 0, SEEK_END);
+        WriteAll(fd, bytes.data, bytes.size);
         ::close(fd);
         return true;
     }
@@ -236,6 +233,9 @@ public:
         if (const std::optional<ReplaceResult> result = ReplaceThroughNewFile(target, fill)) return *result;
         return WriteInPlace(target, fill);
     }
+
+    // Pictures/Wall.bmp and pictures/wall.bmp are two files here.
+    bool NamesIgnoreCase() override { return false; }
 };
 
 }  // namespace

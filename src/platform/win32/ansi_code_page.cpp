@@ -8,10 +8,10 @@ namespace {
 
 class Win32AnsiCodePage final : public AnsiCodePage {
 public:
-    bool HasLeadBytes() override {
+    CharacterEncoding Encoding() override {
         CPINFO info{};
-        if (!GetCPInfo(CP_ACP, &info)) return false;
-        return info.MaxCharSize > 1;
+        if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize <= 1) return CharacterEncoding::kSingleByte;
+        return CharacterEncoding::kDoubleByte;
     }
 
     bool IsLeadByte(unsigned char byte) override { return IsDBCSLeadByte(byte) != FALSE; }

@@ -197,13 +197,13 @@ public:
         return true;
     }
 
-    bool AppendExclusive(const std::string& path, const std::string& bytes) override {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    bool AppendExclusive(const char* path, ByteSpan bytes) override {
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         SetFilePointer(file, 0, nullptr, FILE_END);
         DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        WriteFile(file, bytes.data, static_cast<DWORD>(bytes.size), &written, nullptr);
         CloseHandle(file);
         return true;
     }
@@ -227,6 +227,8 @@ public:
         if (const std::optional<ReplaceResult> result = ReplaceThroughNewFile(target, fill)) return *result;
         return WriteInPlace(target, fill);
     }
+
+    bool NamesIgnoreCase() override { return true; }
 };
 
 }  // namespace

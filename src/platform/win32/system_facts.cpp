@@ -53,10 +53,11 @@ public:
     }
 
     bool ReadProcessorDescription(ProcessorDescription& description) override {
-        // The rights asked for are read and write, as the program always
-        // asked; a caller who may not write the key gets no description.
+        // Nothing is written there, so the key is opened for reading only: a
+        // user without administrative rights (the normal case under UAC)
+        // may not open it for writing.
         HKEY opened = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProcessorKey, 0, KEY_READ | KEY_WRITE, &opened) != ERROR_SUCCESS) {
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProcessorKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
             return false;
         }
         RegistryKey key(opened);

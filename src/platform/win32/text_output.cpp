@@ -105,7 +105,10 @@ public:
         return SetBkColor(ToHandle(dc), color);
     }
 
-    int SetBackgroundMode(DcHandle dc, int mode) override { return SetBkMode(ToHandle(dc), mode); }
+    BackgroundMode SetBackgroundMode(DcHandle dc, BackgroundMode mode) override {
+        const int previous = SetBkMode(ToHandle(dc), static_cast<int>(mode));
+        return previous == OPAQUE ? BackgroundMode::kOpaque : BackgroundMode::kTransparent;
+    }
 
     std::uint32_t SetForegroundColor(DcHandle dc, std::uint32_t color) override {
         return SetTextColor(ToHandle(dc), color);

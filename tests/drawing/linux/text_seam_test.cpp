@@ -45,9 +45,8 @@ TEST(LinuxTextOutput, AttributesAnswerWithTheirPreviousValues) {
     EXPECT_EQ(0xFFFFFFu, Output().SetBackgroundColor(dc, 0x01123456));
     EXPECT_EQ(0x123456u, Output().SetBackgroundColor(dc, 0));  // the palette byte does not count
     EXPECT_EQ(0x000000u, Output().SetForegroundColor(dc, 0x00ABCDEF));
-    EXPECT_EQ(platform::kOpaqueMode, Output().SetBackgroundMode(dc, platform::kTransparentMode));
-    EXPECT_EQ(0, Output().SetBackgroundMode(dc, 7));  // refused; the mode stays
-    EXPECT_EQ(platform::kTransparentMode, Output().SetBackgroundMode(dc, platform::kOpaqueMode));
+    EXPECT_EQ(platform::BackgroundMode::kOpaque, Output().SetBackgroundMode(dc, platform::BackgroundMode::kTransparent));
+    EXPECT_EQ(platform::BackgroundMode::kTransparent, Output().SetBackgroundMode(dc, platform::BackgroundMode::kOpaque));
     EXPECT_EQ(0, Output().SetCharacterExtra(dc, -4));
     EXPECT_EQ(-4, Output().SetCharacterExtra(dc, 0));
 }

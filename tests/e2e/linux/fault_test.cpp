@@ -292,7 +292,7 @@ TEST(LinuxProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopEr
     const fs::path full = scratch.path() / "full";
     const fs::path after = scratch.path() / "after";
     fs::create_directory(full);
-    scratch.Write("paneloom.xml", Configuration("full/PaneloomInfo.bmp"));
+    scratch.Write("paneloom.xml", Configuration("full/paneloominfo.bmp"));
     scratch.Write("Paneloom.bmp", Picture(100, 100));  // 30,054 bytes
     const std::string target = full.string();
 
@@ -318,7 +318,7 @@ TEST(LinuxProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopEr
 
 TEST(LinuxProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPartialFile) {
     ScratchDir scratch;
-    scratch.Write("paneloom.xml", Configuration("PaneloomInfo.bmp"));
+    scratch.Write("paneloom.xml", Configuration("paneloominfo.bmp"));
     const std::string picture = Picture(100, 100);
     scratch.Write("Paneloom.bmp", picture);
     scratch.Write("paneloominfo.bmp", "the previous good picture");
@@ -366,7 +366,7 @@ TEST(LinuxProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
     ASSERT_GE(fs::file_size(scratch.path() / "paneloom.xml"), 100u << 20);
 
     EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
-    EXPECT_TRUE(SamePicture(scratch.Read("big.bmp"), picture));
+    EXPECT_TRUE(SamePicture(scratch.Read("Big.bmp"), picture));
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
@@ -383,7 +383,7 @@ TEST(LinuxProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
         const std::string depth = screenDepth ? "<usescreendepth/>" : "";
         scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"missing.bmp\"/>" + depth + "</globalsettings>");
         const testing::MeasuredRun missing = testing::RunMeasured({"paneloom"}, scratch.path().string());
-        scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Huge.bmp\"/>" + depth + "</globalsettings>");
+        scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"huge.bmp\"/>" + depth + "</globalsettings>");
         const testing::MeasuredRun huge = testing::RunMeasured({"paneloom"}, scratch.path().string());
         EXPECT_EQ(screenDepth ? 2 : 3, huge.code);
         EXPECT_EQ(missing.code, huge.code);

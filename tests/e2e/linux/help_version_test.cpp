@@ -38,7 +38,7 @@ TEST(LinuxCommandLine, AnythingMoreIsAnOrdinaryRunThatPrintsNothing) {
     // names the configuration.
     scratch.Write("--help", kMissingInput);
     EXPECT_EQ(3, testing::RunWithArguments({ProgramPath(), "--help", "extra"}, scratch.path().string()));
-    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find("Could not LoadImage <missing.bmp>!"));
+    EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find("Could not LoadImage <Missing.bmp>!"));
     std::string output;
     EXPECT_FALSE(SystemToolRunner().Run({ProgramPath(), "--help", "extra"}, &output));
     EXPECT_EQ("", output);

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "e2e/drawn_text.h"
 #include "e2e/linux/gnome_session.h"
 #include "e2e/program_runner.h"
 #include "support/bmp_maker.h"
@@ -39,7 +41,18 @@ TEST(LinuxProgram, ConfigAttributeReadsFromTheCurrentDirectory) {
     scratch.Write("desk.xml", "<globalsettings><inputbmp name=\"Missing.bmp\"/></globalsettings>");
     EXPECT_EQ(3, RunWithArguments({"paneloom", "config=desk.xml"}, scratch.path().string()));
     const std::string log = scratch.Read("paneloomerror.log");
-    EXPECT_NE(std::string::npos, log.find(" : Could not LoadImage <missing.bmp>!\n\n"));
+    EXPECT_NE(std::string::npos, log.find(" : Could not LoadImage <Missing.bmp>!\n\n"));
+}
+
+TEST(LinuxProgram, APathHoldingAnEqualsSignIsReadWhole) {
+    ScratchDir scratch;
+    std::filesystem::create_directory(scratch.path() / "a=b");
+    scratch.Write("a=b/desk.xml", "<globalsettings><inputbmp name=\"missing.bmp\"/></globalsettings>");
+    EXPECT_EQ(3, RunWithArguments({"paneloom", "a=b/desk.xml"}, scratch.path().string()));
+    EXPECT_EQ(3, RunWithArguments({"paneloom", "--config=a=b/desk.xml"}, scratch.path().string()));
+    const std::string line = " : Could not LoadImage <missing.bmp>!\n\n";
+    const std::string log = scratch.Read("paneloomerror.log");
+    EXPECT_NE(log.find(line), log.rfind(line)) << log;
 }
 
 TEST(LinuxProgram, SecondArgumentIsTheConfigurationAndTheDirectoryStays) {
@@ -72,7 +85,7 @@ TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {
     ASSERT_EQ("'zoom'\n", GnomeKeyfileSession::Get("picture-options")) << "the schema's default";
     scratch.Write("paneloom.xml",
                   "<globalsettings><inputbmp name=\"In.bmp\"/><backgroundstyle value=\"tile\"/></globalsettings>");
-    scratch.Write("in.bmp", SmallPicture(24));
+    scratch.Write("In.bmp", SmallPicture(24));
     EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
 
     const std::string uri = "'file://" + (scratch.path() / "PaneloomInfo.bmp").string() + "'\n";
@@ -82,7 +95,7 @@ TEST(LinuxProgramOnGnome, WholeRunSetsPictureAndOption) {
     // The picture, unchanged, at its own depth.
     const std::string out = scratch.Read("PaneloomInfo.bmp");
     EXPECT_EQ(54u + 20 * 4, out.size());  // rows of 18 bytes padded to 20
-    EXPECT_EQ(scratch.Read("in.bmp").substr(54), out.substr(54));
+    EXPECT_EQ(scratch.Read("In.bmp").substr(54), out.substr(54));
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
@@ -158,6 +171,66 @@ TEST(LinuxProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {
     EXPECT_EQ(3, RunWithArguments({"paneloom"}, scratch.path().string()));
     ::close(holder);
     EXPECT_EQ("held\n", scratch.Read("paneloomerror.log"));
+}
+
+TEST(LinuxProgram, FileNamesKeepTheirCase) {
+    ScratchDir scratch;
+    const std::string images = "im\xC3\xA1genes";
+    std::filesystem::create_directory(scratch.path() / "Pictures");
+    std::filesystem::create_directory(scratch.path() / images);
+    scratch.Write("Pictures/Wall.bmp", SmallPicture(24));
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"Pictures/Wall.bmp\"/><outputbmp name=\"" +
+                                      images + "/Info.bmp\"/></globalsettings>");
+    ASSERT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+    EXPECT_EQ(scratch.Read("Pictures/Wall.bmp").substr(54), scratch.Read(images + "/Info.bmp").substr(54));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
+}
+
+// Runs the program in the scratch directory with this process's environment,
+// which has no desktop to find. One that waits on a file instead of ending
+// is killed after a minute, and its code is then -1.
+int RunToItsEnd(const ScratchDir& scratch, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{testing::ProgramPath()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) environment.emplace_back(*variable);
+    return testing::RunCommand(argv, environment, scratch.path().string()).code;
+}
+
+TEST(LinuxProgram, AConfigurationThatIsAFifoIsLikeAMissingOne) {
+    ScratchDir scratch;
+    ASSERT_EQ(0, ::mkfifo(scratch.file("paneloom.xml").c_str(), 0600));  // no writer: an open would wait
+    EXPECT_EQ(0, RunToItsEnd(scratch, {}));
+    EXPECT_EQ(std::vector<std::string>{"paneloom.xml"}, DirectoryListing(scratch.path()));
+}
+
+TEST(LinuxProgram, ALogThatIsAFifoLosesItsLineInsteadOfHoldingTheRun) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"missing.bmp\"/></globalsettings>");
+    ASSERT_EQ(0, ::mkfifo(scratch.file("paneloomerror.log").c_str(), 0600));  // no reader: an open would wait
+    EXPECT_EQ(3, RunToItsEnd(scratch, {}));
+}
+
+TEST(LinuxProgram, AnExecutableThatIsNoFileShowsWhatAMissingOneShows) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml",
+                  "<displayoutput><textsettings><executable name=\"app.exe\"/></textsettings>"
+                  "<output><textline>%EXECUTABLE_COMPANY% %EXECUTABLE_VERSION%</textline></output></displayoutput>");
+    const std::string plain = testing::PlainPicture(400, 120, 0xFFFFFF);
+    scratch.Write("Paneloom.bmp", plain);
+    ASSERT_EQ(0, RunToItsEnd(scratch, {}));
+    const std::string missing = scratch.Read("PaneloomInfo.bmp");
+    ASSERT_NE(plain.substr(54), missing.substr(54)) << "no text was drawn";
+
+    ASSERT_EQ(0, ::mkfifo(scratch.file("app.exe").c_str(), 0600));
+    EXPECT_EQ(0, RunToItsEnd(scratch, {}));
+    EXPECT_EQ(missing, scratch.Read("PaneloomInfo.bmp"));
+
+    std::filesystem::remove(scratch.path() / "app.exe");
+    std::filesystem::create_directory(scratch.path() / "app.exe");
+    EXPECT_EQ(0, RunToItsEnd(scratch, {}));
+    EXPECT_EQ(missing, scratch.Read("PaneloomInfo.bmp"));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
 TEST(LinuxProgram, HostileConfigurationsEndNormally) {

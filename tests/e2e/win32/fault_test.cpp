@@ -1,7 +1,8 @@
 // The real Windows program against faults of its surroundings: an output
 // directory it may not write, a full disk, a kill in the middle of writing,
-// a huge configuration and a huge bitmap. Each ends with the documented exit
-// code and log line, and leaves the previous output as it was.
+// a huge configuration, a huge bitmap and a library planted beside it. Each
+// ends with the documented exit code and log line, and leaves the previous
+// output as it was.
 //
 // Under Wine the read-only and full file systems, and the program started
 // under a file-size limit, are made by the Unix host (see unix_host.h). The
@@ -285,8 +286,12 @@ TEST(WindowsProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPa
     // output, and nothing else.
     const std::vector<std::string> names = Listing(scratch.path());
     ASSERT_EQ(4u, names.size());
+    // GetTempFileNameA writes its number in hexadecimal without leading
+    // zeros: one to four digits between the prefix and ".tmp".
     const auto partial = std::find_if(names.begin(), names.end(), [](const std::string& name) {
-        return name.size() == 11 && name.rfind("pnl", 0) == 0 && name.substr(7) == ".tmp";
+        if (name.size() < 8 || name.size() > 11 || name.rfind("pnl", 0) != 0) return false;
+        if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+        return name.find_first_not_of("0123456789abcdefABCDEF", 3) == name.size() - 4;
     });
     ASSERT_NE(names.end(), partial);
     EXPECT_EQ(8192u, fs::file_size(scratch.path() / *partial));
@@ -383,6 +388,54 @@ TEST(WindowsProgramFaults, InputOpenInAViewerIsStillRead) {
     EXPECT_EQ(0, code);
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
     EXPECT_TRUE(scratch.Exists("out.bmp"));
+}
+
+// Wine's own choice, for one program name, between its built-in libraries
+// and files on disk of the same names, put back afterwards.
+class WineLibraryPreference {
+public:
+    WineLibraryPreference(const std::string& program, const std::vector<std::string>& libraries)
+        : key_("Software\\Wine\\AppDefaults\\" + program) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (key_ + "\\DllOverrides").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS) {
+            return;
+        }
+        const char order[] = "native,builtin";
+        for (const std::string& library : libraries) {
+            RegSetValueExA(key, library.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+        }
+        RegCloseKey(key);
+    }
+    ~WineLibraryPreference() { RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str()); }
+    WineLibraryPreference(const WineLibraryPreference&) = delete;
+    WineLibraryPreference& operator=(const WineLibraryPreference&) = delete;
+
+private:
+    std::string key_;
+};
+
+// An IP helper library planted beside a copy of the program is not loaded,
+// and the run ends normally: a load by the bare name would take it from the
+// program's folder first, as Windows takes any library there. Wine prefers
+// its own built-in libraries unless told otherwise, so for this copy it is
+// told to prefer files on disk, as Windows does. (A planted VERSION.dll
+// cannot be shown here: Wine's own user32 imports it, whatever the program
+// does. That the program does not import it is the import table's test.)
+TEST(WindowsProgramFaults, AnIpHelperLibraryPlantedBesideTheProgramIsNotLoaded) {
+    ScratchDir scratch;
+    SavedWallpaper wallpaper;
+    const std::string copy = scratch.file("PaneloomCopy.exe");
+    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(PANELOOM_PLANTED_LIBRARY, scratch.file("iphlpapi.dll").c_str(), FALSE));
+    scratch.Write("Paneloom.bmp", Picture(6, 4));
+    scratch.Write("paneloom.xml", "<displayoutput><output><textline>%HOSTNAME%</textline></output></displayoutput>");
+
+    WineLibraryPreference preference("PaneloomCopy.exe", {"iphlpapi"});
+    EXPECT_EQ(0, RunWithCommandLine(Quoted(copy), scratch.path().string()));
+    EXPECT_FALSE(scratch.Exists("iphlpapi.dll.loaded"));
+    EXPECT_TRUE(scratch.Exists("paneloominfo.bmp"));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
 }  // namespace

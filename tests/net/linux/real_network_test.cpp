@@ -280,12 +280,13 @@ TEST_F(RealNetworkTest, ANamespaceWithTwoVethInterfacesShowsTheirKnownValues) {
 
     std::vector<std::string> lines = Lines(result);
     ASSERT_EQ(lines.size(), 8u) << result;
-    // The speed of a veth link: the kernel's Mb/s in bits per second, at most
-    // what 32 bits hold; a link that reports none has 0.
+    // The speed of a veth link: the kernel's Mb/s in bits per second, past
+    // what 32 bits hold (a veth reports 10000 Mb/s); a link that reports none
+    // has 0.
     std::string speed = "0.0 b/sec";
     long long megabits = 0;
     if (std::sscanf(lines[7].c_str(), "speed=%lld", &megabits) == 1 && megabits > 0) {
-        speed = SpeedText(static_cast<std::uint32_t>(std::min(megabits * 1000000LL, 4294967295LL)));
+        speed = SpeedText(static_cast<std::uint64_t>(megabits) * 1000000u);
     }
     EXPECT_EQ("PANELOOM-NS|example.test|10.201.0.53, 10.201.0.54", lines[0]);
     EXPECT_EQ("pl0|ETHERNET|10.201.0.1|255.255.255.0|10.201.0.53, 10.201.0.54|(none)|-NA-", lines[1]);

@@ -1,6 +1,7 @@
 // The network variables under Wine, compared with what Wine's own IP helper
 // library reports when the test calls it directly.
 #include <winsock2.h>
+#include <ws2ipdef.h>
 #include <windows.h>
 #include <iphlpapi.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "net/network_views.h"
+#include "platform/ip_helper.h"
 #include "support/scratch.h"
 #include "variables/substitution.h"
 
@@ -125,6 +127,24 @@ TEST_F(WineNetworkTest, FirstInterfaceAgreesWithGetIfTable) {
     EXPECT_EQ(type, "LOOPBACK");
     const std::string past = "%INTERFACE_" + std::to_string(table->dwNumEntries + 1) + "_TYPE%";
     EXPECT_EQ(past, Substitute(past));
+}
+
+// The interface record that gives the speeds past 32 bits, from the Windows
+// layer's own binding and from the library called directly.
+TEST_F(WineNetworkTest, InterfaceRecordAgreesWithGetIfEntry2) {
+    platform::IpHelper& library = platform::RealImpl<platform::IpHelper>();
+    ASSERT_TRUE(library.Load());
+    ASSERT_TRUE(library.Provides(platform::IpHelperFunction::GetIfEntry2));
+    MIB_IF_ROW2 direct{};
+    direct.InterfaceIndex = 1;
+    ASSERT_EQ(GetIfEntry2(&direct), static_cast<DWORD>(NO_ERROR)) << "Wine answers GetIfEntry2";
+    MIB_IF_ROW2 bound{};
+    bound.InterfaceIndex = 1;
+    ASSERT_EQ(library.GetIfEntry2(&bound), static_cast<DWORD>(NO_ERROR));
+    // The traffic counters may move between the two calls; these may not.
+    EXPECT_EQ(bound.InterfaceLuid.Value, direct.InterfaceLuid.Value);
+    EXPECT_EQ(bound.Mtu, direct.Mtu);
+    EXPECT_EQ(bound.TransmitLinkSpeed, direct.TransmitLinkSpeed);
 }
 
 }  // namespace

@@ -46,10 +46,10 @@ TEST(LinuxFiles, FileHeldElsewhereCannotBeOpened) {
         std::string bytes = "untouched";
         EXPECT_FALSE(files.ReadWholeExclusive("f.txt", bytes));
         EXPECT_EQ("untouched", bytes);
-        EXPECT_FALSE(files.AppendExclusive("f.txt", "more"));
+        EXPECT_FALSE(files.AppendExclusive("f.txt", {"more", 4}));
     }
     EXPECT_EQ("data", scratch.Read("f.txt"));
-    EXPECT_TRUE(files.AppendExclusive("f.txt", "more"));
+    EXPECT_TRUE(files.AppendExclusive("f.txt", {"more", 4}));
     std::string bytes;
     EXPECT_TRUE(files.ReadWholeExclusive("f.txt", bytes));
     EXPECT_EQ("datamore", bytes);

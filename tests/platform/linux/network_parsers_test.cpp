@@ -2,6 +2,7 @@
 // running system may hold but a scratch tree cannot (network_test covers
 // them through the IP helper functions).
 #include "platform/linux/network/parsers.h"
+#include "platform/linux/network/record_image.h"
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,20 @@ TEST(LeaseReaders, LeaseTimesFromTheLatestModificationTimeDoNotOverflow) {
     ASSERT_TRUE(lease.found);
     EXPECT_EQ(kLatest, lease.expires);
     EXPECT_EQ(1700086400, lnx::ParseDhclientLeases(dhclient, "eth0", true, 1700000000).expires);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RecordFields, ATextCutToItsFieldKeepsItsCharactersWhole) {
+    char field[7];  // six bytes and the terminator
+    lnx::CopyText(field, "abcde\xC3\xA9xyz");  // é would straddle the sixth byte
+    EXPECT_STREQ("abcde", field);
+    lnx::CopyText(field, "abcd\xE9\xE9\xE9\xE9");  // bytes that are no UTF-8 stand alone
+    EXPECT_STREQ("abcd\xE9\xE9", field);
+    lnx::CopyText(field, "short");
+    EXPECT_STREQ("short", field);
 }
 
 }  // namespace

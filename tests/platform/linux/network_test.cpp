@@ -550,16 +550,31 @@ TEST_F(IpHelperLinuxTest, InterfaceTableListsEveryInterfaceByIndexWithItsType) {
     EXPECT_EQ(table->table[2].dwPhysAddrLen, 0u);
 }
 
-TEST_F(IpHelperLinuxTest, SpeedIsConvertedToBitsPerSecondAndClamped) {
-    const std::vector<std::pair<std::string, DWORD>> cases = {
-        {"1000\n", 1000000000u}, {"100", 100000000u},  {"4294", 4294000000u},
-        {"4295", 4294967295u},   {"10000\n", 4294967295u}, {"-1\n", 0u},
-        {"0", 0u},               {"fast", 0u},         {"99999999999999999999999", 0u},
+// The kernel's Mb/s in bits per second: held at the 32-bit limit in the
+// table's row, as Windows holds it, and whole in the interface's own record.
+TEST_F(IpHelperLinuxTest, SpeedIsInBitsPerSecondHeldInTheRowAndWholeInTheInterfaceRecord) {
+    struct Case {
+        std::string text;
+        DWORD row;
+        ULONG64 entry;
+    };
+    const std::vector<Case> cases = {
+        {"1000\n", 1000000000u, 1000000000u},
+        {"100", 100000000u, 100000000u},
+        {"4294", 4294000000u, 4294000000u},
+        {"4295", 4294967295u, 4295000000u},
+        {"10000\n", 4294967295u, 10000000000u},
+        {"400000", 4294967295u, 400000000000u},
+        {"99999999999999", 4294967295u, 0xFFFFFFFFFFFFFFFFu},
+        {"-1\n", 0u, 0u},
+        {"0", 0u, 0u},
+        {"fast", 0u, 0u},
+        {"99999999999999999999999", 0u, 0u},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string name = "eth" + std::to_string(i);
         AddLink(name, static_cast<int>(i + 1), 1, "52:54:00:00:00:01");
-        Write("/sys/class/net/" + name + "/speed", cases[i].first);
+        Write("/sys/class/net/" + name + "/speed", cases[i].text);
     }
     AddLink("eth99", 100, 1, "52:54:00:00:00:01");  // no speed file at all
 
@@ -567,9 +582,33 @@ TEST_F(IpHelperLinuxTest, SpeedIsConvertedToBitsPerSecondAndClamped) {
     const MIB_IFTABLE* table = block->As<MIB_IFTABLE>();
     ASSERT_EQ(table->dwNumEntries, cases.size() + 1);
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(table->table[i].dwSpeed, cases[i].second) << cases[i].first;
+        SCOPED_TRACE(cases[i].text);
+        EXPECT_EQ(table->table[i].dwSpeed, cases[i].row);
+        MIB_IF_ROW2 entry{};
+        entry.InterfaceIndex = table->table[i].dwIndex;
+        ASSERT_EQ(helper_->GetIfEntry2(&entry), NO_ERROR);
+        EXPECT_EQ(entry.TransmitLinkSpeed, cases[i].entry);
+        EXPECT_EQ(entry.ReceiveLinkSpeed, cases[i].entry);
     }
     EXPECT_EQ(table->table[cases.size()].dwSpeed, 0u);
+}
+
+// The LUID, where given, wins over the index.
+TEST_F(IpHelperLinuxTest, InterfaceRecordIsFoundByItsLuidOrElseItsIndex) {
+    AddLink("lo", 1, 772, "00:00:00:00:00:00");
+    AddLink("eth0", 2, 1, "52:54:00:12:34:56");
+    MIB_IF_ROW2 entry{};
+    entry.InterfaceIndex = 2;
+    ASSERT_EQ(helper_->GetIfEntry2(&entry), NO_ERROR);
+    EXPECT_EQ(entry.Type, MIB_IF_TYPE_ETHERNET);
+    entry.InterfaceIndex = 1;
+    ASSERT_EQ(helper_->GetIfEntry2(&entry), NO_ERROR);
+    EXPECT_EQ(entry.InterfaceIndex, 2u);
+
+    MIB_IF_ROW2 missing{};
+    missing.InterfaceIndex = 3;
+    EXPECT_EQ(helper_->GetIfEntry2(&missing), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(helper_->GetIfEntry2(nullptr), ERROR_INVALID_PARAMETER);
 }
 
 // ---------------------------------------------------------------------------

@@ -17,6 +17,14 @@ TEST(RebuildCommandLine, QuotesProgramAndArguments) {
     EXPECT_EQ("\"p\" config=\"x\"", RebuildCommandLine({"p", "config=\"x\""}));
     EXPECT_EQ("\"p\" \"=x\"", RebuildCommandLine({"p", "=x"}));
     EXPECT_EQ("\"p\" \"\"", RebuildCommandLine({"p", ""}));
+    // Only a name ending in config is rewritten; any other path holding a
+    // "=" stays whole.
+    EXPECT_EQ("\"p\" --config=\"a=b.xml\"", RebuildCommandLine({"p", "--config=a=b.xml"}));
+    EXPECT_EQ("\"p\" /config=\"x\"", RebuildCommandLine({"p", "/config=x"}));
+    EXPECT_EQ("\"p\" \"a=b/desk.xml\"", RebuildCommandLine({"p", "a=b/desk.xml"}));
+    EXPECT_EQ("\"p\" \"Config=x\"", RebuildCommandLine({"p", "Config=x"}));
+    EXPECT_EQ("\"p\" \"configs=x\"", RebuildCommandLine({"p", "configs=x"}));
+    EXPECT_EQ("\"p\" \"onfig=x\"", RebuildCommandLine({"p", "onfig=x"}));
 }
 
 TEST(RebuildCommandLine, RebuiltLineFeedsTheCommandLineRules) {

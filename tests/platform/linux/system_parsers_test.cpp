@@ -227,26 +227,5 @@ TEST(DecodeUdevName, HexEscapes) {
     EXPECT_EQ("\\xZZ\\", DecodeUdevName("\\xZZ\\"));
 }
 
-// ---------------------------------------------------------------------------
-// UTF-8 to the 8-bit text
-
-TEST(Utf8ToAnsi, Windows1252AndReplacement) {
-    EXPECT_EQ("plain", Utf8ToAnsi("plain"));
-    EXPECT_EQ("M\xFCller \x80 \x99 \x9F", Utf8ToAnsi("M\xC3\xBCller \xE2\x82\xAC \xE2\x84\xA2 \xC5\xB8"));
-    EXPECT_EQ("\xA0\xFF", Utf8ToAnsi("\xC2\xA0\xC3\xBF"));
-    EXPECT_EQ("\x81", Utf8ToAnsi("\xC2\x81"));
-    // Outside the code page: CJK, emoji.
-    EXPECT_EQ("? ?", Utf8ToAnsi("\xE6\x97\xA5 \xF0\x9F\x98\x80"));
-}
-
-TEST(Utf8ToAnsi, MalformedBytesBecomeOneQuestionMarkEach) {
-    EXPECT_EQ("?", Utf8ToAnsi("\xFC"));
-    EXPECT_EQ("?a", Utf8ToAnsi("\xC3" "a"));
-    EXPECT_EQ("??", Utf8ToAnsi("\xC0\xAF"));          // overlong '/'
-    EXPECT_EQ("???", Utf8ToAnsi("\xED\xA0\x80"));     // a surrogate
-    EXPECT_EQ("????", Utf8ToAnsi("\xF4\x90\x80\x80"));  // past U+10FFFF
-    EXPECT_EQ("??", Utf8ToAnsi("\xE2\x82"));          // cut short at the end
-}
-
 }  // namespace
 }  // namespace paneloom::platform::lnx

@@ -15,10 +15,6 @@
 
 #include "platform/linux/white_dib.h"
 
-// Fontconfig keeps a few allocations from parsing its configuration for the
-// life of the process; they are its own, made once.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-
 namespace {
 
 using paneloom::platform::lnx::BackgroundMode;
@@ -496,8 +492,9 @@ TEST(TextEngineDraw, HugeFontsAndStringsStayBounded) {
     state.bkColor = kGreen;
     state.textColor = kBlue;
     Engine().Draw(dib, *huge, -500, -1500, "W", state);
-    // The cell of a 2000-pixel font covers the whole bitmap.
+    // The cell of the largest font covers the whole bitmap.
     EXPECT_EQ(InkBox(dib, kWhite).count, dib.width * dib.height);
+
 
     const auto font = MakeFont(-16, 400, "Arial");
     ASSERT_NE(font, nullptr);
@@ -505,6 +502,159 @@ TEST(TextEngineDraw, HugeFontsAndStringsStayBounded) {
     Dib strip = WhiteDib(64, 20, 32);
     Engine().Draw(strip, *font, 0, 0, std::string(10000, 'W'), state);
     EXPECT_EQ(strip.GetPixel(63, 0), kGreen);  // the cell runs off the right edge
+}
+
+// ---------------------------------------------------------------------------
+// Scripts: UTF-8 text, faces per character, shaping and direction
+
+// Ink of a drawing, as a set of columns: the leftmost and the rightmost one.
+struct Columns {
+    std::int32_t left = -1;
+    std::int32_t right = -1;
+};
+
+Columns InkColumns(const Dib& dib) {
+    const Box box = InkBox(dib, kWhite);
+    return box.count == 0 ? Columns{} : Columns{box.left, box.right};
+}
+
+// A font of the face that has every character of `text`, or a failure that
+// names the package to install.
+void ExpectDrawable(const Font& font, const std::string& text, const char* package) {
+    Dib dib = WhiteDib(4 * font.EmPixels() * static_cast<std::int32_t>(text.size()), 2 * font.CellHeight(), 32);
+    Engine().Draw(dib, font, 0, 0, text, Transparent(kBlack));
+    ASSERT_GT(InkBox(dib, kWhite).count, 0) << "no face draws this text; install " << package;
+}
+
+TEST(TextEngineScripts, Utf8AndEightBitBytesOfLatin1TextDrawTheSamePicture) {
+    const auto font = MakeFont(-21, 600, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::string utf8 = "B\xC3\xBCro \xE2\x80\x93 Stra\xC3\x9F" "e \xE2\x82\xAC\xC3\xBF \xC3\x89t\xC3\xA9";
+    const std::string eightBit = "B\xFCro \x96 Stra\xDF" "e \x80\xFF \xC9t\xE9";
+    DrawState state = Transparent(kBlue);
+    state.charExtra = 2;
+    Dib fromUtf8 = WhiteDib(400, 30, 32);
+    Dib fromEightBit = WhiteDib(400, 30, 32);
+    Engine().Draw(fromUtf8, *font, 3, 2, utf8, state);
+    Engine().Draw(fromEightBit, *font, 3, 2, eightBit, state);
+    ASSERT_GT(InkBox(fromUtf8, kWhite).count, 100);
+    EXPECT_EQ(fromUtf8.bits, fromEightBit.bits);
+    EXPECT_EQ(Engine().Measure(*font, utf8, 2).cx, Engine().Measure(*font, eightBit, 2).cx);
+    // One character, one advance: ü is not drawn as the two bytes' letters.
+    EXPECT_EQ(Engine().Measure(*font, "\xC3\xBC", 0).cx, HintedAdvance(*font, 0xFC));
+}
+
+TEST(TextEngineScripts, ANarrowCyrillicLetterIsOneNarrowGlyph) {
+    const auto font = MakeFont(-32, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::int32_t ghe = Engine().Measure(*font, "\xD0\xB3", 0).cx;  // г
+    EXPECT_EQ(ghe, HintedAdvance(*font, 0x433));
+    // Its two bytes read as Windows-1252 letters would be "Ð³".
+    EXPECT_LT(ghe, Engine().Measure(*font, "\xC3\x90\xC2\xB3", 0).cx);
+    EXPECT_LT(ghe, font->EmPixels() * 3 / 4);
+}
+
+TEST(TextEngineScripts, AHanCharacterComesFromAnotherFaceAdvancingAboutOneEmInTheSameCell) {
+    const auto font = MakeFont(-32, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::string han = "\xE4\xB8\xAD";  // 中
+    ExpectDrawable(*font, han, "fonts-wqy-microhei");
+    const auto extent = Engine().Measure(*font, han, 0);
+    EXPECT_NEAR(extent.cx, font->EmPixels(), 2);
+    EXPECT_EQ(extent.cy, font->CellHeight());
+    // Its glyph, not the missing-glyph box of Arial's face: a private-use
+    // character that no face has is drawn as that box.
+    Dib drawn = WhiteDib(64, 48, 32);
+    Dib missing = WhiteDib(64, 48, 32);
+    Engine().Draw(drawn, *font, 0, 0, han, Transparent(kBlack));
+    Engine().Draw(missing, *font, 0, 0, "\xEF\x80\x80", Transparent(kBlack));  // U+F000
+    EXPECT_NE(drawn.bits, missing.bits);
+    EXPECT_GE(InkBox(drawn, kWhite).left, 0);
+    EXPECT_LT(InkBox(drawn, kWhite).right, extent.cx);
+}
+
+TEST(TextEngineScripts, ThreeJoinedArabicLettersAreNarrowerThanThreeIsolatedOnes) {
+    const auto font = MakeFont(-32, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::string beh = "\xD8\xA8";  // ب
+    ExpectDrawable(*font, beh, "fonts-dejavu-core");
+    const std::int32_t isolated = Engine().Measure(*font, beh, 0).cx;
+    const std::int32_t joined = Engine().Measure(*font, beh + beh + beh, 0).cx;
+    EXPECT_GT(joined, 0);
+    EXPECT_LT(joined, 3 * isolated - 3);
+    // The extra follows each letter, joined or not.
+    EXPECT_EQ(Engine().Measure(*font, beh + beh + beh, 5).cx, joined + 15);
+}
+
+TEST(TextEngineScripts, ARightToLeftRunIsDrawnRightToLeft) {
+    const auto font = MakeFont(-32, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::string vav = "\xD7\x95";  // ו, narrow
+    const std::string shin = "\xD7\xA9";  // ש, wide
+    ExpectDrawable(*font, vav + shin, "fonts-liberation2");
+    const std::int32_t shinWidth = Engine().Measure(*font, shin, 0).cx;
+    Dib word = WhiteDib(120, 48, 32);
+    Dib shinAlone = WhiteDib(120, 48, 32);
+    Dib vavAlone = WhiteDib(120, 48, 32);
+    // Vav comes first in the text, so it stands on the right.
+    Engine().Draw(word, *font, 10, 0, vav + shin, Transparent(kBlack));
+    Engine().Draw(shinAlone, *font, 10, 0, shin, Transparent(kBlack));
+    Engine().Draw(vavAlone, *font, 10 + shinWidth, 0, vav, Transparent(kBlack));
+    EXPECT_NEAR(InkColumns(word).left, InkColumns(shinAlone).left, 1);
+    EXPECT_NEAR(InkColumns(word).right, InkColumns(vavAlone).right, 1);
+
+    // In a left-to-right line the Latin text keeps its place before it.
+    const std::int32_t latin = Engine().Measure(*font, "ab ", 0).cx;
+    Dib line = WhiteDib(160, 48, 32);
+    Engine().Draw(line, *font, 10, 0, "ab " + vav + shin, Transparent(kBlack));
+    EXPECT_NEAR(InkColumns(line).right, InkColumns(vavAlone).right + latin, 1);
+}
+
+TEST(TextEngineScripts, MixedScriptsAreMeasuredAsTheyAreDrawn) {
+    const auto font = MakeFont(-21, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::string text = "PC \xD0\x9A\xD0\xBE\xD0\xBC \xE4\xB8\xAD\xE6\x96\x87 \xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 "
+                             "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D 42";
+    for (const std::int32_t extra : {0, 3, -1}) {
+        SCOPED_TRACE(extra);
+        DrawState state;
+        state.bkColor = kGreen;
+        state.textColor = kBlue;
+        state.charExtra = extra;
+        Dib dib = WhiteDib(400, 40, 32);
+        Engine().Draw(dib, *font, 7, 5, text, state);
+        const auto extent = Engine().Measure(*font, text, extra);
+        const Box box = InkBox(dib, kWhite);
+        EXPECT_EQ(box.left, 7);
+        EXPECT_EQ(box.right, 7 + extent.cx - 1);
+        // Glyphs of other faces may reach below the cell, as in GDI.
+        EXPECT_GE(box.bottom, 5 + font->CellHeight() - 1);
+    }
+}
+
+TEST(TextEngineScripts, StrayMarksControlsAndBrokenBytesAreDrawnWithoutHarm) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::string texts[] = {
+        "\xCC\x81" "a\xCC\x81",                      // a mark first, then after a letter
+        "\xE2\x80\xAE" "abc\xE2\x80\xAC \xD7\x90",    // bidirectional overrides
+        "\xD9\x84\xE2\x80\x8D\xE2\x80\x8C\xD8\xA7",   // lam, joiners, alef
+        "\xE0\xA4\x95\xE0\xA5\x8D\xE0\xA4\xB7",       // a Devanagari conjunct
+        "\xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF \xED\xA0\x80 \xC3 \xE2\x82",  // emoji, the last code point, broken bytes
+        std::string("\0\x01\x7F\xC2\x81", 5),
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        DrawState state;
+        state.bkColor = kGreen;
+        Dib dib = WhiteDib(200, 24, 32);
+        Engine().Draw(dib, *font, 2, 1, text, state);
+        const auto extent = Engine().Measure(*font, text, 0);
+        EXPECT_GE(extent.cx, 0);
+        if (extent.cx > 0) {
+            EXPECT_EQ(InkBox(dib, kWhite).right, 2 + extent.cx - 1);
+        }
+    }
 }
 
 TEST(TextEngineDraw, AnInvalidBitmapIsLeftAlone) {

@@ -1,5 +1,6 @@
 // The Windows layer against the real system, which in these tests is Wine.
 #include <windows.h>
+#include <sddl.h>
 
 #include <regex>
 #include <string>
@@ -94,6 +95,66 @@ TEST_F(RealWindowsValues, ThePortableReaderAgreesWithTheSystemOnPaneloomExe) {
         EXPECT_TRUE(portable.QueryString(key, name, byReader)) << name;
         EXPECT_EQ(bySystem, byReader) << name;
     }
+}
+
+// HKEY_LOCAL_MACHINE redirected, for this process, to a key of the test's own
+// whose processor key grants everyone reading and nothing else: what a normal
+// user of Windows finds there. Wine checks the rights a key is opened with
+// against its access list, as Windows does.
+class ReadOnlyProcessorKey : public RealWindowsValues {
+protected:
+    static constexpr const char* kRoot = "Software\\PaneloomTests\\Machine";
+    static constexpr const char* kProcessor = "Hardware\\Description\\System\\CentralProcessor\\0";
+
+    void SetUp() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, kRoot);
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kRoot, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                 &root_, nullptr));
+        HKEY processor = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root_, kProcessor, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                                 &processor, nullptr));
+        const DWORD clock = 2993;
+        const char name[] = "Test Processor";
+        RegSetValueExA(processor, "~MHz", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&clock), sizeof clock);
+        RegSetValueExA(processor, "ProcessorNameString", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+                       sizeof name);
+        EXPECT_TRUE(SetAccess(processor, "D:P(A;;KR;;;WD)"));
+        RegCloseKey(processor);
+        ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_LOCAL_MACHINE, root_));
+    }
+
+    void TearDown() override {
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        // The owner may always change the access list, and then delete.
+        HKEY processor = nullptr;
+        if (root_ != nullptr && RegOpenKeyExA(root_, kProcessor, 0, WRITE_DAC, &processor) == ERROR_SUCCESS) {
+            SetAccess(processor, "D:(A;;KA;;;WD)");
+            RegCloseKey(processor);
+        }
+        if (root_ != nullptr) RegCloseKey(root_);
+        RegDeleteTreeA(HKEY_CURRENT_USER, kRoot);
+    }
+
+    static bool SetAccess(HKEY key, const char* accessList) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(accessList, SDDL_REVISION_1, &descriptor, nullptr)) {
+            return false;
+        }
+        const bool set = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+        LocalFree(descriptor);
+        return set;
+    }
+
+    HKEY root_ = nullptr;
+};
+
+TEST_F(ReadOnlyProcessorKey, AUserWhoMayOnlyReadTheProcessorKeyGetsItsValues) {
+    HKEY writable = nullptr;
+    const LONG refused = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProcessor, 0, KEY_READ | KEY_WRITE, &writable);
+    if (writable != nullptr) RegCloseKey(writable);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, refused) << "the key must refuse writing for this test to mean anything";
+
+    EXPECT_EQ("2993 MHz|Test Processor", Substitute("%PROCMHZ%|%PROCNAME%"));
 }
 
 TEST_F(RealWindowsValues, DriveCGivesAFullVolumeLine) {

@@ -147,6 +147,20 @@ DWORD LinuxIpHelper::GetIfTable(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL /*bO
     return image.Deliver(pIfTable, pdwSize, ERROR_INSUFFICIENT_BUFFER);
 }
 
+DWORD LinuxIpHelper::GetIfEntry2(PMIB_IF_ROW2 Row) {
+    if (Row == nullptr) return ERROR_INVALID_PARAMETER;
+
+    const std::vector<LinkInfo> links = ReadLinks(source_);
+    const NET_LUID wanted = Row->InterfaceLuid;
+    const DWORD index = Row->InterfaceIndex;
+    const auto link = std::find_if(links.begin(), links.end(), [&](const LinkInfo& l) {
+        return wanted.Value != 0 ? InterfaceLuid(l).Value == wanted.Value : l.index == index;
+    });
+    if (link == links.end()) return ERROR_FILE_NOT_FOUND;
+    *Row = ReadInterfaceEntry(*link);
+    return NO_ERROR;
+}
+
 }  // namespace paneloom::platform::lnx
 
 namespace paneloom::platform {

@@ -1,7 +1,7 @@
-// The IP helper library of the Linux build. It answers the four questions of
-// the Windows IP helper library from Linux's own sources (readers.h, leases.h)
+// The IP helper library of the Linux build. It answers the questions of the
+// Windows IP helper library from Linux's own sources (readers.h, leases.h)
 // and fills the same records in the caller's block with the same buffer
-// protocol (record_image.h). It is always loaded and provides all four.
+// protocol (record_image.h). It is always loaded and provides them all.
 //
 // Every call reads the system afresh and builds its records before it looks at
 // the caller's block, so two calls may differ in size when the network changed
@@ -38,6 +38,10 @@ public:
     // Every interface, loopback included, always sorted by interface index
     // (the order flag is accepted for the signature's sake).
     DWORD GetIfTable(PMIB_IFTABLE pIfTable, PULONG pdwSize, BOOL bOrder) override;
+
+    // The interface named by its LUID (type and index), or where that is 0
+    // by its index, with its link speed however fast.
+    DWORD GetIfEntry2(PMIB_IF_ROW2 Row) override;
 
 private:
     NetSource source_;

@@ -45,6 +45,21 @@ constexpr DWORD kOperDisconnected = 2;
 constexpr DWORD kOperConnecting = 3;
 constexpr DWORD kOperOperational = 5;
 
+// MIB_IF_ROW2 status values (IF_OPER_STATUS, NET_IF_MEDIA_CONNECT_STATE).
+constexpr IF_OPER_STATUS kIfOperUp = 1;
+constexpr IF_OPER_STATUS kIfOperDown = 2;
+constexpr IF_OPER_STATUS kIfOperDormant = 5;
+constexpr NET_IF_MEDIA_CONNECT_STATE kMediaConnected = 1;
+constexpr NET_IF_MEDIA_CONNECT_STATE kMediaDisconnected = 2;
+
+// Whether a link is switched on, and whether it carries traffic: the
+// kernel's "unknown" (loopback, many virtual links) counts as carrying.
+struct LinkStatus {
+    bool up = false;
+    bool carrying = false;
+    bool dormant = false;
+};
+
 bool ReadAttribute(const std::string& path, std::string& out) { return ReadBoundedFile(path, kMaxAttributeBytes, out); }
 
 bool IsDirectory(const std::string& path) {
@@ -84,15 +99,27 @@ DWORD ReadNumberAttribute(const std::string& path) {
     return static_cast<DWORD>(static_cast<std::uint64_t>(value));  // counters wrap at 32 bits, as on Windows
 }
 
-// The link speed in bits per second. The kernel gives Mb/s, -1 or no value at
-// all when it does not know; 32 bits hold at most 4294967295.
-DWORD ReadSpeed(const std::string& dir) {
+// The link speed in bits per second, however fast. The kernel gives Mb/s,
+// -1 or no value at all when it does not know.
+std::uint64_t ReadLinkSpeed(const std::string& dir) {
     std::string text;
     std::int64_t megabits = 0;
     if (!ReadAttribute(dir + "/speed", text) || !ParseSigned(text, megabits) || megabits <= 0) return 0;
-    constexpr std::int64_t kMax = std::numeric_limits<DWORD>::max();
-    if (megabits > kMax / 1000000) return static_cast<DWORD>(kMax);
-    return static_cast<DWORD>(megabits * 1000000);
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    const auto value = static_cast<std::uint64_t>(megabits);
+    return value > kMax / 1000000 ? kMax : value * 1000000;
+}
+
+LinkStatus ReadLinkStatus(const std::string& dir) {
+    LinkStatus status;
+    std::string text;
+    std::uint64_t flags = 0;
+    status.up = ReadAttribute(dir + "/flags", text) && ParseHex(text, flags) && (flags & 0x1) != 0;
+    std::string operstate;
+    if (ReadAttribute(dir + "/operstate", text)) operstate = Trim(text);
+    status.carrying = status.up && (operstate == "up" || operstate == "unknown");
+    status.dormant = status.up && operstate == "dormant";
+    return status;
 }
 
 }  // namespace
@@ -250,21 +277,19 @@ MIB_IFROW ReadInterfaceRow(const LinkInfo& link) {
     row.dwIndex = link.index;
     row.dwType = InterfaceType(link);
     row.dwMtu = ReadNumberAttribute(link.dir + "/mtu");
-    row.dwSpeed = ReadSpeed(link.dir);
+    // The row's 32 bits stand at their limit for a faster link, as on
+    // Windows; the interface's own record has its real speed.
+    row.dwSpeed = static_cast<DWORD>(std::min<std::uint64_t>(ReadLinkSpeed(link.dir), 0xFFFFFFFF));
     if (link.hardware.size() <= MAXLEN_PHYSADDR) {
         row.dwPhysAddrLen = static_cast<DWORD>(link.hardware.size());
         std::copy(link.hardware.begin(), link.hardware.end(), row.bPhysAddr);
     }
 
-    std::string text;
-    std::uint64_t flags = 0;
-    const bool up = ReadAttribute(link.dir + "/flags", text) && ParseHex(text, flags) && (flags & 0x1) != 0;
-    row.dwAdminStatus = up ? kAdminUp : kAdminDown;
-    std::string operstate;
-    if (ReadAttribute(link.dir + "/operstate", text)) operstate = Trim(text);
-    if (!up) row.dwOperStatus = kOperNonOperational;
-    else if (operstate == "up" || operstate == "unknown") row.dwOperStatus = kOperOperational;
-    else if (operstate == "dormant") row.dwOperStatus = kOperConnecting;
+    const LinkStatus status = ReadLinkStatus(link.dir);
+    row.dwAdminStatus = status.up ? kAdminUp : kAdminDown;
+    if (!status.up) row.dwOperStatus = kOperNonOperational;
+    else if (status.carrying) row.dwOperStatus = kOperOperational;
+    else if (status.dormant) row.dwOperStatus = kOperConnecting;
     else row.dwOperStatus = kOperDisconnected;
 
     const std::string stats = link.dir + "/statistics/";
@@ -287,6 +312,42 @@ MIB_IFROW ReadInterfaceRow(const LinkInfo& link) {
     row.bDescr[descrLength] = 0;
     row.dwDescrLen = static_cast<DWORD>(descrLength + 1);
     return row;
+}
+
+NET_LUID InterfaceLuid(const LinkInfo& link) {
+    NET_LUID luid {};
+    luid.Info.NetLuidIndex = link.index;
+    luid.Info.IfType = InterfaceType(link);
+    return luid;
+}
+
+// The traffic counters are left 0: nothing reads them from this record.
+MIB_IF_ROW2 ReadInterfaceEntry(const LinkInfo& link) {
+    MIB_IF_ROW2 entry {};
+    entry.InterfaceLuid = InterfaceLuid(link);
+    entry.InterfaceIndex = link.index;
+    const std::size_t nameLength = std::min<std::size_t>(link.name.size(), IF_MAX_STRING_SIZE);
+    for (std::size_t i = 0; i < nameLength; ++i) {
+        entry.Alias[i] = static_cast<unsigned char>(link.name[i]);
+        entry.Description[i] = static_cast<unsigned char>(link.name[i]);
+    }
+    if (link.hardware.size() <= IF_MAX_PHYS_ADDRESS_LENGTH) {
+        entry.PhysicalAddressLength = static_cast<ULONG>(link.hardware.size());
+        std::copy(link.hardware.begin(), link.hardware.end(), entry.PhysicalAddress);
+        std::copy(link.hardware.begin(), link.hardware.end(), entry.PermanentPhysicalAddress);
+    }
+    entry.Mtu = ReadNumberAttribute(link.dir + "/mtu");
+    entry.Type = InterfaceType(link);
+
+    const LinkStatus status = ReadLinkStatus(link.dir);
+    entry.AdminStatus = status.up ? kAdminUp : kAdminDown;
+    entry.OperStatus = status.carrying ? kIfOperUp : status.dormant ? kIfOperDormant : kIfOperDown;
+    entry.MediaConnectState = status.carrying ? kMediaConnected : kMediaDisconnected;
+
+    const std::uint64_t speed = ReadLinkSpeed(link.dir);
+    entry.TransmitLinkSpeed = speed;
+    entry.ReceiveLinkSpeed = speed;
+    return entry;
 }
 
 }  // namespace paneloom::platform::lnx

@@ -100,7 +100,14 @@ std::map<std::string, std::vector<AddressPair>> AddressesByInterface(const NetSo
 // The default gateway of each interface from the kernel's IPv4 routing table.
 std::map<std::string, std::string> DefaultGateways(const NetSource& source);
 
-// The interface table's row of the link, from its /sys attributes.
+// The interface table's row of the link, from its /sys attributes. Its speed
+// stands at the 32-bit limit for a link of 4.3 Gb/s and more.
 MIB_IFROW ReadInterfaceRow(const LinkInfo& link);
+
+// The LUID that names the link: its interface type and index.
+NET_LUID InterfaceLuid(const LinkInfo& link);
+
+// The link's own record, its link speeds in 64 bits, from its /sys attributes.
+MIB_IF_ROW2 ReadInterfaceEntry(const LinkInfo& link);
 
 }  // namespace paneloom::platform::lnx

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/utf8.h"
 #include "platform/ip_helper_records.h"
 
 namespace paneloom::platform::lnx {
@@ -50,10 +51,11 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> links_;
 };
 
-// A text into a fixed field, cut to fit and always terminated.
+// A text into a fixed field, cut to fit on a character boundary (Linux's
+// texts are UTF-8) and always terminated.
 template <std::size_t N>
 void CopyText(char (&field)[N], const std::string& text) {
-    const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
+    const std::size_t n = BoundaryAtOrBefore(text, N - 1);
     std::memcpy(field, text.data(), n);
     field[n] = '\0';
 }

@@ -10,7 +10,8 @@ namespace paneloom::platform::lnx {
 
 // The program path in double quotes, then each argument after one blank:
 // as it stands when it already holds a `"`; as name="value" when it has the
-// form name=value; otherwise in double quotes.
+// form name=value and its name ends in "config"; otherwise in double quotes,
+// so that a path holding a `=` stays one path.
 std::string RebuildCommandLine(const std::vector<std::string>& argv);
 
 }  // namespace paneloom::platform::lnx

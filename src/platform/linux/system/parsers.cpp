@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "common/cp1252.h"
 #include "common/scan.h"
 
 namespace paneloom::platform::lnx {
@@ -39,42 +38,6 @@ bool ParseMHz(const std::string& text, std::uint32_t& mhz) {
         ++whole;
     }
     mhz = whole;
-    return true;
-}
-
-// Decodes one UTF-8 character at `position`; false (consuming nothing) when
-// the bytes there are not a well-formed character.
-bool DecodeUtf8(const std::string& text, std::size_t& position, char32_t& code) {
-    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-    const unsigned char lead = byte(position);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;   // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
-    } else {
-        return false;
-    }
-    if (text.size() - position < length) return false;
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = byte(position + i);
-        const unsigned char min = i == 1 ? low : 0x80;
-        const unsigned char max = i == 1 ? high : 0xBF;
-        if (next < min || next > max) return false;
-        code = (code << 6) | (next & 0x3F);
-    }
-    position += length;
     return true;
 }
 
@@ -284,28 +247,6 @@ std::string DecodeUdevName(const std::string& name) {
         }
     }
     return decoded;
-}
-
-std::string Utf8ToAnsi(const std::string& text) {
-    std::string ansi;
-    ansi.reserve(text.size());
-    std::size_t position = 0;
-    while (position < text.size()) {
-        const unsigned char byte = static_cast<unsigned char>(text[position]);
-        if (byte < 0x80) {
-            ansi.push_back(static_cast<char>(byte));
-            ++position;
-            continue;
-        }
-        char32_t code = 0;
-        if (DecodeUtf8(text, position, code)) {
-            ansi.push_back(UnicodeToCp1252(code));
-        } else {
-            ansi.push_back('?');
-            ++position;
-        }
-    }
-    return ansi;
 }
 
 }  // namespace paneloom::platform::lnx

@@ -73,9 +73,4 @@ std::uint32_t SerialFromUuid(const std::string& uuid);
 // A name under /dev/disk/by-label with udev's "\xHH" escapes decoded.
 std::string DecodeUdevName(const std::string& name);
 
-// UTF-8 text (what Linux gives) as the 8-bit Windows-1252 text the program
-// works in. Characters that Windows-1252 lacks, and bytes that are not UTF-8,
-// become '?'.
-std::string Utf8ToAnsi(const std::string& text);
-
 }  // namespace paneloom::platform::lnx

@@ -65,16 +65,6 @@ std::vector<lnx::MountEntry> MountTable() {
     return lnx::ParseMountTable(text);
 }
 
-// The mount point to ask the system about for a root that LogicalDrives()
-// gave: roots are the mount points converted to the program's 8-bit text,
-// so the table is searched for the one that converts to it.
-std::string MountPointOf(const std::string& root, const std::vector<lnx::MountEntry>& mounts) {
-    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
-        if (lnx::Utf8ToAnsi(it->mountPoint) == root) return it->mountPoint;
-    }
-    return root;
-}
-
 class LinuxSystemFacts final : public SystemFacts {
 public:
     bool QueryOsVersion(OsVersionRecord& record) override {
@@ -86,10 +76,10 @@ public:
         }
 
         record = OsVersionRecord();
-        record.systemName = lnx::Utf8ToAnsi(lnx::OsReleaseSystemName(osRelease));
+        record.systemName = lnx::OsReleaseSystemName(osRelease);
         // The kernel release stands where Windows names its service pack,
         // and the kernel's build number (uname -v) where Windows has its own.
-        record.servicePack = lnx::Utf8ToAnsi(names.release).substr(0, 127);
+        record.servicePack = std::string(names.release).substr(0, 127);
         lnx::ParseKernelRelease(names.release, record.majorVersion, record.minorVersion);
         record.buildNumber = lnx::KernelBuildNumber(names.version);
         return true;
@@ -105,7 +95,7 @@ public:
         if (!lnx::ReadBoundedFile("/proc/cpuinfo", kCpuInfoLimit, text)) return false;
         const lnx::CpuInfo info = lnx::ParseCpuInfo(text);
         if (info.hasClock) description.clockMHz = info.clockMHz;
-        if (info.hasName) description.name = lnx::Utf8ToAnsi(info.name);
+        if (info.hasName) description.name = info.name;
         return true;
     }
 
@@ -118,14 +108,13 @@ public:
             struct stat info {};
             if (::stat(mount.mountPoint.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) directories.push_back(mount);
         }
-        std::vector<LogicalDrive> drives = lnx::AssignDriveLetters(directories);
-        for (LogicalDrive& drive : drives) drive.root = lnx::Utf8ToAnsi(drive.root);
-        return drives;
+        return lnx::AssignDriveLetters(directories);
     }
 
     bool QueryVolume(const std::string& root, VolumeRecord& record, std::uint32_t& error) override {
         const std::vector<lnx::MountEntry> mounts = MountTable();
-        const std::string mountPoint = MountPointOf(root, mounts);
+        // The roots are the mount points, as UTF-8 as the system gives them.
+        const std::string& mountPoint = root;
         struct statvfs space {};
         struct statfs identity {};
         if (::statvfs(mountPoint.c_str(), &space) != 0 || ::statfs(mountPoint.c_str(), &identity) != 0) {
@@ -136,11 +125,11 @@ public:
         const bool mounted = lnx::FindMount(mounts, mountPoint, mount);
 
         VolumeRecord result;
-        result.fileSystem = mounted ? lnx::Utf8ToAnsi(mount.fileSystem) : std::string();
+        result.fileSystem = mounted ? mount.fileSystem : std::string();
         result.maxComponentLength = static_cast<std::uint32_t>(space.f_namemax);
         result.fileSystemFlags = (space.f_flag & ST_RDONLY) != 0 ? kReadOnlyVolume : 0;
         if (mounted) {
-            result.label = lnx::Utf8ToAnsi(DiskLinkName("/dev/disk/by-label", mount.source));
+            result.label = DiskLinkName("/dev/disk/by-label", mount.source);
             result.serialNumber = lnx::SerialFromUuid(DiskLinkName("/dev/disk/by-uuid", mount.source));
         }
         if (result.serialNumber == 0) {
@@ -156,9 +145,8 @@ public:
     }
 
     bool QueryDiskSpace(const std::string& root, DiskSpace& space) override {
-        const std::string mountPoint = MountPointOf(root, MountTable());
         struct statvfs info {};
-        if (::statvfs(mountPoint.c_str(), &info) != 0) return false;
+        if (::statvfs(root.c_str(), &info) != 0) return false;
         const std::uint64_t unit = info.f_frsize != 0 ? info.f_frsize : info.f_bsize;
         space.freeToCaller = static_cast<std::uint64_t>(info.f_bavail) * unit;
         space.total = static_cast<std::uint64_t>(info.f_blocks) * unit;
@@ -176,7 +164,7 @@ public:
     bool QueryUserName(std::string& name) override {
         const passwd* entry = ::getpwuid(::geteuid());
         if (entry == nullptr || entry->pw_name == nullptr) return false;
-        name = lnx::Utf8ToAnsi(entry->pw_name);
+        name = entry->pw_name;
         return true;
     }
 };

@@ -1,6 +1,7 @@
 // The Linux build's text engine: the font mapper and text output that GDI
-// provides on Windows, built on fontconfig (which face) and FreeType (its
-// metrics and glyphs), drawing onto our own Dib.
+// provides on Windows, built on fontconfig (which face), FreeType (its
+// metrics and glyphs), HarfBuzz and FriBidi (shaping and the order of
+// right-to-left text), drawing onto our own Dib.
 //
 // It is shaped after GDI so that the device-context layer above it can pass
 // through what a Windows program asks for: a logical font (height, weight,
@@ -12,12 +13,21 @@
 //   - the cell is the font's Windows ascent plus descent (OS/2 usWinAscent and
 //     usWinDescent), each scaled to the em and rounded on its own;
 //   - text is placed by the top of its cell; the baseline lies `Ascent` below;
-//   - each character advances by its hinted advance width in whole pixels,
-//     plus the character extra;
-//   - text bytes are in the ANSI code page, Windows-1252.
+//   - text bytes are the Linux build's 8-bit text: UTF-8, each byte outside a
+//     well-formed sequence standing for its Windows-1252 character;
+//   - a character the font's face lacks is drawn from the first face
+//     fontconfig offers that has it, at the same em and on the same baseline,
+//     so the cell stays the font's own (GDI's font linking);
+//   - Latin, Greek, Cyrillic and CJK characters each advance by their hinted
+//     advance in whole pixels, plus the character extra, with no kerning or
+//     ligatures; runs of scripts that join or reorder (Arabic, Hebrew, the
+//     Indic scripts) are shaped with HarfBuzz, each cluster followed by the
+//     extra, and right-to-left runs are ordered by the Unicode bidirectional
+//     algorithm in a left-to-right line.
 //
-// Its parts: font_mapper.h (which face), faces.h and metrics.h (what GDI
-// reads from the face and how it sizes it), glyphs.h (loading and
+// Its parts: font_mapper.h (which face, and which for a missing character),
+// faces.h and metrics.h (what GDI reads from the face and how it sizes it),
+// runs.h (levels, scripts and the order of runs), glyphs.h (loading and
 // rasterising), and the compositing onto the bitmap beside the Dib.
 #pragma once
 
@@ -28,6 +38,7 @@
 #include "common/cp1252.h"
 #include "platform/linux/drawing/dib.h"
 #include "platform/linux/text/metrics.h"
+#include "platform/text_output.h"
 
 namespace paneloom::platform::lnx {
 
@@ -35,13 +46,10 @@ namespace paneloom::platform::lnx {
 struct LogFontSpec {
     std::int32_t height = 0;  // < 0: em height, > 0: cell height, 0: default
     std::int32_t weight = 0;  // 0 to 1000; 0 means normal (400)
-    std::string face;         // ANSI (Windows-1252); only the first 31 bytes count
+    std::string face;         // 8-bit text as above; only the first 31 bytes count
 };
 
-// SetBkMode's modes: whether the text cell is filled with the background
-// colour before the glyphs are drawn (OPAQUE) or left as it is
-// (TRANSPARENT).
-enum class BackgroundMode { kTransparent, kOpaque };
+using platform::BackgroundMode;
 
 // The drawing attributes that a GDI device context holds for text output.
 // The defaults are those of a fresh context.
@@ -107,8 +115,9 @@ public:
     // nullptr only when no usable face can be found at all.
     std::shared_ptr<Font> CreateFont(const LogFontSpec& spec);
 
-    // GetTextExtentPoint32A: cx is the sum over the bytes of (advance +
-    // charExtra), saturated to the 32-bit range; cy is the cell height.
+    // GetTextExtentPoint32A: cx is the width of what Draw draws, the extra
+    // after each character (or shaped cluster) included, saturated to the
+    // 32-bit range; cy is the cell height.
     Extent Measure(const Font& font, const std::string& text, std::int32_t charExtra);
 
     // TextOutA with the context's default alignment: (x, y) is the top-left
@@ -129,7 +138,7 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Text bytes are Windows-1252: this is how the engine reads each of them.
+// A byte outside well-formed UTF-8 is read as its Windows-1252 character.
 using paneloom::Cp1252ToUnicode;
 
 }  // namespace paneloom::platform::lnx

@@ -1,6 +1,7 @@
 #include "platform/linux/text/faces.h"
 
 #include FT_TRUETYPE_TABLES_H
+#include <hb-ft.h>
 
 #include <algorithm>
 
@@ -46,6 +47,14 @@ int ReadWeight(FT_Face face, bool boldStyle) {
     return boldStyle ? 700 : kNormalWeight;
 }
 
+// The Windows-1252 byte of a character, for faces that are looked up by byte.
+bool Cp1252Byte(char32_t code, unsigned char& byte) {
+    const char mapped = UnicodeToCp1252(code);
+    if (mapped == '?' && code != U'?') return false;
+    byte = static_cast<unsigned char>(mapped);
+    return true;
+}
+
 }  // namespace
 
 FreeTypeLibrary::FreeTypeLibrary() {
@@ -57,20 +66,33 @@ FreeTypeLibrary::~FreeTypeLibrary() {
 }
 
 Face::~Face() {
+    if (shaping_ != nullptr) hb_face_destroy(shaping_);
     if (face != nullptr) FT_Done_Face(face);
 }
 
-FT_UInt Face::GlyphIndex(unsigned char byte) const {
+FT_UInt Face::GlyphIndex(char32_t code) const {
+    unsigned char byte = 0;
     switch (mapping) {
         case CharMapping::kUnicode:
-            return FT_Get_Char_Index(face, Cp1252ToUnicode(byte));
+            return FT_Get_Char_Index(face, code);
         case CharMapping::kSymbol:
+            if (!Cp1252Byte(code, byte)) return FT_Get_Char_Index(face, code);
             if (const FT_UInt glyph = FT_Get_Char_Index(face, 0xF000u + byte); glyph != 0) return glyph;
             return FT_Get_Char_Index(face, byte);
         case CharMapping::kNative:
-            return FT_Get_Char_Index(face, byte);
+            return Cp1252Byte(code, byte) ? FT_Get_Char_Index(face, byte) : 0;
     }
     return 0;
+}
+
+hb_face_t* Face::ShapingFace() {
+    if (!shapingTried_) {
+        shapingTried_ = true;
+        // HarfBuzz reads the tables through FreeType, which it holds a
+        // reference of.
+        if (face != nullptr && FT_IS_SFNT(face)) shaping_ = hb_ft_face_create_referenced(face);
+    }
+    return shaping_;
 }
 
 FaceStore::FaceStore() : library_(std::make_shared<FreeTypeLibrary>()) {}

@@ -1,9 +1,11 @@
 // Font files opened with FreeType: the library, and each face with what GDI
-// reads from it (its metrics and how a Windows-1252 byte finds its glyph).
+// reads from it (its metrics and how a character finds its glyph), and the
+// face's OpenType tables for HarfBuzz where a script needs shaping.
 #pragma once
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include <hb.h>
 
 #include <map>
 #include <memory>
@@ -30,11 +32,13 @@ private:
     FT_Library library_ = nullptr;
 };
 
-// How the bytes of a text find their glyphs in a face.
+// How the characters of a text find their glyphs in a face.
 enum class CharMapping {
-    kUnicode,  // the byte's Windows-1252 character
-    kSymbol,   // a symbol font's private-use code U+F000 plus the byte
-    kNative,   // the byte itself, in the char map the face opened with
+    kUnicode,  // the character
+    kSymbol,   // a symbol font's private-use code U+F000 plus the
+               // character's Windows-1252 byte
+    kNative,   // the character's Windows-1252 byte, in the char map the face
+               // opened with
 };
 
 // One face of a font file, open and unsized.
@@ -49,9 +53,17 @@ struct Face {
     Face& operator=(const Face&) = delete;
     ~Face();
 
-    // The glyph a text byte stands for; 0 (the missing glyph) when the face
-    // has none.
-    FT_UInt GlyphIndex(unsigned char byte) const;
+    // The glyph of a character; 0 (the missing glyph) when the face has none.
+    FT_UInt GlyphIndex(char32_t code) const;
+
+    // The face's tables for HarfBuzz, made on first use; null for a face
+    // without them (a Type 1 font), whose text is drawn character by
+    // character.
+    hb_face_t* ShapingFace();
+
+private:
+    hb_face_t* shaping_ = nullptr;
+    bool shapingTried_ = false;
 };
 
 // The faces opened so far by file and index, kept for the life of the

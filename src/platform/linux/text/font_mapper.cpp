@@ -29,6 +29,8 @@ FontMapper::FontMapper() {
 }
 
 FontMapper::~FontMapper() {
+    for (auto& [key, list] : fallbacks_)
+        if (list.fonts != nullptr) FcFontSetDestroy(list.fonts);
     if (config_ != nullptr) FcConfigDestroy(config_);
 }
 
@@ -39,16 +41,22 @@ const FaceMatch& FontMapper::Match(const std::string& face, int weight, const Fa
     return it->second;
 }
 
-FaceMatch FontMapper::Find(const std::string& face, int weight, const FaceCheck& usable) const {
-    FaceMatch match;
-    if (config_ == nullptr) return match;
+FcPattern* FontMapper::Request(const std::string& face, int weight) const {
     FcPattern* pattern = FcPatternCreate();
-    if (pattern == nullptr) return match;
+    if (pattern == nullptr) return nullptr;
     if (!face.empty()) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
     FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
     FcConfigSubstitute(config_, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
+    return pattern;
+}
+
+FaceMatch FontMapper::Find(const std::string& face, int weight, const FaceCheck& usable) const {
+    FaceMatch match;
+    if (config_ == nullptr) return match;
+    FcPattern* pattern = Request(face, weight);
+    if (pattern == nullptr) return match;
 
     FcResult result = FcResultNoMatch;
     if (FcPattern* best = FcFontMatch(config_, pattern, &result)) {
@@ -65,6 +73,45 @@ FaceMatch FontMapper::Find(const std::string& face, int weight, const FaceCheck&
     }
     FcPatternDestroy(pattern);
     return match;
+}
+
+const FaceMatch& FontMapper::Fallback(const std::string& face, int weight, char32_t code, const FaceCheck& usable) {
+    if (config_ == nullptr) return none_;
+    const auto key = std::make_pair(face, weight);
+    auto listIt = fallbacks_.find(key);
+    if (listIt == fallbacks_.end()) {
+        FallbackList list;
+        if (FcPattern* pattern = Request(face, weight)) {
+            FcResult result = FcResultNoMatch;
+            // Trimmed: a face that adds no character to those before it is
+            // never the first to have one.
+            list.fonts = FcFontSort(config_, pattern, FcTrue, nullptr, &result);
+            FcPatternDestroy(pattern);
+        }
+        const std::size_t count = list.fonts != nullptr ? static_cast<std::size_t>(list.fonts->nfont) : 0;
+        list.matches.resize(count);
+        list.tried.resize(count, false);
+        listIt = fallbacks_.emplace(key, std::move(list)).first;
+    }
+    FallbackList& list = listIt->second;
+    const auto [found, added] = list.byCharacter.emplace(code, -1);
+    if (added) {
+        for (std::size_t i = 0; i < list.matches.size(); ++i) {
+            FcCharSet* characters = nullptr;
+            if (FcPatternGetCharSet(list.fonts->fonts[i], FC_CHARSET, 0, &characters) != FcResultMatch ||
+                !FcCharSetHasChar(characters, code))
+                continue;
+            if (!list.tried[i]) {
+                list.tried[i] = true;
+                TryCandidate(list.fonts->fonts[i], usable, list.matches[i]);
+            }
+            if (list.matches[i].found) {
+                found->second = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    return found->second < 0 ? none_ : list.matches[static_cast<std::size_t>(found->second)];
 }
 
 }  // namespace paneloom::platform::lnx

@@ -1,7 +1,9 @@
 // GDI's font mapper, built on fontconfig: which face file a logical font's
 // face name and weight stand for. A named family is found as itself or as
 // its metric-compatible substitute (Liberation Sans for Arial); anything
-// else falls back to the system's default face.
+// else falls back to the system's default face. A character that face lacks
+// is drawn from the first face fontconfig offers for the same request that
+// has it, the way GDI's font linking draws CJK text in an Arial line.
 #pragma once
 
 #include <fontconfig/fontconfig.h>
@@ -9,7 +11,9 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace paneloom::platform::lnx {
 
@@ -40,11 +44,29 @@ public:
     // default) and weight, matched on first use and remembered.
     const FaceMatch& Match(const std::string& face, int weight, const FaceCheck& usable);
 
+    // A face that has `code`, for a request whose own face lacks it: the
+    // first face, in fontconfig's order of preference for the same face name
+    // and weight, whose character set holds it. Not found when none does.
+    // Remembered by character.
+    const FaceMatch& Fallback(const std::string& face, int weight, char32_t code, const FaceCheck& usable);
+
 private:
+    // The faces fontconfig offers for one request, best first, each adding
+    // characters the ones before it lack; looked through per character.
+    struct FallbackList {
+        FcFontSet* fonts = nullptr;
+        std::vector<FaceMatch> matches;  // per entry of fonts, once tried
+        std::vector<bool> tried;
+        std::unordered_map<char32_t, int> byCharacter;  // entry of fonts, or -1
+    };
+
+    FcPattern* Request(const std::string& face, int weight) const;
     FaceMatch Find(const std::string& face, int weight, const FaceCheck& usable) const;
 
     FcConfig* config_ = nullptr;
     std::map<std::pair<std::string, int>, FaceMatch> matches_;
+    std::map<std::pair<std::string, int>, FallbackList> fallbacks_;
+    FaceMatch none_;
 };
 
 }  // namespace paneloom::platform::lnx

@@ -15,7 +15,7 @@ namespace paneloom::platform::lnx {
 namespace {
 
 // FreeType's span records hold 16-bit positions; glyph pixels are clipped to
-// this range around their origin (far beyond any glyph under kMaxFontPixels).
+// this range around their origin, twice the largest em (kMaxFontPixels).
 constexpr std::int64_t kSpanLimit = 32767;
 
 // A glyph whose box holds at most this many pixels keeps its coverage once
@@ -82,31 +82,47 @@ std::unique_ptr<GlyphCache> GlyphCache::Make(std::shared_ptr<Face> face, std::in
         return nullptr;
     }
     const auto strength = static_cast<FT_Pos>(EmboldenStrength(em));
-    return std::unique_ptr<GlyphCache>(new GlyphCache(std::move(face), size, syntheticBold, strength));
+    return std::unique_ptr<GlyphCache>(new GlyphCache(std::move(face), size, em, syntheticBold, strength));
 }
 
-GlyphCache::GlyphCache(std::shared_ptr<Face> face, FT_Size size, bool syntheticBold, FT_Pos emboldenStrength)
-    : face_(std::move(face)), size_(size), syntheticBold_(syntheticBold), emboldenStrength_(emboldenStrength) {}
+GlyphCache::GlyphCache(std::shared_ptr<Face> face, FT_Size size, std::int32_t em, bool syntheticBold,
+                       FT_Pos emboldenStrength)
+    : face_(std::move(face)), size_(size), em_(em), syntheticBold_(syntheticBold),
+      emboldenStrength_(emboldenStrength) {}
 
-GlyphCache::~GlyphCache() { FT_Done_Size(size_); }
+GlyphCache::~GlyphCache() {
+    if (shaping_ != nullptr) hb_font_destroy(shaping_);
+    FT_Done_Size(size_);
+}
 
-bool GlyphCache::Load(unsigned char byte) {
+hb_font_t* GlyphCache::ShapingFont() {
+    if (shaping_ == nullptr) {
+        hb_face_t* face = face_->ShapingFace();
+        if (face == nullptr) return nullptr;
+        shaping_ = hb_font_create(face);
+        const int scale = static_cast<int>(std::min<std::int64_t>(std::int64_t{em_} * 64, 0x7FFFFFFF));
+        hb_font_set_scale(shaping_, scale, scale);
+        hb_font_set_ppem(shaping_, static_cast<unsigned>(em_), static_cast<unsigned>(em_));
+    }
+    return shaping_;
+}
+
+bool GlyphCache::Load(FT_UInt index) {
     // Fonts of other sizes share the face; each loads at its own.
     if (FT_Activate_Size(size_) != 0) return false;
     const FT_Face face = face_->face;
     // Outlines only: they are what is scaled, emboldened and clipped.
-    if (FT_Load_Glyph(face, face_->GlyphIndex(byte), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
+    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
     FT_GlyphSlot slot = face->glyph;
     if (syntheticBold_ && slot->format == FT_GLYPH_FORMAT_OUTLINE)
         FT_Outline_Embolden(&slot->outline, emboldenStrength_);
     return true;
 }
 
-const Glyph& GlyphCache::Get(unsigned char byte) {
-    Glyph& glyph = glyphs_[byte];
-    if (loaded_[byte]) return glyph;
-    loaded_[byte] = true;
-    if (!Load(byte)) return glyph;
+const Glyph& GlyphCache::Get(FT_UInt index) {
+    const auto [it, added] = glyphs_.try_emplace(index);
+    Glyph& glyph = it->second;
+    if (!added || !Load(index)) return glyph;
     const FT_GlyphSlot slot = face_->face->glyph;
     glyph.advance = SaturateToInt32(CharacterAdvance(slot->advance.x, syntheticBold_));
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
@@ -136,9 +152,8 @@ void GlyphCache::RenderMask(Glyph& glyph) {
     if (!glyph.masked) std::vector<std::uint8_t>().swap(glyph.mask);
 }
 
-void GlyphCache::Draw(Dib& dib, unsigned char byte, std::int64_t penX, std::int64_t baseline,
-                      std::uint32_t colour) {
-    const Glyph& glyph = Get(byte);
+void GlyphCache::Draw(Dib& dib, FT_UInt index, std::int64_t penX, std::int64_t baseline, std::uint32_t colour) {
+    const Glyph& glyph = Get(index);
     if (!glyph.hasOutline) return;
     // The part of the glyph's box that lands in the bitmap, relative to its
     // origin.
@@ -154,8 +169,9 @@ void GlyphCache::Draw(Dib& dib, unsigned char byte, std::int64_t penX, std::int6
         return;
     }
     // Too large for a mask: loaded again (another glyph may be in the slot)
-    // and rasterised into the bitmap, clipped to it.
-    if (!Load(byte)) return;
+    // and rasterised straight into the bitmap, clipped to it, so that no
+    // glyph-sized buffer is made.
+    if (!Load(index)) return;
     FT_GlyphSlot slot = face_->face->glyph;
     if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
     SpanTarget target{&dib, penX, baseline, colour};

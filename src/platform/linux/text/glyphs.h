@@ -1,14 +1,15 @@
 // The glyphs of one face at one size, loaded and rasterised with FreeType as
-// GDI draws them: hinted outlines, thickened for a simulated bold, one glyph
-// per byte with no kerning.
+// GDI draws them: hinted outlines, thickened for a simulated bold, by glyph
+// index, with no kerning of their own.
 #pragma once
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include <hb.h>
 
-#include <array>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/linux/drawing/dib.h"
@@ -36,27 +37,38 @@ public:
     GlyphCache(const GlyphCache&) = delete;
     GlyphCache& operator=(const GlyphCache&) = delete;
 
-    // The glyph of a text byte, loaded on first use. A byte whose glyph
-    // cannot be loaded has no outline and no advance.
-    const Glyph& Get(unsigned char byte);
+    Face& FontFace() const { return *face_; }
+    std::int32_t Em() const { return em_; }
+    bool SyntheticBold() const { return syntheticBold_; }
 
-    // Draws the glyph of `byte` in `colour` with its origin at
-    // (penX, baseline): only the part of it that lands in the bitmap.
-    void Draw(Dib& dib, unsigned char byte, std::int64_t penX, std::int64_t baseline, std::uint32_t colour);
+    // A glyph, loaded on first use. A glyph that cannot be loaded has no
+    // outline and no advance.
+    const Glyph& Get(FT_UInt index);
+
+    // Draws a glyph in `colour` with its origin at (penX, baseline): only
+    // the part of it that lands in the bitmap is rasterised, so a glyph of
+    // any size costs memory in proportion to what is visible.
+    void Draw(Dib& dib, FT_UInt index, std::int64_t penX, std::int64_t baseline, std::uint32_t colour);
+
+    // The face at this size for HarfBuzz, positions in 26.6 pixels; null
+    // when the face has no tables to shape with.
+    hb_font_t* ShapingFont();
 
 private:
-    GlyphCache(std::shared_ptr<Face> face, FT_Size size, bool syntheticBold, FT_Pos emboldenStrength);
+    GlyphCache(std::shared_ptr<Face> face, FT_Size size, std::int32_t em, bool syntheticBold,
+               FT_Pos emboldenStrength);
     // Into the face's glyph slot, at this size.
-    bool Load(unsigned char byte);
+    bool Load(FT_UInt index);
     // The glyph just loaded, into its coverage mask.
     void RenderMask(Glyph& glyph);
 
     std::shared_ptr<Face> face_;
     FT_Size size_;
+    std::int32_t em_;
     bool syntheticBold_;
     FT_Pos emboldenStrength_;  // 26.6 pixels
-    std::array<bool, 256> loaded_{};
-    std::array<Glyph, 256> glyphs_{};
+    std::unordered_map<FT_UInt, Glyph> glyphs_;
+    hb_font_t* shaping_ = nullptr;
 };
 
 }  // namespace paneloom::platform::lnx

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/cp1252.h"
+#include "common/utf8.h"
 #include "common/saturate.h"
 
 namespace paneloom::platform::lnx {
@@ -27,19 +27,6 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return q;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 }  // namespace
 
 std::int64_t MadeHeight(std::int32_t height) {
@@ -52,10 +39,9 @@ int EffectiveWeight(std::int32_t weight) {
 }
 
 std::string RequestedFaceName(const std::string& face) {
-    const std::size_t end = std::min({face.find('\0'), face.size(), kFaceNameLimit});
-    std::string out;
-    for (std::size_t i = 0; i < end; ++i) AppendUtf8(out, Cp1252ToUnicode(static_cast<unsigned char>(face[i])));
-    return out;
+    const std::string_view name(face.data(), std::min(face.find('\0'), face.size()));
+    // A character that the cut to 31 bytes would split is left out whole.
+    return ToWellFormedUtf8(name.substr(0, BoundaryAtOrBefore(name, kFaceNameLimit)));
 }
 
 FontMetrics SizeFont(const FaceMetrics& face, std::int64_t madeHeight, int weight) {

@@ -12,10 +12,11 @@ namespace paneloom::platform::lnx {
 // inch, as an em height.
 inline constexpr std::int32_t kDefaultFontHeight = -16;
 
-// Largest em or cell height in pixels that a font is made with. Larger
-// requests are reduced to it: text that big is already far wider than any
-// screen, and the cap keeps the glyph work per character bounded.
-inline constexpr std::int32_t kMaxFontPixels = 2000;
+// Largest em or cell height in pixels that a font is made with, as on
+// Windows; larger requests are reduced to it. Glyphs of any size are
+// rasterised only where they reach the bitmap, so their memory is bounded by
+// the bitmap, not by the size.
+inline constexpr std::int32_t kMaxFontPixels = 16384;
 
 inline constexpr int kNormalWeight = 400;
 
@@ -53,7 +54,9 @@ std::int64_t MadeHeight(std::int32_t height);
 int EffectiveWeight(std::int32_t weight);
 
 // The face name as LOGFONTA carries it (up to the first NUL, at most 31
-// bytes), from Windows-1252 to the UTF-8 that fontconfig expects.
+// bytes, whole characters only), in the well-formed UTF-8 that fontconfig
+// expects: the program's 8-bit text is UTF-8 whose stray bytes stand for
+// their Windows-1252 characters.
 std::string RequestedFaceName(const std::string& face);
 
 // A face at a made height: a negative height is the em, and ascent and

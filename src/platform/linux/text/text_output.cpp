@@ -104,12 +104,9 @@ public:
         return std::exchange(dc->text.bkColor, color & kColorMask);
     }
 
-    int SetBackgroundMode(DcHandle dc, int mode) override {
-        if (dc == nullptr || (mode != kTransparentMode && mode != kOpaqueMode)) return 0;
-        using lnx::BackgroundMode;
-        const int previous = dc->text.backgroundMode == BackgroundMode::kOpaque ? kOpaqueMode : kTransparentMode;
-        dc->text.backgroundMode = mode == kOpaqueMode ? BackgroundMode::kOpaque : BackgroundMode::kTransparent;
-        return previous;
+    BackgroundMode SetBackgroundMode(DcHandle dc, BackgroundMode mode) override {
+        if (dc == nullptr) return mode;
+        return std::exchange(dc->text.backgroundMode, mode);
     }
 
     std::uint32_t SetForegroundColor(DcHandle dc, std::uint32_t color) override {

@@ -1,0 +1,101 @@
+#include "platform/linux/text/runs.h"
+
+#include <fribidi.h>
+
+#include <algorithm>
+
+namespace paneloom::platform::lnx {
+
+namespace {
+
+// Hebrew's block begins the scripts that may be shaped or run right to left.
+constexpr char32_t kFirstShapedCode = 0x0590;
+
+bool TakesNeighbourScript(hb_script_t script) {
+    return script == HB_SCRIPT_COMMON || script == HB_SCRIPT_INHERITED || script == HB_SCRIPT_UNKNOWN;
+}
+
+}  // namespace
+
+bool NeedsNoAnalysis(const std::u32string& codes) {
+    return std::all_of(codes.begin(), codes.end(), [](char32_t code) { return code < kFirstShapedCode; });
+}
+
+std::vector<std::uint8_t> BidiLevels(const std::u32string& codes) {
+    std::vector<std::uint8_t> levels(codes.size(), 0);
+    if (codes.empty()) return levels;
+    const auto length = static_cast<FriBidiStrIndex>(codes.size());
+    const auto* text = reinterpret_cast<const FriBidiChar*>(codes.data());
+    std::vector<FriBidiCharType> types(codes.size());
+    std::vector<FriBidiBracketType> brackets(codes.size());
+    std::vector<FriBidiLevel> resolved(codes.size());
+    fribidi_get_bidi_types(text, length, types.data());
+    fribidi_get_bracket_types(text, length, types.data(), brackets.data());
+    FriBidiParType base = FRIBIDI_PAR_LTR;
+    if (fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), length, &base, resolved.data()) == 0)
+        return levels;
+    for (std::size_t i = 0; i < codes.size(); ++i) levels[i] = static_cast<std::uint8_t>(std::max<int>(resolved[i], 0));
+    return levels;
+}
+
+std::vector<hb_script_t> Scripts(const std::u32string& codes) {
+    hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
+    std::vector<hb_script_t> scripts(codes.size(), HB_SCRIPT_COMMON);
+    hb_script_t current = HB_SCRIPT_COMMON;
+    std::size_t firstReal = codes.size();
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const hb_script_t own = hb_unicode_script(unicode, codes[i]);
+        if (!TakesNeighbourScript(own)) {
+            current = own;
+            if (firstReal == codes.size()) firstReal = i;
+        }
+        scripts[i] = current;
+    }
+    for (std::size_t i = 0; i < firstReal && firstReal < codes.size(); ++i) scripts[i] = scripts[firstReal];
+    return scripts;
+}
+
+bool NeedsShaping(hb_script_t script) {
+    switch (script) {
+        case HB_SCRIPT_COMMON:
+        case HB_SCRIPT_INHERITED:
+        case HB_SCRIPT_UNKNOWN:
+        case HB_SCRIPT_LATIN:
+        case HB_SCRIPT_GREEK:
+        case HB_SCRIPT_CYRILLIC:
+        case HB_SCRIPT_ARMENIAN:
+        case HB_SCRIPT_GEORGIAN:
+        case HB_SCRIPT_HAN:
+        case HB_SCRIPT_HIRAGANA:
+        case HB_SCRIPT_KATAKANA:
+        case HB_SCRIPT_BOPOMOFO:
+        case HB_SCRIPT_HANGUL:
+            return false;
+        default:
+            return true;
+    }
+}
+
+void ReorderRuns(std::vector<TextRun>& runs) {
+    if (runs.empty()) return;
+    std::uint8_t highest = 0;
+    std::uint8_t lowestOdd = 0xFF;
+    for (const TextRun& run : runs) {
+        highest = std::max(highest, run.level);
+        if (run.level % 2 == 1) lowestOdd = std::min(lowestOdd, run.level);
+    }
+    for (int level = highest; level >= lowestOdd && level > 0; --level) {
+        for (std::size_t i = 0; i < runs.size();) {
+            if (runs[i].level < level) {
+                ++i;
+                continue;
+            }
+            std::size_t end = i;
+            while (end < runs.size() && runs[end].level >= level) ++end;
+            std::reverse(runs.begin() + static_cast<std::ptrdiff_t>(i), runs.begin() + static_cast<std::ptrdiff_t>(end));
+            i = end;
+        }
+    }
+}
+
+}  // namespace paneloom::platform::lnx
