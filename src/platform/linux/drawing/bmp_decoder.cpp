@@ -112,15 +112,17 @@ bool ReadPalette(const std::uint8_t* data, const Layout& layout, std::uint64_t p
     return true;
 }
 
-std::size_t DibRowFor(const Layout& layout, std::int64_t fileRow) {
-    return static_cast<std::size_t>(layout.topDown ? fileRow : layout.height - 1 - fileRow);
+// Where the bitmap keeps a row of the file: in the file's order for a
+// bottom-up file, the other way round for a top-down one.
+std::size_t KeptRowFor(const Layout& layout, std::int64_t fileRow) {
+    return static_cast<std::size_t>(layout.topDown ? layout.height - 1 - fileRow : fileRow);
 }
 
 void CopyRows(const std::uint8_t* src, const Layout& layout, Dib& dib) {
     const std::size_t stride = dib.Stride();
     for (std::int64_t r = 0; r < layout.height; ++r) {
         std::copy_n(src + stride * static_cast<std::size_t>(r), stride,
-                    dib.bits.data() + stride * DibRowFor(layout, r));
+                    dib.bits.data() + stride * KeptRowFor(layout, r));
     }
 }
 
@@ -145,7 +147,7 @@ void ConvertBitfields(const std::uint8_t* src, std::int64_t first, std::int64_t 
     const std::size_t width = static_cast<std::size_t>(layout.header.width);
     for (std::int64_t r = 0; r < count; ++r) {
         const std::uint8_t* in = src + stride * static_cast<std::size_t>(r);
-        std::uint8_t* out = dib.bits.data() + stride * DibRowFor(layout, first + r);
+        std::uint8_t* out = dib.bits.data() + stride * KeptRowFor(layout, first + r);
         if (bpp == 16) {
             for (std::size_t x = 0; x < width; ++x) {
                 const std::uint32_t pixel = ReadU16(in + 2 * x);
@@ -172,8 +174,7 @@ bool DecodeRle(const std::uint8_t* stream, std::size_t length, formats::RleForm 
     const std::size_t stride = dib.Stride();
     return formats::WalkRle(stream, length, form, dib.width, dib.height,
                             [&](std::int64_t x, std::int64_t row, unsigned index) {
-                                std::uint8_t* line =
-                                    dib.bits.data() + stride * static_cast<std::size_t>(dib.height - 1 - row);
+                                std::uint8_t* line = dib.bits.data() + stride * static_cast<std::size_t>(row);
                                 const auto px = static_cast<std::size_t>(x);
                                 if (!fourBit) {
                                     line[px] = static_cast<std::uint8_t>(index);
@@ -245,18 +246,18 @@ bool ReadAt(int fd, std::uint64_t offset, void* buffer, std::size_t size) {
 }
 
 // Uncompressed rows go from the file straight into the bitmap: its rows
-// have the file's layout, and a bottom-up file's rows are only placed in
+// have the file's layout, and a top-down file's rows are only placed in
 // the other order, a batch of rows a call.
 bool ReadRows(int fd, const Plan& plan, Dib& dib) {
     const Layout& layout = plan.layout;
     const std::size_t stride = dib.Stride();
-    if (layout.topDown) return ReadAt(fd, plan.pixelOffset, dib.bits.data(), dib.bits.size());
+    if (!layout.topDown) return ReadAt(fd, plan.pixelOffset, dib.bits.data(), dib.bits.size());
     iovec rows[IOV_MAX];
     std::uint64_t offset = plan.pixelOffset;
     for (std::int64_t first = 0; first < layout.height;) {
         const std::int64_t count = std::min<std::int64_t>(IOV_MAX, layout.height - first);
         for (std::int64_t i = 0; i < count; ++i) {
-            rows[i].iov_base = dib.bits.data() + stride * DibRowFor(layout, first + i);
+            rows[i].iov_base = dib.bits.data() + stride * KeptRowFor(layout, first + i);
             rows[i].iov_len = stride;
         }
         std::size_t wanted = stride * static_cast<std::size_t>(count);

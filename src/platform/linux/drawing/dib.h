@@ -64,7 +64,10 @@ private:
 //   16:      X1R5G5B5 little-endian words
 //   24:      blue, green, red bytes
 //   32:      blue, green, red, unused bytes
-// Rows are stored top-down, each padded to a multiple of 4 bytes.
+// Rows are kept bottom-up, the last row first, as a bottom-up DIB section
+// and a .bmp file keep them, so that a file's rows and the rows written out
+// are laid out as kept; each is padded to a multiple of 4 bytes. Row(y)
+// counts from the top.
 struct Dib {
     std::int32_t width = 0;
     std::int32_t height = 0;
@@ -79,8 +82,10 @@ struct Dib {
     std::size_t Stride() const;
     bool Valid() const;
 
-    std::uint8_t* Row(std::int32_t y) { return bits.data() + Stride() * static_cast<std::size_t>(y); }
-    const std::uint8_t* Row(std::int32_t y) const { return bits.data() + Stride() * static_cast<std::size_t>(y); }
+    std::uint8_t* Row(std::int32_t y) { return bits.data() + Stride() * static_cast<std::size_t>(height - 1 - y); }
+    const std::uint8_t* Row(std::int32_t y) const {
+        return bits.data() + Stride() * static_cast<std::size_t>(height - 1 - y);
+    }
 
     // Colours are 0x00BBGGRR (red in the low byte), as a GDI colour reference.
     // Coordinates outside the bitmap read 0 and write nothing.
