@@ -110,6 +110,14 @@ public:
     virtual int GetDeviceIndependentBits(DcHandle dc, BitmapHandle bitmap, std::uint32_t firstLine,
                                          std::uint32_t lines, std::uint8_t* bits, std::size_t bitsSize,
                                          std::uint8_t* info, std::size_t infoSize) = 0;
+
+    // The bitmap's own pixel rows where they already are, byte for byte,
+    // what GetDeviceIndependentBits delivers for the completed header in
+    // `info`: every scan line, line 0 first, one after the other. Valid
+    // until the bitmap is drawn on or deleted. Null where the rows must be
+    // fetched; the Windows build always fetches them, as GDI keeps a
+    // bitmap's memory to itself.
+    virtual const std::uint8_t* RowsInPlace(BitmapHandle bitmap, const std::uint8_t* info, std::size_t infoSize) = 0;
 };
 
 template <>

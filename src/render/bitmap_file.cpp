@@ -235,6 +235,10 @@ std::uint32_t DibConversion::FetchRows(std::uint32_t first, std::uint32_t count,
     return delivered;
 }
 
+const std::uint8_t* DibConversion::RowsInPlace() const {
+    return platform::Get<platform::Graphics>().RowsInPlace(bitmap_, info_.data(), info_.size());
+}
+
 std::unique_ptr<DibConversion> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette) {
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     platform::PaletteHandle chosen = palette != nullptr ? palette : graphics.DefaultPalette();
@@ -280,6 +284,34 @@ std::unique_ptr<DibConversion> BitmapToDIB(platform::BitmapHandle bitmap, platfo
     return nullptr;
 }
 
+namespace {
+
+// The rows fetched from the system a band at a time through `rows` (room
+// for `band` lines). Once the system delivers fewer lines than asked, the
+// rest of the image is cleared, as a single call for all lines would leave
+// it. False when it delivers nothing at all.
+bool WriteFetchedRows(platform::FileSink& sink, DibConversion& dib, std::uint8_t* rows, std::uint32_t band) {
+    const std::uint64_t stride = dib.Stride();
+    const std::uint32_t lines = dib.Lines();
+    bool delivering = true;
+    for (std::uint32_t first = 0; first < lines;) {
+        const std::uint32_t count = std::min(band, lines - first);
+        const auto size = static_cast<std::size_t>(stride * count);
+        if (delivering) {
+            const std::uint32_t delivered = dib.FetchRows(first, count, rows);
+            if (delivered == 0 && first == 0) return false;
+            delivering = delivered == count;
+        } else {
+            std::fill(rows, rows + size, std::uint8_t{0});
+        }
+        sink.Write(rows, size);
+        first += count;
+    }
+    return true;
+}
+
+}  // namespace
+
 platform::ReplaceResult WriteDIBFile(const std::string& path, DibConversion& dib) {
     const formats::InfoHeader info = formats::InfoHeader::Read(dib.Info().data());
     formats::FileHeader file;
@@ -291,31 +323,26 @@ platform::ReplaceResult WriteDIBFile(const std::string& path, DibConversion& dib
     std::copy(dib.Info().begin(), dib.Info().end(), headers.begin() + formats::kFileHeaderSize);
 
     const std::uint64_t stride = dib.Stride();
-    const std::uint32_t lines = dib.Lines();
+    const std::uint64_t rowBytes = stride * dib.Lines();
     const auto band = static_cast<std::uint32_t>(
-        std::max<std::uint64_t>(1, std::min<std::uint64_t>(lines, kBandBytes / stride)));
-    const std::unique_ptr<std::uint8_t[]> rows(new std::uint8_t[static_cast<std::size_t>(stride * band)]);
+        std::max<std::uint64_t>(1, std::min<std::uint64_t>(dib.Lines(), kBandBytes / stride)));
+    // Rows the system keeps as the file lays them out are written from
+    // where they are; the band buffer is for rows fetched and for padding.
+    const std::uint8_t* inPlace = dib.RowsInPlace();
+    std::unique_ptr<std::uint8_t[]> rows;
+    if (inPlace == nullptr || dib.ImageSize() > rowBytes) {
+        rows.reset(new std::uint8_t[static_cast<std::size_t>(stride * band)]);
+    }
 
     const platform::FileFiller fill = [&](platform::FileSink& sink) {
         sink.Write(headers.data(), headers.size());
-        // Once the system delivers fewer lines than asked, the rest of the
-        // image is cleared, as a single call for all lines would leave it.
-        bool delivering = true;
-        for (std::uint32_t first = 0; first < lines;) {
-            const std::uint32_t count = std::min(band, lines - first);
-            const auto size = static_cast<std::size_t>(stride * count);
-            if (delivering) {
-                const std::uint32_t delivered = dib.FetchRows(first, count, rows.get());
-                if (delivered == 0 && first == 0) return false;
-                delivering = delivered == count;
-            } else {
-                std::fill(rows.get(), rows.get() + size, std::uint8_t{0});
-            }
-            sink.Write(rows.get(), size);
-            first += count;
+        if (inPlace != nullptr) {
+            sink.Write(inPlace, static_cast<std::size_t>(rowBytes));
+        } else if (!WriteFetchedRows(sink, dib, rows.get(), band)) {
+            return false;
         }
         // An image the system declared larger than its rows ends in zeros.
-        std::uint64_t padding = dib.ImageSize() - stride * lines;
+        std::uint64_t padding = dib.ImageSize() - rowBytes;
         if (padding != 0) std::fill(rows.get(), rows.get() + static_cast<std::size_t>(stride * band), std::uint8_t{0});
         while (padding != 0) {
             const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(padding, stride * band));

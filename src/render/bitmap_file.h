@@ -54,6 +54,11 @@ public:
     // cleared, never left as they were in memory.
     std::uint32_t FetchRows(std::uint32_t first, std::uint32_t count, std::uint8_t* rows);
 
+    // Every scan line, line 0 first, where the system keeps them as the
+    // file lays them out (GetDeviceIndependentBits would only copy them);
+    // null where they must be fetched.
+    const std::uint8_t* RowsInPlace() const;
+
 private:
     platform::DcHandle screen_;
     platform::PaletteHandle previous_;
@@ -68,7 +73,7 @@ private:
 std::unique_ptr<DibConversion> BitmapToDIB(platform::BitmapHandle bitmap, platform::PaletteHandle palette);
 
 // Writes a file header, the information header and colour table, and the
-// rows band by band to `path`, replacing the file there only once
+// rows to `path`: from where the system keeps them, or band by band, replacing the file there only once
 // everything was written (Files::ReplaceWhole says where it writes in place
 // instead). GivenUp, with the previous file kept, when the system delivered
 // no rows for a band; NotWritable when the file could be neither replaced

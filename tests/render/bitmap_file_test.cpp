@@ -445,11 +445,15 @@ TEST(ReaderHostileFiles, RleStreamsRunningPastTheEndAreRefused) {
 
 // A bitmap whose rows the fake paints as GetDIBits would deliver them: byte
 // i of scan line l is (l * 7 + i) & 0xFF, and the header's image size is
-// filled in. It delivers at most `deliverUpTo` lines in all.
+// filled in (`imageExtra` bytes more than the rows). It delivers at most
+// `deliverUpTo` lines in all, and lends `kept` as its rows in place when
+// that is not empty.
 class PaintingGraphics : public testing::RecordingGraphics {
 public:
     std::uint32_t deliverUpTo = UINT32_MAX;
+    std::uint32_t imageExtra = 0;
     std::vector<std::uint32_t> firstLines;  // of each call for rows
+    std::string kept;
 
     static std::uint8_t Painted(std::uint32_t line, std::size_t i) { return static_cast<std::uint8_t>(line * 7 + i); }
 
@@ -458,7 +462,8 @@ public:
                                  std::size_t infoSize) override {
         RecordingGraphics::GetDeviceIndependentBits(dc, b, first, lines, bits, bitsSize, info, infoSize);
         const std::size_t stride = Stride(width, bitsPerPixel);
-        const std::uint32_t image = static_cast<std::uint32_t>(stride) * static_cast<std::uint32_t>(height);
+        const std::uint32_t image =
+            static_cast<std::uint32_t>(stride) * static_cast<std::uint32_t>(height) + imageExtra;
         for (int i = 0; i < 4; ++i) info[20 + i] = static_cast<std::uint8_t>(image >> (8 * i));
         if (bits == nullptr) return height;
         firstLines.push_back(first);
@@ -468,6 +473,10 @@ public:
             for (std::size_t i = 0; i < stride; ++i) bits[(line - first) * stride + i] = Painted(line, i);
         }
         return static_cast<int>(end - first);
+    }
+
+    const std::uint8_t* RowsInPlace(platform::BitmapHandle, const std::uint8_t*, std::size_t) override {
+        return kept.empty() ? nullptr : reinterpret_cast<const std::uint8_t*>(kept.data());
     }
 };
 
@@ -594,6 +603,31 @@ TEST_F(WriterSteps, RowsAreFetchedAndWrittenBandByBandInOrder) {
     EXPECT_EQ(out.substr(0, 54 + 150 * 4000), cut.substr(0, 54 + 150 * 4000));
     EXPECT_EQ(std::string(150 * 4000, '\0'), cut.substr(54 + 150 * 4000));
     EXPECT_LT(graphics.firstLines.back(), 150u);
+}
+
+TEST_F(WriterSteps, RowsKeptAsTheFileLaysThemOutAreWrittenFromWhereTheyAreWithoutFetching) {
+    graphics.width = 1000;
+    graphics.height = 300;
+    graphics.bitsPerPixel = 32;
+    for (std::size_t i = 0; i < 300u * 4000u; ++i) graphics.kept.push_back(static_cast<char>(i * 13 % 251));
+    ASSERT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
+    EXPECT_EQ(graphics.kept, CheckWrittenLayout(scratch.Read("out.bmp"), 1000, 300, 32));
+    EXPECT_TRUE(graphics.firstLines.empty());
+}
+
+TEST_F(WriterSteps, ImageDeclaredLargerThanItsRowsEndsInZerosFetchedOrKept) {
+    graphics.width = 3;
+    graphics.imageExtra = 10;
+    for (const bool kept : {false, true}) {
+        graphics.kept = kept ? std::string(24, 'k') : std::string();
+        ASSERT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
+        const std::string out = scratch.Read("out.bmp");
+        ASSERT_EQ(54u + 24u + 10u, out.size()) << kept;
+        EXPECT_EQ(out.size(), U32At(out, 2));
+        EXPECT_EQ(34u, U32At(out, 34));
+        EXPECT_EQ(kept ? 'k' : static_cast<char>(PaintingGraphics::Painted(1, 11)), out[54 + 23]);
+        EXPECT_EQ(std::string(10, '\0'), out.substr(54 + 24)) << kept;
+    }
 }
 
 TEST_F(WriterSteps, ExistingFileIsReplacedAndNothingElseIsLeft) {

@@ -217,6 +217,10 @@ public:
         calls.push_back(bits == nullptr ? "GetDeviceIndependentBits header" : "GetDeviceIndependentBits rows");
         return static_cast<int>(lines);
     }
+    // Rows are always fetched, as from GDI.
+    const std::uint8_t* RowsInPlace(platform::BitmapHandle, const std::uint8_t*, std::size_t) override {
+        return nullptr;
+    }
 
 private:
     template <class T>

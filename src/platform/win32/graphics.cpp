@@ -145,6 +145,8 @@ public:
         return GetDIBits(ToHandle(dc), ToHandle(bitmap), firstLine, lines, bits,
                          reinterpret_cast<BITMAPINFO*>(info), DIB_RGB_COLORS);
     }
+
+    const std::uint8_t* RowsInPlace(BitmapHandle, const std::uint8_t*, std::size_t) override { return nullptr; }
 };
 
 }  // namespace

@@ -213,6 +213,24 @@ TEST(PackRows, OtherDepthsAreConverted) {
     EXPECT_EQ((Bytes{0, 0, 0, 0, 255, 255, 255, 0}), Bytes(mono.begin() + 40, mono.end()));
 }
 
+TEST(PackRows, RowsKeptAsDeliveredAreLentInPlaceAndOnlyThen) {
+    const Dib dib = EightBitBitmap();
+    Bytes info = Info(3, 2, 8, formats::kBiRgb, 0, 1024);
+    Bytes bits(8, 0xEE);
+    ASSERT_EQ(2, PackRows(dib, {}, 0, 2, bits.data(), bits.size(), info.data(), info.size()));
+    const std::uint8_t* kept = PackedRowsInPlace(dib, info.data(), info.size());
+    ASSERT_EQ(dib.bits.data(), kept);
+    EXPECT_EQ(bits, Bytes(kept, kept + 8));
+
+    // Top-down, another depth, another size, compressed.
+    const Bytes others[] = {Info(3, -2, 8, formats::kBiRgb, 0, 1024), Info(3, 2, 24),
+                            Info(4, 2, 8, formats::kBiRgb, 0, 1024), Info(3, 1, 8, formats::kBiRgb, 0, 1024),
+                            Info(3, 2, 8, formats::kBiRle8, 0, 1024)};
+    for (const Bytes& other : others) EXPECT_EQ(nullptr, PackedRowsInPlace(dib, other.data(), other.size()));
+    EXPECT_EQ(nullptr, PackedRowsInPlace(dib, info.data(), 39));
+    EXPECT_EQ(nullptr, PackedRowsInPlace(Dib(), info.data(), info.size()));
+}
+
 TEST(PackRows, BuffersTooSmallOrHeadersThatDoNotMatchAreRefused) {
     const Dib dib = EightBitBitmap();
     Bytes info = Info(3, 2, 8, formats::kBiRgb, 0, 1024);

@@ -149,6 +149,11 @@ public:
             return 0;
         }
     }
+
+    const std::uint8_t* RowsInPlace(BitmapHandle bitmap, const std::uint8_t* info, std::size_t infoSize) override {
+        if (bitmap == nullptr) return nullptr;
+        return lnx::PackedRowsInPlace(bitmap->dib, info, infoSize);
+    }
 };
 
 }  // namespace

@@ -255,4 +255,12 @@ int PackRows(const Dib& dib, const std::vector<RgbQuad>& dcPalette, std::uint32_
     return static_cast<int>(count);
 }
 
+const std::uint8_t* PackedRowsInPlace(const Dib& dib, const std::uint8_t* info, std::size_t infoSize) {
+    if (!dib.Valid() || info == nullptr || infoSize < formats::kInfoHeaderSize) return nullptr;
+    const formats::InfoHeader h = formats::InfoHeader::Read(info);
+    const bool asKept = h.size == formats::kInfoHeaderSize && h.compression == formats::kBiRgb &&
+                        h.bitCount == dib.bitsPerPixel && h.width == dib.width && h.height == dib.height;
+    return asKept ? dib.bits.data() : nullptr;
+}
+
 }  // namespace paneloom::platform::lnx

@@ -42,4 +42,9 @@ int SetScreenRows(Dib& dib, std::uint32_t firstLine, std::uint32_t lines, const 
 int PackRows(const Dib& dib, const std::vector<RgbQuad>& dcPalette, std::uint32_t firstLine, std::uint32_t lines,
              std::uint8_t* bits, std::size_t bitsSize, std::uint8_t* info, std::size_t infoSize);
 
+// The rows PackRows delivers for the header in `info`, where the bitmap
+// keeps them so already (BI_RGB at its own depth and size, bottom-up): its
+// own memory, line 0 first. Null otherwise.
+const std::uint8_t* PackedRowsInPlace(const Dib& dib, const std::uint8_t* info, std::size_t infoSize);
+
 }  // namespace paneloom::platform::lnx
