@@ -220,6 +220,40 @@ TEST_F(IpHelperLinuxTest, EachFunctionAnswersTooSmallBlocksWithTheSizeItNeeds) {
     }
 }
 
+TEST_F(IpHelperLinuxTest, FillingCallDeliversWhatItsSizingCallBuiltAndOnlyThatCall) {
+    AddLink("eth0", 2, 1, "52:54:00:00:00:01");
+    AddAddress("eth0", "192.0.2.10", "255.255.255.0");
+    const auto adapters = [this](Block* b, ULONG* n) {
+        return helper_->GetAdaptersInfo(b != nullptr ? b->As<IP_ADAPTER_INFO>() : nullptr, n);
+    };
+
+    // A second adapter arrives between the two calls: the size told is the
+    // size filled, with the records it was told for.
+    ULONG size = 0;
+    ASSERT_EQ(adapters(nullptr, &size), ERROR_BUFFER_OVERFLOW);
+    AddLink("eth1", 3, 1, "52:54:00:00:00:02");
+    Block block(size);
+    ASSERT_EQ(adapters(&block, &size), NO_ERROR);
+    EXPECT_EQ(AdapterChain(block).size(), 1u);
+
+    // Any other call in between reads afresh: now the block is too small.
+    ULONG fresh = 0;
+    ASSERT_EQ(adapters(nullptr, &fresh), ERROR_BUFFER_OVERFLOW);
+    ASSERT_EQ(fresh, 2 * size);
+    ULONG paramsSize = 0;
+    helper_->GetNetworkParams(nullptr, &paramsSize);
+    size = fresh / 2;
+    EXPECT_EQ(adapters(&block, &size), ERROR_BUFFER_OVERFLOW);
+    EXPECT_EQ(size, fresh);
+
+    // The same query for another interface is another call too.
+    ASSERT_EQ(helper_->GetPerAdapterInfo(2, nullptr, &size), ERROR_BUFFER_OVERFLOW);
+    ::unlink((root_ + "/sys/class/net/eth0/ifindex").c_str());
+    EXPECT_EQ(helper_->GetPerAdapterInfo(3, nullptr, &size), ERROR_BUFFER_OVERFLOW);
+    Block per(size);
+    EXPECT_EQ(helper_->GetPerAdapterInfo(2, per.As<IP_PER_ADAPTER_INFO>(), &size), ERROR_NO_DATA);
+}
+
 TEST_F(IpHelperLinuxTest, ChainsStayInsideTheCallersBlock) {
     Write("/etc/resolv.conf", "nameserver 192.0.2.1\nnameserver 192.0.2.2\nnameserver 192.0.2.3\n");
     AddLink("eth0", 2, 1, "52:54:00:00:00:01");

@@ -3,13 +3,20 @@
 // and fills the same records in the caller's block with the same buffer
 // protocol (record_image.h). It is always loaded and provides them all.
 //
-// Every call reads the system afresh and builds its records before it looks at
-// the caller's block, so two calls may differ in size when the network changed
-// in between; the caller simply asks again.
+// A call reads the system and builds its records before it looks at the
+// caller's block. One that answers "too small" keeps them for the very next
+// call, which delivers them when it repeats the query with the same
+// arguments: the two calls of the buffer protocol read the system once, and
+// the size the caller was told is the size it gets. Any other call reads
+// afresh, so two of them may differ in size when the network changed in
+// between; the caller simply asks again.
 #pragma once
+
+#include <optional>
 
 #include "platform/ip_helper.h"
 #include "platform/linux/network/readers.h"
+#include "platform/linux/network/record_image.h"
 
 namespace paneloom::platform::lnx {
 
@@ -44,7 +51,23 @@ public:
     DWORD GetIfEntry2(PMIB_IF_ROW2 Row) override;
 
 private:
+    // The records a call answered "too small" with.
+    struct Kept {
+        IpHelperFunction function;
+        ULONG argument;  // the interface index of GetPerAdapterInfo, else 0
+        RecordImage image;
+    };
+
+    // The kept records when the call repeats the one that kept them; nothing
+    // is kept any longer either way.
+    std::optional<RecordImage> TakeKept(IpHelperFunction function, ULONG argument);
+    // Delivers `image` under the buffer protocol, keeping it when the block
+    // is too small.
+    DWORD Deliver(IpHelperFunction function, ULONG argument, RecordImage image, void* block, PULONG length,
+                  DWORD tooSmallCode);
+
     NetSource source_;
+    std::optional<Kept> kept_;
 };
 
 }  // namespace paneloom::platform::lnx

@@ -110,6 +110,19 @@ std::uint64_t ReadLinkSpeed(const std::string& dir) {
     return value > kMax / 1000000 ? kMax : value * 1000000;
 }
 
+// Entries without a readable index (such as the bonding driver's
+// "bonding_masters" file) are not interfaces.
+bool ReadLinkIndex(const std::string& dir, DWORD& index) {
+    std::string text;
+    std::int64_t number = 0;
+    if (!ReadAttribute(dir + "/ifindex", text) || !ParseSigned(text, number) || number <= 0 ||
+        number > std::numeric_limits<DWORD>::max()) {
+        return false;
+    }
+    index = static_cast<DWORD>(number);
+    return true;
+}
+
 LinkStatus ReadLinkStatus(const std::string& dir) {
     LinkStatus status;
     std::string text;
@@ -205,8 +218,6 @@ std::vector<std::string> LinkDnsServers(const NetSource& source, DWORD index) {
 // ---------------------------------------------------------------------------
 // Interfaces, addresses and routes
 
-// Entries without a readable index (such as the bonding driver's
-// "bonding_masters" file) are not interfaces.
 std::vector<LinkInfo> ReadLinks(const NetSource& source) {
     std::vector<LinkInfo> links;
     const std::string base = source.Path("/sys/class/net");
@@ -214,13 +225,9 @@ std::vector<LinkInfo> ReadLinks(const NetSource& source) {
         LinkInfo link;
         link.name = name;
         link.dir = base + "/" + name;
+        if (!ReadLinkIndex(link.dir, link.index)) continue;
         std::string text;
         std::int64_t number = 0;
-        if (!ReadAttribute(link.dir + "/ifindex", text) || !ParseSigned(text, number) || number <= 0 ||
-            number > std::numeric_limits<DWORD>::max()) {
-            continue;
-        }
-        link.index = static_cast<DWORD>(number);
         if (ReadAttribute(link.dir + "/type", text) && ParseSigned(text, number)) {
             link.arphrd = static_cast<long>(number);
         }
@@ -231,6 +238,18 @@ std::vector<LinkInfo> ReadLinks(const NetSource& source) {
     std::stable_sort(links.begin(), links.end(),
                      [](const LinkInfo& a, const LinkInfo& b) { return a.index < b.index; });
     return links;
+}
+
+bool FindLinkName(const NetSource& source, DWORD index, std::string& name) {
+    const std::string base = source.Path("/sys/class/net");
+    for (const std::string& entry : ListDirectory(base)) {
+        DWORD found = 0;
+        if (ReadLinkIndex(base + "/" + entry, found) && found == index) {
+            name = entry;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IsAdapter(const LinkInfo& link) {

@@ -88,6 +88,10 @@ struct LinkInfo {
 // Every interface under /sys/class/net, sorted by interface index.
 std::vector<LinkInfo> ReadLinks(const NetSource& source);
 
+// The name of the interface with that index, reading nothing but the
+// indexes; false when no interface has it.
+bool FindLinkName(const NetSource& source, DWORD index, std::string& name);
+
 // Not loopback, and with a hardware address that is not all zeros.
 bool IsAdapter(const LinkInfo& link);
 
