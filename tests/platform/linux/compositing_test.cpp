@@ -23,14 +23,17 @@ using paneloom::testing::WhiteDib;
 constexpr std::int64_t kFar = std::int64_t{1} << 40;
 
 TEST(Compositing, FillRectTakesOnlyThePartInsideTheBitmap) {
-    Dib dib = WhiteDib(8, 6, 32);
-    FillRect(dib, -5, -5, 3, 2, kRed);
-    const paneloom::testing::Box box = InkBox(dib, kWhite);
-    EXPECT_EQ(box.left, 0);
-    EXPECT_EQ(box.top, 0);
-    EXPECT_EQ(box.right, 2);
-    EXPECT_EQ(box.bottom, 1);
-    EXPECT_EQ(box.count, 6);
+    for (const std::uint16_t bpp : {32, 8}) {
+        SCOPED_TRACE(bpp);
+        Dib dib = WhiteDib(8, 6, bpp);
+        FillRect(dib, -5, -5, 3, 2, kRed);
+        const paneloom::testing::Box box = InkBox(dib, kWhite);
+        EXPECT_EQ(box.left, 0);
+        EXPECT_EQ(box.top, 0);
+        EXPECT_EQ(box.right, 2);
+        EXPECT_EQ(box.bottom, 1);
+        EXPECT_EQ(box.count, 6);
+    }
 
     Dib untouched = WhiteDib(8, 6, 32);
     FillRect(untouched, 4, 4, 4, 9, kRed);        // no width
@@ -87,12 +90,14 @@ TEST(Compositing, RunsAndMasksAreClippedOnEverySide) {
         unsigned length;
         int inside;
     };
-    for (const Run& run : {Run{-3, 1, 5, 2}, Run{kWidth - 1, 2, 100, 1}, Run{0, -1, 6, 0}, Run{0, kHeight, 6, 0},
-                           Run{-kFar, 0, 40, 0}, Run{kFar, 0, 40, 0}}) {
-        SCOPED_TRACE(std::to_string(run.x) + "," + std::to_string(run.y));
-        Dib dib = WhiteDib(kWidth, kHeight, 32);
-        PaintCoverageRun(dib, run.x, run.y, run.length, 255, kRed);
-        EXPECT_EQ(InkBox(dib, kWhite).count, run.inside);
+    for (const std::uint16_t bpp : {32, 8}) {
+        for (const Run& run : {Run{-3, 1, 5, 2}, Run{kWidth - 1, 2, 100, 1}, Run{0, -1, 6, 0}, Run{0, kHeight, 6, 0},
+                               Run{-kFar, 0, 40, 0}, Run{kFar, 0, 40, 0}}) {
+            SCOPED_TRACE(std::to_string(bpp) + " bits at " + std::to_string(run.x) + "," + std::to_string(run.y));
+            Dib dib = WhiteDib(kWidth, kHeight, bpp);
+            PaintCoverageRun(dib, run.x, run.y, run.length, 255, kRed);
+            EXPECT_EQ(InkBox(dib, kWhite).count, run.inside);
+        }
     }
 
     // A 3 x 3 mask with a hole in the middle.
@@ -102,13 +107,29 @@ TEST(Compositing, RunsAndMasksAreClippedOnEverySide) {
         std::int64_t left, top;
         int inside;
     };
-    for (const Place& place : {Place{-1, -1, 3}, Place{kWidth - 2, kHeight - 2, 3}, Place{1, 0, 8},
-                               Place{kWidth, 0, 0}, Place{0, -3, 0}, Place{-kFar, kFar, 0}}) {
-        SCOPED_TRACE(std::to_string(place.left) + "," + std::to_string(place.top));
-        Dib dib = WhiteDib(kWidth, kHeight, 32);
-        PaintCoverageMask(dib, mask, place.left, place.top, kRed);
-        EXPECT_EQ(InkBox(dib, kWhite).count, place.inside);
+    for (const std::uint16_t bpp : {32, 8}) {
+        for (const Place& place : {Place{-1, -1, 3}, Place{kWidth - 2, kHeight - 2, 3}, Place{1, 0, 8},
+                                   Place{kWidth, 0, 0}, Place{0, -3, 0}, Place{-kFar, kFar, 0}}) {
+            SCOPED_TRACE(std::to_string(bpp) + " bits at " + std::to_string(place.left) + "," +
+                         std::to_string(place.top));
+            Dib dib = WhiteDib(kWidth, kHeight, bpp);
+            PaintCoverageMask(dib, mask, place.left, place.top, kRed);
+            EXPECT_EQ(InkBox(dib, kWhite).count, place.inside);
+        }
     }
+}
+
+TEST(Compositing, PaletteColourIsTheNearestInThePaletteAsItIsNow) {
+    // The same colour asked again after the palette changed finds the
+    // entry nearest in the new palette.
+    Dib dib = WhiteDib(2, 1, 8);
+    FillRect(dib, 0, 0, 1, 1, 0x303030);
+    dib.palette = {RgbQuad{255, 255, 255, 0}, RgbQuad{0, 0, 0, 0}};
+    FillRect(dib, 1, 0, 2, 1, 0x303030);
+    EXPECT_EQ(dib.Row(0)[0], 0);
+    EXPECT_EQ(dib.Row(0)[1], 1);
+    dib.palette.push_back(RgbQuad{0x30, 0x30, 0x30, 0});
+    EXPECT_EQ(dib.NearestIndex(0x303030), 2u);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ struct Ink {
     Ink(const Dib& dib, std::uint32_t c) : colour(c), index(dib.bitsPerPixel <= 8 ? dib.NearestIndex(c) : 0) {}
 };
 
-// One pixel, which lies inside the bitmap. 24- and 32-bit pixels are
+// One pixel, which lies inside the bitmap. 8-, 24- and 32-bit pixels are
 // written in place: they are nearly every pixel of a run.
 void PutCoverage(Dib& dib, std::int32_t x, std::int32_t y, const Ink& ink, unsigned coverage) {
     const std::uint32_t colour = ink.colour;
@@ -51,7 +51,9 @@ void PutCoverage(Dib& dib, std::int32_t x, std::int32_t y, const Ink& ink, unsig
         if (bpp == 32) p[3] = 0;
         return;
     }
-    if (bpp <= 8) {
+    if (bpp == 8) {
+        if (coverage >= 128) dib.Row(y)[x] = static_cast<std::uint8_t>(ink.index);
+    } else if (bpp < 8) {
         if (coverage >= 128) dib.SetIndex(x, y, ink.index);
     } else if (coverage == 255) {
         dib.SetPixel(x, y, colour);
@@ -82,6 +84,12 @@ void FillRect(Dib& dib, std::int64_t left, std::int64_t top, std::int64_t right,
         return;
     }
     const Ink ink(dib, colour);
+    if (bpp == 8) {
+        for (std::int32_t py = y0; py < y1; ++py) {
+            std::memset(dib.Row(py) + x0, static_cast<int>(ink.index), static_cast<std::size_t>(x1 - x0));
+        }
+        return;
+    }
     for (std::int32_t py = y0; py < y1; ++py)
         for (std::int32_t px = x0; px < x1; ++px) PutCoverage(dib, px, py, ink, 255);
 }

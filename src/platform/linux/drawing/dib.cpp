@@ -154,6 +154,12 @@ void Dib::SetIndex(std::int32_t x, std::int32_t y, std::uint32_t index) {
 }
 
 std::uint32_t Dib::NearestIndex(std::uint32_t colour) const {
+    static_assert(sizeof(RgbQuad) == 4, "palette entries compare as bytes");
+    const NearestAnswer& last = lastNearest_;
+    if (last.valid && last.colour == colour && last.palette.size() == palette.size() &&
+        (palette.empty() || std::memcmp(last.palette.data(), palette.data(), palette.size() * sizeof(RgbQuad)) == 0)) {
+        return last.index;
+    }
     std::uint32_t best = 0;
     long bestDistance = -1;
     for (std::size_t i = 0; i < palette.size(); ++i) {
@@ -167,6 +173,10 @@ std::uint32_t Dib::NearestIndex(std::uint32_t colour) const {
             if (d == 0) break;
         }
     }
+    lastNearest_.valid = true;
+    lastNearest_.colour = colour;
+    lastNearest_.index = best;
+    lastNearest_.palette = palette;
     return best;
 }
 

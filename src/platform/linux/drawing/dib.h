@@ -100,6 +100,18 @@ struct Dib {
     // as SetPixel stores the nearest one. Coordinates outside the bitmap
     // write nothing.
     void SetIndex(std::int32_t x, std::int32_t y, std::uint32_t index);
+
+private:
+    // NearestIndex's last answer and what it answered: text drawn in one
+    // colour asks for the same colour glyph by glyph, and comparing the
+    // palette is cheaper than searching it.
+    struct NearestAnswer {
+        bool valid = false;
+        std::uint32_t colour = 0;
+        std::uint32_t index = 0;
+        std::vector<RgbQuad> palette;
+    };
+    mutable NearestAnswer lastNearest_;
 };
 
 // Bytes per row for a width and depth, padded to 4 bytes; 0 when it overflows.
