@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "platform/linux/file_mapping.h"
 #include "platform/linux/file_reader.h"
 
 namespace paneloom::platform {
@@ -146,13 +147,19 @@ std::optional<ReplaceResult> ReplaceThroughNewFile(const std::string& target, co
 
 // Writing in place, as a plain create-or-truncate does, for a file that may
 // be written where no new file may be made. The last component is never
-// followed: a link is there only when it may not be.
+// followed: a link is there only when it may not be. The file may be the
+// picture being written out, mapped as it was read: its pages are copied
+// out of the file before it is emptied.
 ReplaceResult WriteInPlace(const std::string& target, const FileFiller& fill) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                          0666);
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) return ReplaceResult::NotWritable;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return ReplaceResult::NotWritable;
+    }
+    lnx::DetachMappings(info.st_dev, info.st_ino);
+    if (::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return ReplaceResult::NotWritable;
     }

@@ -282,6 +282,30 @@ bool ReadRows(int fd, const Plan& plan, Dib& dib) {
     return true;
 }
 
+// Smaller pictures are read: mapping a few pages saves little.
+constexpr std::uint64_t kMappedRowsBytes = std::uint64_t{1} << 20;
+
+bool MapsRows(const Plan& plan) {
+    const Layout& layout = plan.layout;
+    return layout.header.compression == formats::kBiRgb && !layout.topDown && plan.pixelBytes >= kMappedRowsBytes;
+}
+
+// Uncompressed bottom-up rows are laid out in the file as the bitmap keeps
+// them: the bitmap takes the file's own pages, mapped privately, so they
+// are neither read into fresh memory nor, when written out, copied first.
+// False when the file cannot be mapped; it is read then.
+bool MapRows(int fd, Plan& plan, Dib& dib) {
+    const auto offset = static_cast<std::size_t>(plan.pixelOffset);
+    const auto size = static_cast<std::size_t>(plan.pixelBytes);
+    FileMapping mapping;
+    if (!mapping.Map(fd, offset + size)) return false;
+    PixelBytes rows(std::move(mapping), offset, size);
+    const InfoHeader& h = plan.layout.header;
+    if (!dib.Adopt(h.width, plan.layout.height, h.bitCount, rows)) return false;
+    dib.palette = std::move(plan.palette);
+    return true;
+}
+
 // Bit-field rows pass through one small buffer, a band at a time.
 bool ReadBitfieldRows(int fd, const Plan& plan, Dib& dib) {
     const std::size_t stride = dib.Stride();
@@ -335,7 +359,9 @@ bool DecodeBmpFile(const std::string& path, Dib& out) {
         const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes));
         Plan plan;
         Dib dib;
-        if (ReadAt(fd, 0, head, headSize) && PlanDecode(head, size, plan) && MakeBitmap(plan, dib)) {
+        const bool planned = ReadAt(fd, 0, head, headSize) && PlanDecode(head, size, plan);
+        if (planned && MapsRows(plan)) decoded = MapRows(fd, plan, dib);
+        if (planned && !decoded && MakeBitmap(plan, dib)) {
             const Layout& layout = plan.layout;
             if (IsRle(layout)) {
                 // The stream is no larger than the file; its pixels may be.

@@ -67,11 +67,12 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, Dib& out);
 // Decodes a file as DecodeBmp decodes it in memory, deciding everything from
 // its first bytes and its size before any pixel is read: a file that does
 // not hold what its headers describe, or that describes more than the
-// limit, costs a read of its headers. Uncompressed rows are read straight
-// into the bitmap; bit-field rows pass through a small buffer; an RLE
-// stream is read whole. False when the file cannot be opened or is not a
-// regular file (never waiting on a FIFO), cannot be read, or changes while
-// it is read.
+// limit, costs a read of its headers. The uncompressed bottom-up rows of a
+// picture of 1 MiB and more are the file's own pages, mapped privately
+// (file_mapping.h); other uncompressed rows are read straight into the
+// bitmap; bit-field rows pass through a small buffer; an RLE stream is read
+// whole. False when the file cannot be opened or is not a regular file
+// (never waiting on a FIFO), cannot be read, or changes while it is read.
 bool DecodeBmpFile(const std::string& path, Dib& out);
 
 }  // namespace paneloom::platform::lnx

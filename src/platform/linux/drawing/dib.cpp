@@ -40,12 +40,19 @@ PixelBytes::PixelBytes(std::size_t size) : size_(size) {
     data_ = static_cast<std::uint8_t*>(block);
 }
 
+PixelBytes::PixelBytes(FileMapping mapping, std::size_t offset, std::size_t size) {
+    if (!mapping.mapped() || offset > mapping.size() || size > mapping.size() - offset) return;
+    data_ = mapping.data() + offset;
+    size_ = size;
+    mapping_.swap(mapping);
+}
+
 PixelBytes::PixelBytes(const PixelBytes& other) : PixelBytes(other.size_) {
     if (size_ != 0) std::memcpy(data_, other.data_, size_);
 }
 
 PixelBytes::~PixelBytes() {
-    if (data_ == nullptr) return;
+    if (data_ == nullptr || mapping_.mapped()) return;
     if (size_ < kPageBlockBytes) {
         std::free(data_);
     } else {
@@ -64,13 +71,33 @@ std::size_t DibStride(std::int32_t width, std::uint16_t bitsPerPixel) {
     return static_cast<std::size_t>(stride);
 }
 
-bool Dib::Allocate(std::int32_t w, std::int32_t h, std::uint16_t bpp) {
+namespace {
+
+// The bytes of a bitmap of that geometry; 0 when it is invalid or too large.
+std::uint64_t RowBytes(std::int32_t w, std::int32_t h, std::uint16_t bpp) {
     const std::size_t stride = DibStride(w, bpp);
-    if (stride == 0 || h <= 0) return false;
+    if (stride == 0 || h <= 0) return 0;
     const std::uint64_t total = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(h);
-    if (total > (std::uint64_t{1} << 31)) return false;
+    return total > (std::uint64_t{1} << 31) ? 0 : total;
+}
+
+}  // namespace
+
+bool Dib::Allocate(std::int32_t w, std::int32_t h, std::uint16_t bpp) {
+    const std::uint64_t total = RowBytes(w, h, bpp);
+    if (total == 0) return false;
     PixelBytes fresh(static_cast<std::size_t>(total));
     bits.swap(fresh);
+    width = w;
+    height = h;
+    bitsPerPixel = bpp;
+    return true;
+}
+
+bool Dib::Adopt(std::int32_t w, std::int32_t h, std::uint16_t bpp, PixelBytes& rows) {
+    const std::uint64_t total = RowBytes(w, h, bpp);
+    if (total == 0 || rows.size() != total) return false;
+    bits.swap(rows);
     width = w;
     height = h;
     bitsPerPixel = bpp;
@@ -81,7 +108,7 @@ std::size_t Dib::Stride() const { return DibStride(width, bitsPerPixel); }
 
 bool Dib::Valid() const {
     const std::size_t stride = Stride();
-    return stride != 0 && height > 0 && bits.size() == stride * static_cast<std::size_t>(height);
+    return stride != 0 && height > 0 && bits.size() == stride * static_cast<std::size_t>(height) && !bits.Lost();
 }
 
 std::uint32_t Dib::GetPixel(std::int32_t x, std::int32_t y) const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/dib.h"
+#include "platform/linux/file_mapping.h"
 
 namespace paneloom::platform::lnx {
 
@@ -23,10 +24,14 @@ using RgbQuad = formats::RgbQuad;
 // fills it (the read of the file), and huge pages are asked for so that
 // filling them takes few page faults. Smaller blocks come from the heap,
 // cleared. Making one throws std::bad_alloc when there is no memory.
+// Pixels may also be a file's own bytes, mapped privately: its pages stay
+// the file's cache's until they are written.
 class PixelBytes {
 public:
     PixelBytes() = default;
     explicit PixelBytes(std::size_t size);
+    // `size` bytes from `offset` of the mapped file.
+    PixelBytes(FileMapping mapping, std::size_t offset, std::size_t size);
     PixelBytes(const PixelBytes& other);
     PixelBytes(PixelBytes&& other) noexcept { swap(other); }
     PixelBytes& operator=(PixelBytes other) noexcept {
@@ -38,6 +43,7 @@ public:
     void swap(PixelBytes& other) noexcept {
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
+        mapping_.swap(other.mapping_);
     }
 
     std::uint8_t* data() { return data_; }
@@ -46,6 +52,9 @@ public:
     bool empty() const { return size_ == 0; }
     std::uint8_t& operator[](std::size_t i) { return data_[i]; }
     const std::uint8_t& operator[](std::size_t i) const { return data_[i]; }
+    // Whether a mapped file's pages were lost (FileMapping::Lost): the
+    // pixels are no longer the picture's.
+    bool Lost() const { return mapping_.Lost(); }
     std::uint8_t* begin() { return data_; }
     std::uint8_t* end() { return data_ + size_; }
     const std::uint8_t* begin() const { return data_; }
@@ -57,6 +66,7 @@ public:
 private:
     std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
+    FileMapping mapping_;  // where data_ lies when it is a file's
 };
 
 // Pixel layouts by depth:
@@ -78,8 +88,12 @@ struct Dib {
     // Allocates zeroed rows for the given geometry; false when the geometry is
     // invalid or its size overflows. Throws std::bad_alloc.
     bool Allocate(std::int32_t w, std::int32_t h, std::uint16_t bpp);
+    // Takes `rows`, laid out as kept, for the given geometry; false, with
+    // nothing taken, when they do not fit it.
+    bool Adopt(std::int32_t w, std::int32_t h, std::uint16_t bpp, PixelBytes& rows);
 
     std::size_t Stride() const;
+    // The geometry fits the rows, and the rows are still the picture's.
     bool Valid() const;
 
     std::uint8_t* Row(std::int32_t y) { return bits.data() + Stride() * static_cast<std::size_t>(height - 1 - y); }
