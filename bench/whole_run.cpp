@@ -4,10 +4,10 @@
 // 32 and 8 bits per pixel.
 //
 //   cmake --preset linux -DPANELOOM_BUILD_BENCH=ON && cmake --build --preset linux
-//   build/linux/bench/bench_whole_run [rounds] [screendepth] [program]
+//   build/linux/bench/bench_whole_run [rounds] [screendepth] [program [program]]
 //
-// For each picture the two commands take turns, `rounds` times each (11 by
-// default; the one that goes first alternates from round to round), after
+// For each picture the commands take turns, `rounds` times each (11 by
+// default; the one that goes first moves on from round to round), after
 // one run of each to warm the caches. The table shows the medians of the
 // elapsed time and of the processor time (user and system; less disturbed
 // by other work on a busy machine), their ratios, and the run's peak
@@ -15,7 +15,9 @@
 // multiple of the bitmap's size: its rows at the picture's depth, or at the
 // screen's 32 bits with `screendepth`, where the configuration asks for
 // <usescreendepth/>. A path (anything holding a `/`) names another
-// build of the program to time, an older one for instance.
+// build of the program to time, an older one for instance; with two paths
+// both builds take turns with `cat`, so that a change is measured before
+// and after under the same load.
 //
 // Every command is started by a go-between: this program again, just
 // loaded and small, which times its child from fork to exit and reads the
@@ -166,28 +168,39 @@ void MakePicture(const fs::path& path, std::int32_t width, std::int32_t height, 
 }
 
 struct Row {
-    std::string picture;
+    std::string program;
     double run = 0;
-    double cat = 0;
     double runProcessor = 0;
-    double catProcessor = 0;
     double abovePerBitmap = 0;
     bool failed = false;
 };
 
-Row Compare(const fs::path& scratch, const std::string& program, std::int32_t width, std::int32_t height,
-            std::uint16_t depth, int rounds, bool screenDepth) {
-    Row row;
-    row.picture = std::to_string(width) + " x " + std::to_string(height) + ", " + std::to_string(depth) + " bits";
+struct Comparison {
+    std::string picture;
+    double cat = 0;
+    double catProcessor = 0;
+    std::vector<Row> rows;  // one per program
+};
+
+Comparison Compare(const fs::path& scratch, const std::vector<std::string>& programs, std::int32_t width,
+                   std::int32_t height, std::uint16_t depth, int rounds, bool screenDepth) {
+    Comparison comparison;
+    comparison.picture =
+        std::to_string(width) + " x " + std::to_string(height) + ", " + std::to_string(depth) + " bits";
     WriteFile(scratch / "paneloom.xml", Configuration(screenDepth));
 
     // The baseline: the same run on a tiny picture of the same depth.
     MakePicture(scratch / "in.bmp", 16, 16, depth);
-    std::vector<double> tinyPeaks;
-    for (int i = 0; i < 3; ++i) {
-        const Sample tiny = Timed({program}, std::string(), scratch);
-        row.failed |= tiny.code != 0;
-        tinyPeaks.push_back(static_cast<double>(tiny.peakKib));
+    std::vector<double> tinyPeaks(programs.size());
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        comparison.rows.push_back(Row{programs[p]});
+        std::vector<double> peaks;
+        for (int i = 0; i < 3; ++i) {
+            const Sample tiny = Timed({programs[p]}, std::string(), scratch);
+            comparison.rows[p].failed |= tiny.code != 0;
+            peaks.push_back(static_cast<double>(tiny.peakKib));
+        }
+        tinyPeaks[p] = Median(peaks);
     }
 
     MakePicture(scratch / "in.bmp", width, height, depth);
@@ -196,31 +209,32 @@ Row Compare(const fs::path& scratch, const std::string& program, std::int32_t wi
     const std::string copy = (scratch / "copy.bmp").string();
     const std::vector<std::string> cat = {"/bin/cat", "in.bmp"};
     Timed(cat, copy, scratch);
-    Timed({program}, std::string(), scratch);
+    for (const std::string& program : programs) Timed({program}, std::string(), scratch);
 
-    std::vector<double> runs, cats, runProcessor, catProcessor, peaks;
+    // Command 0 is cat, command p + 1 the program p.
+    const std::size_t commands = programs.size() + 1;
+    std::vector<std::vector<double>> elapsed(commands), processor(commands), peaks(commands);
     for (int i = 0; i < rounds; ++i) {
-        for (int turn = 0; turn < 2; ++turn) {
-            if ((turn == 0) == (i % 2 == 0)) {
-                const Sample s = Timed(cat, copy, scratch);
-                row.failed |= s.code != 0;
-                cats.push_back(s.milliseconds);
-                catProcessor.push_back(s.processorMilliseconds);
-            } else {
-                const Sample s = Timed({program}, std::string(), scratch);
-                row.failed |= s.code != 0;
-                runs.push_back(s.milliseconds);
-                runProcessor.push_back(s.processorMilliseconds);
-                peaks.push_back(static_cast<double>(s.peakKib));
+        for (std::size_t turn = 0; turn < commands; ++turn) {
+            const std::size_t c = (turn + static_cast<std::size_t>(i)) % commands;
+            const Sample s = c == 0 ? Timed(cat, copy, scratch) : Timed({programs[c - 1]}, std::string(), scratch);
+            for (std::size_t p = 0; p < programs.size(); ++p) {
+                if (s.code != 0 && (c == 0 || c == p + 1)) comparison.rows[p].failed = true;
             }
+            elapsed[c].push_back(s.milliseconds);
+            processor[c].push_back(s.processorMilliseconds);
+            peaks[c].push_back(static_cast<double>(s.peakKib));
         }
     }
-    row.run = Median(runs);
-    row.cat = Median(cats);
-    row.runProcessor = Median(runProcessor);
-    row.catProcessor = Median(catProcessor);
-    row.abovePerBitmap = (Median(peaks) - Median(tinyPeaks)) * 1024.0 / static_cast<double>(bitmapBytes);
-    return row;
+    comparison.cat = Median(elapsed[0]);
+    comparison.catProcessor = Median(processor[0]);
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        Row& row = comparison.rows[p];
+        row.run = Median(elapsed[p + 1]);
+        row.runProcessor = Median(processor[p + 1]);
+        row.abovePerBitmap = (Median(peaks[p + 1]) - tinyPeaks[p]) * 1024.0 / static_cast<double>(bitmapBytes);
+    }
+    return comparison;
 }
 
 }  // namespace
@@ -229,17 +243,18 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], kMeasureMode) == 0) return Measure(argc, argv);
     int rounds = 11;
     bool screenDepth = false;
-    std::string program = PANELOOM_PROGRAM;
+    std::vector<std::string> programs;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "screendepth") {
             screenDepth = true;
         } else if (argument.find('/') != std::string::npos) {
-            program = fs::absolute(argument).string();
+            programs.push_back(fs::absolute(argument).string());
         } else {
             rounds = std::max(1, std::atoi(argument.c_str()));
         }
     }
+    if (programs.empty()) programs.push_back(PANELOOM_PROGRAM);
 
     std::string pattern = (fs::temp_directory_path() / "paneloom-whole-run-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -248,20 +263,25 @@ int main(int argc, char** argv) {
     }
     const fs::path scratch = pattern;
 
-    std::printf("%s%s\nload average before: %s\n", program.c_str(), screenDepth ? " with <usescreendepth/>" : "",
-                LoadAverage().c_str());
-    std::printf("%-24s %8s %8s %7s   %8s %8s %7s   %s\n", "picture", "run ms", "cat ms", "ratio", "run cpu",
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        std::printf("program %zu: %s%s\n", p + 1, programs[p].c_str(), screenDepth ? " with <usescreendepth/>" : "");
+    }
+    std::printf("load average before: %s\n", LoadAverage().c_str());
+    std::printf("%-24s %3s %8s %8s %7s   %8s %8s %7s   %s\n", "picture", "", "run ms", "cat ms", "ratio", "run cpu",
                 "cat cpu", "ratio", "peak above tiny run / bitmap");
     bool failed = false;
     const std::pair<std::int32_t, std::int32_t> sizes[] = {{3840, 2160}, {7680, 4320}};
     for (const auto& [width, height] : sizes) {
         for (const std::uint16_t depth : {24, 32, 8}) {
-            const Row row = Compare(scratch, program, width, height, depth, rounds, screenDepth);
-            failed |= row.failed;
-            std::printf("%-24s %8.1f %8.1f %6.2fx   %8.1f %8.1f %6.2fx   %.2fx%s\n", row.picture.c_str(), row.run,
-                        row.cat, row.run / row.cat, row.runProcessor, row.catProcessor,
-                        row.runProcessor / row.catProcessor, row.abovePerBitmap,
-                        row.failed ? "  (a run failed)" : "");
+            const Comparison c = Compare(scratch, programs, width, height, depth, rounds, screenDepth);
+            for (std::size_t p = 0; p < c.rows.size(); ++p) {
+                const Row& row = c.rows[p];
+                failed |= row.failed;
+                std::printf("%-24s %3zu %8.1f %8.1f %6.2fx   %8.1f %8.1f %6.2fx   %.2fx%s\n",
+                            p == 0 ? c.picture.c_str() : "", p + 1, row.run, c.cat, row.run / c.cat, row.runProcessor,
+                            c.catProcessor, row.runProcessor / c.catProcessor, row.abovePerBitmap,
+                            row.failed ? "  (a run failed)" : "");
+            }
             std::fflush(stdout);
         }
     }
