@@ -34,15 +34,6 @@ constexpr std::uint32_t kBiBitfields = 3;
 
 std::size_t TableEntries(std::uint16_t bpp) { return bpp <= 8 ? std::size_t{1} << bpp : 0; }
 
-std::vector<std::string> FilesIn(const std::filesystem::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Checks every field of a written file against the layout the writer owns:
 // file header, a fresh information header at the bitmap's depth, the full
 // colour table up to 8 bits, then the rows. Returns the rows.
@@ -635,7 +626,7 @@ TEST_F(WriterSteps, ExistingFileIsReplacedAndNothingElseIsLeft) {
     graphics.bitsPerPixel = 32;
     EXPECT_TRUE(WriteBMPImage("out.bmp", bitmap, nullptr));
     EXPECT_EQ(14u + 40u + 16u, scratch.Read("out.bmp").size());
-    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, FilesIn(scratch.path()));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
 }
 
 TEST_F(WriterSteps, FileThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
@@ -643,7 +634,7 @@ TEST_F(WriterSteps, FileThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
     EXPECT_TRUE(WriteBMPImage("taken", bitmap, nullptr));
     EXPECT_TRUE(std::filesystem::is_empty(scratch.path() / "taken"));
     EXPECT_TRUE(WriteBMPImage("missing-folder/out.bmp", bitmap, nullptr));
-    EXPECT_EQ((std::vector<std::string>{"paneloomerror.log", "taken"}), FilesIn(scratch.path()));
+    EXPECT_EQ((std::vector<std::string>{"paneloomerror.log", "taken"}), scratch.Names());
     const std::string log = scratch.Read("paneloomerror.log");
     EXPECT_NE(std::string::npos, log.find(" : Could not write <taken>!\n\n")) << log;
     EXPECT_NE(std::string::npos, log.find(" : Could not write <missing-folder/out.bmp>!\n\n")) << log;
@@ -656,7 +647,7 @@ TEST_F(WriterSteps, FailedWriteIsThrownAndThePreviousFileStays) {
     scratch.Write("out.bmp", "previous");
     EXPECT_THROW(WriteBMPImage("out.bmp", bitmap, nullptr), platform::FileError);
     EXPECT_EQ("previous", scratch.Read("out.bmp"));
-    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, FilesIn(scratch.path()));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
 }
 
 // ---------------------------------------------------------------------------

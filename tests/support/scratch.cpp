@@ -1,5 +1,6 @@
 #include "support/scratch.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -41,5 +42,14 @@ std::string ScratchDir::Read(const std::string& name) const {
 }
 
 bool ScratchDir::Exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+
+std::vector<std::string> ScratchDir::Names(const std::string& folder) const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_ / folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace paneloom::testing

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace paneloom::testing {
 
@@ -21,6 +22,8 @@ public:
     void Write(const std::string& name, const std::string& bytes) const;
     std::string Read(const std::string& name) const;
     bool Exists(const std::string& name) const;
+    // The names in the scratch directory, or in a folder of it, sorted.
+    std::vector<std::string> Names(const std::string& folder = std::string()) const;
 
 private:
     std::filesystem::path path_;

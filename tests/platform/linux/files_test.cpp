@@ -55,14 +55,6 @@ TEST(LinuxFiles, FileHeldElsewhereCannotBeOpened) {
     EXPECT_EQ("datamore", bytes);
 }
 
-std::vector<std::string> Names(const std::filesystem::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
-}
-
 // A filler that writes `pieces` in order, one write each.
 platform::FileFiller Pieces(std::vector<std::string> pieces) {
     return [pieces](platform::FileSink& sink) {
@@ -78,7 +70,7 @@ TEST(LinuxFiles, ReplacementWritesThePiecesInOrderWithTheUsualMode) {
     platform::Files& files = platform::RealImpl<platform::Files>();
     ASSERT_EQ(platform::ReplaceResult::Replaced, files.ReplaceWhole("out.bmp", Pieces({"head", "body"})));
     EXPECT_EQ("headbody", scratch.Read("out.bmp"));
-    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, Names(scratch.path()));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
     const mode_t mask = ::umask(0);
     ::umask(mask);
     struct stat info {};
@@ -116,7 +108,7 @@ TEST(LinuxFiles, FailedReplacementKeepsThePreviousFileAndLeavesNothingBehind) {
         EXPECT_THROW(files.ReplaceWhole("out.bmp", Pieces({"BM", big})), platform::FileError);
     }
     EXPECT_EQ("the previous good picture", scratch.Read("out.bmp"));
-    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, Names(scratch.path()));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
 
     // A filler that gives up changes nothing either.
     EXPECT_EQ(platform::ReplaceResult::GivenUp, files.ReplaceWhole("out.bmp", [](platform::FileSink& sink) {
@@ -124,7 +116,7 @@ TEST(LinuxFiles, FailedReplacementKeepsThePreviousFileAndLeavesNothingBehind) {
                   return false;
               }));
     EXPECT_EQ("the previous good picture", scratch.Read("out.bmp"));
-    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, Names(scratch.path()));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
 }
 
 TEST(LinuxFiles, OwnLinkStaysALinkAndTheFileItLeadsToIsReplaced) {
@@ -141,7 +133,7 @@ TEST(LinuxFiles, OwnLinkStaysALinkAndTheFileItLeadsToIsReplaced) {
     EXPECT_EQ("pictures/current.bmp", std::filesystem::read_symlink(scratch.path() / "out.bmp").string());
     EXPECT_TRUE(std::filesystem::is_symlink(scratch.path() / "pictures" / "current.bmp"));
     EXPECT_EQ("new picture", scratch.Read("pictures/real/wall.bmp"));
-    EXPECT_EQ(std::vector<std::string>{"wall.bmp"}, Names(scratch.path() / "pictures" / "real"));
+    EXPECT_EQ(std::vector<std::string>{"wall.bmp"}, scratch.Names("pictures/real"));
 
     // A link to a file that is not there yet makes it.
     std::filesystem::create_symlink("pictures/real/later.bmp", scratch.path() / "later.bmp");
@@ -194,9 +186,7 @@ TEST(LinuxFiles, NothingButAFileOrALinkIsReplacedOrWritten) {
     EXPECT_EQ(platform::ReplaceResult::NotWritable, files.ReplaceWhole("device", Pieces({"x"})));
     EXPECT_TRUE(std::filesystem::is_symlink(scratch.path() / "device"));
     EXPECT_EQ(platform::ReplaceResult::NotWritable, files.ReplaceWhole("missing-folder/out.bmp", Pieces({"x"})));
-    std::vector<std::string> names = Names(scratch.path());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"device", "fifo", "folder"}), names);
+    EXPECT_EQ((std::vector<std::string>{"device", "fifo", "folder"}), scratch.Names());
 }
 
 TEST(LinuxFiles, ReadingIsSharedAndRefusesWhatIsNotAFile) {

@@ -33,15 +33,6 @@ using testing::Stride;
 constexpr std::int32_t kWidth = 1100;
 constexpr std::int32_t kHeight = 1000;
 
-std::vector<std::string> FilesIn(const std::filesystem::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class MappedPicture : public ::testing::Test {
 protected:
     ScratchDir scratch;
@@ -116,7 +107,7 @@ TEST_F(MappedPicture, PictureFileShrinkingUnderTheBitmapIsNeverWrittenOut) {
     EXPECT_FALSE(WriteBMPImage("out.bmp", bitmap, nullptr));
     graphics.DeleteBitmap(bitmap);
     EXPECT_EQ("the previous picture", scratch.Read("out.bmp"));
-    EXPECT_EQ((std::vector<std::string>{"in.bmp", "out.bmp"}), FilesIn(scratch.path()));
+    EXPECT_EQ((std::vector<std::string>{"in.bmp", "out.bmp"}), scratch.Names());
 }
 
 // A folder whose entries cannot change: no new file can be made in it, so a
@@ -159,7 +150,7 @@ TEST_F(MappedPicture, PictureWrittenOverItselfInPlaceKeepsItsRows) {
         EXPECT_TRUE(WriteBMPImage("fixed/wall.bmp", bitmap, nullptr));
     }
     graphics.DeleteBitmap(bitmap);
-    EXPECT_EQ(std::vector<std::string>{"wall.bmp"}, FilesIn(scratch.path() / "fixed"));
+    EXPECT_EQ(std::vector<std::string>{"wall.bmp"}, scratch.Names("fixed"));
     const std::string out = scratch.Read("fixed/wall.bmp");
     ASSERT_EQ(file.size(), out.size());
     EXPECT_TRUE(out.substr(out.size() - bmp.bits.size()) == bmp.bits);
