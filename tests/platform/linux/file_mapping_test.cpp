@@ -2,7 +2,7 @@
 // file is about to be written in place, and bus errors outside them. A file
 // that shrinks under its mapping is tested through the pictures mapped
 // from it (render/linux/mapped_picture_test.cpp).
-#include "platform/linux/file_mapping.h"
+#include "platform/linux/files/file_mapping.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,5 +1,5 @@
 // The Linux layer's bounded reader of whole files.
-#include "platform/linux/file_reader.h"
+#include "platform/linux/files/file_reader.h"
 
 #include <sys/stat.h>
 

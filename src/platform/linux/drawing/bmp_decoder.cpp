@@ -15,7 +15,7 @@
 #include "formats/dib.h"
 #include "formats/dib_channels.h"
 #include "formats/dib_rle.h"
-#include "platform/linux/file_reader.h"
+#include "platform/linux/files/file_reader.h"
 
 namespace paneloom::platform::lnx {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "formats/dib.h"
-#include "platform/linux/file_mapping.h"
+#include "platform/linux/files/file_mapping.h"
 
 namespace paneloom::platform::lnx {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/scan.h"
-#include "platform/linux/file_reader.h"
+#include "platform/linux/files/file_reader.h"
 
 namespace paneloom::platform::lnx {
 

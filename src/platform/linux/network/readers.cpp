@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "common/scan.h"
-#include "platform/linux/file_reader.h"
+#include "platform/linux/files/file_reader.h"
 #include "platform/linux/network/parsers.h"
 
 namespace paneloom::platform::lnx {

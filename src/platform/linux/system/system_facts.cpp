@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/linux/file_reader.h"
+#include "platform/linux/files/file_reader.h"
 #include "platform/linux/system/parsers.h"
 
 namespace paneloom::platform {

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "formats/pe_version.h"
-#include "platform/linux/file_reader.h"
+#include "platform/linux/files/file_reader.h"
 
 namespace paneloom::platform {
 

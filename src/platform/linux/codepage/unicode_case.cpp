@@ -1,4 +1,4 @@
-#include "platform/linux/unicode_case.h"
+#include "platform/linux/codepage/unicode_case.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -17,7 +17,7 @@ struct CaseRange {
     std::int32_t stride;
 };
 
-#include "platform/linux/unicode_case_table.inc"
+#include "platform/linux/codepage/unicode_case_table.inc"
 
 template <std::size_t N>
 char32_t Map(const CaseRange (&ranges)[N], char32_t code) {

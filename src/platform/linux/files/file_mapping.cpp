@@ -1,4 +1,4 @@
-#include "platform/linux/file_mapping.h"
+#include "platform/linux/files/file_mapping.h"
 
 #include <signal.h>
 #include <sys/mman.h>

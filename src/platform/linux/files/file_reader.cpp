@@ -1,4 +1,4 @@
-#include "platform/linux/file_reader.h"
+#include "platform/linux/files/file_reader.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/utf8.h"
-#include "platform/linux/unicode_case.h"
+#include "platform/linux/codepage/unicode_case.h"
 
 namespace paneloom::platform {
 

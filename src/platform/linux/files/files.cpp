@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "platform/linux/file_mapping.h"
-#include "platform/linux/file_reader.h"
+#include "platform/linux/files/file_mapping.h"
+#include "platform/linux/files/file_reader.h"
 
 namespace paneloom::platform {
 
