@@ -1,5 +1,6 @@
 #include "platform/linux/files/file_reader.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -52,6 +53,19 @@ bool ReadBoundedFile(const std::string& path, std::size_t maxBytes, std::string&
     }
     ::close(fd);
     return ok;
+}
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace paneloom::platform::lnx

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace paneloom::platform::lnx {
 
@@ -31,5 +32,10 @@ enum class KeepEnd { Head, Tail };
 // what was read, on a read error (the speed of a link that is down).
 bool ReadBoundedFile(const std::string& path, std::size_t maxBytes, std::string& out,
                      KeepEnd keep = KeepEnd::Head);
+
+// The names in a directory, "." and ".." left out, sorted so that results do
+// not depend on the order of the directory itself. Empty when it cannot be
+// listed.
+std::vector<std::string> ListDirectory(const std::string& path);
 
 }  // namespace paneloom::platform::lnx

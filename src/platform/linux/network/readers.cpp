@@ -1,7 +1,6 @@
 #include "platform/linux/network/readers.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -136,19 +135,6 @@ LinkStatus ReadLinkStatus(const std::string& dir) {
 }
 
 }  // namespace
-
-std::vector<std::string> ListDirectory(const std::string& path) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 bool ModificationTime(const std::string& path, std::time_t& when) {
     struct stat st {};

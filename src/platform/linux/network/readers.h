@@ -41,9 +41,6 @@ struct NetSource {
 // so that a damaged or hostile file cannot make us allocate without bound.
 inline constexpr std::size_t kMaxTextFileBytes = 1u << 20;
 
-// The names in a directory, sorted so that results do not depend on the
-// order of the directory itself.
-std::vector<std::string> ListDirectory(const std::string& path);
 
 // When the file was last written; false when it cannot be asked.
 bool ModificationTime(const std::string& path, std::time_t& when);

@@ -1,6 +1,5 @@
 #include "platform/system_facts.h"
 
-#include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -44,19 +43,10 @@ std::string CanonicalPath(const std::string& path) {
 std::string DiskLinkName(const char* directory, const std::string& device) {
     const std::string target = CanonicalPath(device);
     if (target.empty()) return std::string();
-    DIR* listing = ::opendir(directory);
-    if (listing == nullptr) return std::string();
-    std::string found;
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        if (CanonicalPath(std::string(directory) + "/" + name) == target) {
-            found = lnx::DecodeUdevName(name);
-            break;
-        }
+    for (const std::string& name : lnx::ListDirectory(directory)) {
+        if (CanonicalPath(std::string(directory) + "/" + name) == target) return lnx::DecodeUdevName(name);
     }
-    ::closedir(listing);
-    return found;
+    return std::string();
 }
 
 std::vector<lnx::MountEntry> MountTable() {
