@@ -9,6 +9,7 @@
 
 #include "common/format.h"
 #include "config/run_settings.h"
+#include "e2e/program_runner.h"
 #include "formats/pe_version.h"
 #include "platform/version_records.h"
 #include "support/scratch.h"
@@ -25,18 +26,6 @@ const char* const kAllFour =
 bool UnderWine() {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// The build records a Unix path; Wine maps the Unix root to drive Z:.
-std::string ProgramPath() {
-    std::string path = PANELOOM_PROGRAM;
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path) {
-            if (c == '/') c = '\\';
-        }
-        path = "Z:" + path;
-    }
-    return path;
 }
 
 class RealWindowsValues : public ::testing::Test {
@@ -59,7 +48,7 @@ TEST_F(RealWindowsValues, WinesDefaultSystemIsWindows7ServicePack1) {
 }
 
 TEST_F(RealWindowsValues, TheDefaultExecutableShowsPaneloomsOwnVersionRecord) {
-    ASSERT_TRUE(CopyFileA(ProgramPath().c_str(), scratch.file("Paneloom.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(testing::ProgramPath().c_str(), scratch.file("Paneloom.exe").c_str(), FALSE));
     EXPECT_EQ(std::string("Paneloom Developers|Paneloom|") + PANELOOM_VERSION + "|Copyright (C) Paneloom Developers",
               Substitute(kAllFour));
 }
@@ -71,7 +60,7 @@ TEST_F(RealWindowsValues, AMissingExecutableHasNoInfo) {
 
 TEST_F(RealWindowsValues, ThePortableReaderAgreesWithTheSystemOnPaneloomExe) {
     platform::VersionRecords& system = platform::RealImpl<platform::VersionRecords>();
-    const std::string path = ProgramPath();
+    const std::string path = testing::ProgramPath();
     std::vector<std::uint8_t> record(system.RecordSize(path));
     ASSERT_FALSE(record.empty());
     ASSERT_TRUE(system.ReadRecord(path, record));
