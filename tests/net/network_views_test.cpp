@@ -17,17 +17,9 @@ namespace {
 
 using testing::FakeAdapter;
 using testing::FakeInterface;
+using testing::MakeAdapter;
 using testing::FakeIpHelper;
 using testing::ScopedTimeZone;
-
-FakeAdapter Adapter(const std::string& description, DWORD index, std::vector<testing::FakeAddress> ips) {
-    FakeAdapter adapter;
-    adapter.description = description;
-    adapter.index = index;
-    adapter.address = {0x00, 0x0c, 0x29, 0x3e, 0x5a, static_cast<std::uint8_t>(index)};
-    adapter.ips = std::move(ips);
-    return adapter;
-}
 
 class NetworkViewsTest : public ::testing::Test {
 protected:
@@ -108,12 +100,12 @@ TEST_F(NetworkViewsTest, EachNetworkHasItsOwnCurrentRecords) {
 }
 
 TEST_F(NetworkViewsTest, AdapterListReadsEachAdapterAndAnswersMissingOnesWithTheirErrorTexts) {
-    FakeAdapter dhcp = Adapter("Fast Ethernet Adapter", 4, {{"192.168.1.5", "255.255.255.0"}, {"10.1.1.5", "255.0.0.0"}});
+    FakeAdapter dhcp = MakeAdapter("Fast Ethernet Adapter", 4, {{"192.168.1.5", "255.255.255.0"}, {"10.1.1.5", "255.0.0.0"}});
     dhcp.dhcp = true;
     dhcp.dhcpServer = "192.168.1.1";
     dhcp.leaseObtained = 1092000000;
     dhcp.leaseExpires = 1092086400;
-    FakeAdapter fixed = Adapter("Wireless", 9, {{"10.0.1.5", "255.255.0.0"}});
+    FakeAdapter fixed = MakeAdapter("Wireless", 9, {{"10.0.1.5", "255.255.0.0"}});
     fixed.type = 71;
     fake.adapters = {dhcp, fixed};
 
@@ -174,7 +166,7 @@ TEST_F(NetworkViewsTest, HardwareAddressTextFollowsTheLengthButNeverLeavesTheFie
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        FakeAdapter adapter = Adapter("a", 1, {{"10.0.0.5", "255.0.0.0"}});
+        FakeAdapter adapter = MakeAdapter("a", 1, {{"10.0.0.5", "255.0.0.0"}});
         adapter.address = c.bytes;
         adapter.addressLength = c.length;
         fake.adapters = {adapter};

@@ -225,4 +225,23 @@ bool FakeIpHelper::Provides(platform::IpHelperFunction function) {
     return loaded_ && notExported.count(name) == 0;
 }
 
+FakeAdapter MakeAdapter(const std::string& description, DWORD index, std::vector<FakeAddress> ips) {
+    FakeAdapter adapter;
+    adapter.description = description;
+    adapter.index = index;
+    adapter.address = {0x00, 0x0c, 0x29, 0x3e, 0x5a, static_cast<std::uint8_t>(index)};
+    adapter.ips = std::move(ips);
+    return adapter;
+}
+
+FakeInterface MakeInterface(DWORD type, DWORD mtu, DWORD speed, const std::string& description) {
+    FakeInterface row;
+    row.type = type;
+    row.mtu = mtu;
+    row.speed = speed;
+    row.description = description;
+    row.physical = {0x00, 0x0c, 0x29, 0x3e, 0x5a, 0x01};
+    return row;
+}
+
 }  // namespace paneloom::testing

@@ -63,6 +63,13 @@ struct FakePerAdapter {
     ULONG padding = 0;                    // extra bytes for this adapter's record
 };
 
+// An adapter with that description, interface index and addresses; its
+// hardware address ends in the index.
+FakeAdapter MakeAdapter(const std::string& description, DWORD index, std::vector<FakeAddress> ips);
+
+// An interface row of that type, MTU, speed and description.
+FakeInterface MakeInterface(DWORD type, DWORD mtu, DWORD speed, const std::string& description);
+
 class FakeIpHelper : public platform::IpHelper {
 public:
     // The library.

@@ -15,41 +15,24 @@ namespace {
 
 using testing::FakeAdapter;
 using testing::FakeInterface;
-
-FakeAdapter Adapter(const std::string& description, DWORD index, std::vector<testing::FakeAddress> ips) {
-    FakeAdapter adapter;
-    adapter.description = description;
-    adapter.index = index;
-    adapter.address = {0x00, 0x0c, 0x29, 0x3e, 0x5a, static_cast<std::uint8_t>(index)};
-    adapter.ips = std::move(ips);
-    return adapter;
-}
-
-FakeInterface Interface(DWORD type, DWORD mtu, DWORD speed, const std::string& description) {
-    FakeInterface row;
-    row.type = type;
-    row.mtu = mtu;
-    row.speed = speed;
-    row.description = description;
-    row.physical = {0x00, 0x0c, 0x29, 0x3e, 0x5a, 0x01};
-    return row;
-}
+using testing::MakeAdapter;
+using testing::MakeInterface;
 
 class NetworkVariablesTest : public testing::VariablesTest {
 protected:
     NetworkVariablesTest() {
         fake.dnsServers = {"10.0.0.1", "10.0.0.2"};
-        FakeAdapter first = Adapter(" Fast Ethernet Adapter  ", 2, {{"10.0.0.5", "255.255.255.0"}});
+        FakeAdapter first = MakeAdapter(" Fast Ethernet Adapter  ", 2, {{"10.0.0.5", "255.255.255.0"}});
         first.dhcp = true;
         first.dhcpServer = "10.0.0.254";
         first.leaseObtained = 1092000000;
         first.leaseExpires = 1092086400;
         FakeAdapter second =
-            Adapter("Second", 3, {{"10.0.1.5", "255.255.0.0"}, {"10.0.2.5", "255.0.0.0"}});
+            MakeAdapter("Second", 3, {{"10.0.1.5", "255.255.0.0"}, {"10.0.2.5", "255.0.0.0"}});
         fake.adapters = {first, second};
         fake.perAdapter = {{2, {"10.0.0.1", "10.0.0.3"}, 0}, {3, {}, 0}};
-        fake.interfaces = {Interface(24, 1500, 10000000, "loopback"),
-                           Interface(6, 1500, 100000000, "\t Fast Ethernet Adapter \r\n")};
+        fake.interfaces = {MakeInterface(24, 1500, 10000000, "loopback"),
+                           MakeInterface(6, 1500, 100000000, "\t Fast Ethernet Adapter \r\n")};
         caches.network = Network(fake);
     }
 
@@ -127,7 +110,7 @@ TEST_F(NetworkVariablesTest, InterfacesWithTypeNameMacMtuAndSpeed) {
 TEST_F(NetworkVariablesTest, TenAdaptersDoNotInterfereWithEachOther) {
     fake.adapters.clear();
     for (DWORD n = 1; n <= 10; ++n) {
-        fake.adapters.push_back(Adapter("adapter " + std::to_string(n), n, {{"10.0.0." + std::to_string(n), "255.0.0.0"}}));
+        fake.adapters.push_back(MakeAdapter("adapter " + std::to_string(n), n, {{"10.0.0." + std::to_string(n), "255.0.0.0"}}));
     }
     EXPECT_EQ("adapter 1|adapter 10|10.0.0.10", Substitute("%ADAPTER_1_NAME%|%ADAPTER_10_NAME%|%ADAPTER_10_IPLIST%"));
 }
