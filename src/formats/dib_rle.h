@@ -12,6 +12,9 @@ namespace paneloom::formats {
 // a byte.
 enum class RleForm { Rle8, Rle4 };
 
+// Whether a header's pixels are a run-length encoded stream rather than rows.
+inline bool IsRle(std::uint32_t compression) { return compression == kBiRle8 || compression == kBiRle4; }
+
 // The form of a BI_RLE8 or BI_RLE4 header's stream.
 inline RleForm RleFormOf(std::uint32_t compression) {
     return compression == kBiRle4 ? RleForm::Rle4 : RleForm::Rle8;

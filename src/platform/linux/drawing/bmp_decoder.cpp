@@ -186,10 +186,6 @@ bool DecodeRle(const std::uint8_t* stream, std::size_t length, formats::RleForm 
                             });
 }
 
-bool IsRle(const Layout& layout) {
-    return layout.header.compression == formats::kBiRle8 || layout.header.compression == formats::kBiRle4;
-}
-
 // Everything the headers decide, checked against the file's size before any
 // pixel is read or any memory is taken for them.
 struct Plan {
@@ -213,7 +209,7 @@ bool PlanDecode(const std::uint8_t* head, std::uint64_t size, Plan& plan) {
     if (h.compression == formats::kBiBitfields && !HasUsableMasks(layout)) return false;
 
     const std::uint64_t available = size - plan.pixelOffset;
-    if (IsRle(layout)) {
+    if (formats::IsRle(layout.header.compression)) {
         if (h.sizeImage > available) return false;
         plan.pixelBytes = h.sizeImage != 0 ? h.sizeImage : available;
         return plan.pixelBytes <= kMaxBmpFileBytes;
@@ -334,7 +330,7 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, Dib& out) {
     if (!MakeBitmap(plan, dib)) return false;
     const std::uint8_t* pixels = data + plan.pixelOffset;
     const Layout& layout = plan.layout;
-    if (IsRle(layout)) {
+    if (formats::IsRle(layout.header.compression)) {
         if (!DecodeRle(pixels, static_cast<std::size_t>(plan.pixelBytes), formats::RleFormOf(layout.header.compression),
                        dib)) {
             return false;
@@ -363,7 +359,7 @@ bool DecodeBmpFile(const std::string& path, Dib& out) {
         if (planned && MapsRows(plan)) decoded = MapRows(fd, plan, dib);
         if (planned && !decoded && MakeBitmap(plan, dib)) {
             const Layout& layout = plan.layout;
-            if (IsRle(layout)) {
+            if (formats::IsRle(layout.header.compression)) {
                 // The stream is no larger than the file; its pixels may be.
                 std::vector<std::uint8_t> stream(static_cast<std::size_t>(plan.pixelBytes));
                 decoded = ReadAt(fd, plan.pixelOffset, stream.data(), stream.size()) &&

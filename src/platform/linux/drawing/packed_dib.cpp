@@ -123,7 +123,7 @@ public:
     }
 
     bool Compressed() const {
-        return header.compression == formats::kBiRle8 || header.compression == formats::kBiRle4;
+        return formats::IsRle(header.compression);
     }
 
     // A screen bitmap of the description's size, zero; false past the
