@@ -26,9 +26,6 @@ public:
 
     platform::CharacterEncoding Encoding() const { return encoding_; }
 
-    // True when every byte is a character of its own.
-    bool SingleByte() const { return encoding_ == platform::CharacterEncoding::kSingleByte; }
-
     // The bytes of the character that begins at `position` of `text`, at
     // least 1.
     std::size_t Width(std::string_view text, std::size_t position) const;

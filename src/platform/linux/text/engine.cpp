@@ -203,9 +203,9 @@ void TextEngine::Impl::ShapeRun(Font::State& font, const TextRun& run, hb_script
             placed.push_back({&cache, infos[k].codepoint, AddPosition(pen, FloorPixels(fixed + positions[k].x_offset + 32)),
                               FloorPixels(std::int64_t{positions[k].y_offset} + 32)});
         }
-        fixed = std::clamp<std::int64_t>(fixed + positions[k].x_advance, -kPositionLimit, kPositionLimit);
+        fixed = AddPosition(fixed, positions[k].x_advance);
         if (k + 1 == count || infos[k + 1].cluster != infos[k].cluster)
-            fixed = std::clamp<std::int64_t>(fixed + perCluster, -kPositionLimit, kPositionLimit);
+            fixed = AddPosition(fixed, perCluster);
     }
     pen = AddPosition(pen, FloorPixels(fixed + 32));
 }
@@ -302,8 +302,8 @@ std::shared_ptr<Font> TextEngine::CreateFont(const LogFontSpec& spec) {
     return font;
 }
 
-TextEngine::Extent TextEngine::Measure(const Font& font, const std::string& text, std::int32_t charExtra) {
-    return Extent{SaturateToInt32(impl_->Layout(*font.state_, text, charExtra, false)), font.CellHeight()};
+TextExtent TextEngine::Measure(const Font& font, const std::string& text, std::int32_t charExtra) {
+    return TextExtent{SaturateToInt32(impl_->Layout(*font.state_, text, charExtra, false)), font.CellHeight()};
 }
 
 void TextEngine::Draw(Dib& dib, const Font& font, std::int32_t x, std::int32_t y, const std::string& text,

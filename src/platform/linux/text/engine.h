@@ -93,15 +93,10 @@ private:
     std::unique_ptr<State> state_;
 };
 
-struct TextExtent {
-    std::int32_t cx = 0;
-    std::int32_t cy = 0;
-};
+using platform::TextExtent;
 
 class TextEngine {
 public:
-    using Extent = TextExtent;
-
     // The process's engine. Fontconfig's configuration and the FreeType
     // library are loaded the first time it is asked for.
     static TextEngine& Instance();
@@ -118,7 +113,7 @@ public:
     // GetTextExtentPoint32A: cx is the width of what Draw draws, the extra
     // after each character (or shaped cluster) included, saturated to the
     // 32-bit range; cy is the cell height.
-    Extent Measure(const Font& font, const std::string& text, std::int32_t charExtra);
+    TextExtent Measure(const Font& font, const std::string& text, std::int32_t charExtra);
 
     // TextOutA with the context's default alignment: (x, y) is the top-left
     // corner of the text cell. In opaque mode the cell (Measure's width by

@@ -38,7 +38,6 @@ public:
     GlyphCache& operator=(const GlyphCache&) = delete;
 
     Face& FontFace() const { return *face_; }
-    std::int32_t Em() const { return em_; }
     bool SyntheticBold() const { return syntheticBold_; }
 
     // A glyph, loaded on first use. A glyph that cannot be loaded has no

@@ -123,9 +123,7 @@ public:
         if (dc == nullptr) return false;
         const lnx::Font* font = lnx::EngineFont(dc->font);
         if (font == nullptr) return false;
-        const lnx::TextExtent measured = lnx::TextEngine::Instance().Measure(*font, text, dc->text.charExtra);
-        extent.cx = measured.cx;
-        extent.cy = measured.cy;
+        extent = lnx::TextEngine::Instance().Measure(*font, text, dc->text.charExtra);
         return true;
     }
 
