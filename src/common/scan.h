@@ -16,6 +16,9 @@ bool IsBlank(char c);
 // The text without the white space at its ends.
 std::string Trim(std::string_view text);
 
+// The text with its ASCII capitals lower-cased and every other byte kept.
+std::string LowerAscii(std::string text);
+
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWith(std::string_view text, std::string_view suffix);
 

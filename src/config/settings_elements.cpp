@@ -2,6 +2,7 @@
 
 #include "log/error_log.h"
 #include "codepage/ansi_text.h"
+#include "common/scan.h"
 #include "config/markup.h"
 #include "platform/files.h"
 
@@ -32,10 +33,7 @@ void ReadFileName(const std::string& content, const char* tagName, std::string& 
     }
     // Lower-casing the ASCII letters alone moves no byte, so the value lies
     // at the same place in the tag as written.
-    std::string lowered = tag;
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string lowered = LowerAscii(tag);
     std::int32_t from = 0;
     std::int32_t count = 0;
     if (FindAttributeValue(lowered, "name", from, count)) {

@@ -8,13 +8,6 @@ namespace {
 
 bool IsAsciiAlnum(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 // A tool's output line by line, without the carriage returns and blanks
 // left at line ends. Not trimmed at the start: a line that begins with a
 // blank is no key or property name.
@@ -27,7 +20,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 DesktopKind KindOfEntry(const std::string& entry) {
-    const std::string name = Lower(entry);
+    const std::string name = LowerAscii(entry);
     if (name == "gnome" || name == "gnome-classic" || name == "gnome-flashback" || name == "unity" ||
         name == "budgie" || name == "budgie-desktop") {
         return DesktopKind::Gnome;
@@ -162,7 +155,7 @@ DesktopKind DetectDesktop(const SessionFacts& facts, const std::function<bool(co
         start = colon + 1;
     }
     if (kind == DesktopKind::None && facts.swaySocket) kind = DesktopKind::Sway;
-    if (kind == DesktopKind::None && facts.display && !facts.waylandDisplay && Lower(facts.sessionType) != "wayland") {
+    if (kind == DesktopKind::None && facts.display && !facts.waylandDisplay && LowerAscii(facts.sessionType) != "wayland") {
         kind = DesktopKind::X11;
     }
     if (kind != DesktopKind::None && !toolPresent(ToolFor(kind))) return DesktopKind::None;
@@ -191,7 +184,7 @@ std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperStyle style, const st
 }
 
 std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperStyle style, const std::string& fullPath,
-                                         const std::string& probeOutput) {
+                                  const std::string& probeOutput) {
     std::vector<Argv> commands;
     if (fullPath.empty()) return commands;
     switch (kind) {

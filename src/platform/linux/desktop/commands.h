@@ -57,7 +57,7 @@ std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperStyle style, const st
 // A path that a desktop's own command language could misread gets no
 // command for that desktop.
 std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperStyle style, const std::string& fullPath,
-                                         const std::string& probeOutput);
+                                  const std::string& probeOutput);
 
 // "file://" and the path, every byte other than an unreserved character or
 // '/' percent-encoded.
