@@ -1,7 +1,6 @@
 #include "render/bitmap_file.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <new>
 
@@ -47,7 +46,7 @@ bool PlanInput(const formats::InfoHeader& h, std::uint64_t blockSize, InputLayou
     const std::uint64_t rows = h.height < 0 ? -std::int64_t{h.height} : h.height;
     if (formats::RowStride(h.width, 32) > formats::kMaxPixelBytes / rows) return false;
 
-    if (h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4) {
+    if (formats::IsRle(h.compression)) {
         if (h.sizeImage > available) return false;
         layout.bitsSize = h.sizeImage != 0 ? h.sizeImage : available;
         return layout.bitsSize <= formats::kMaxPixelBytes;
@@ -81,6 +80,11 @@ bool ReadExactly(platform::ReadableFile& file, void* buffer, std::size_t size) {
 // this many bytes: one small buffer, reused, that stays in the processor's
 // cache.
 constexpr std::size_t kBandBytes = std::size_t{1} << 19;
+
+// How many lines of `stride` bytes make a band: at least one.
+std::uint32_t BandLines(std::uint64_t stride, std::uint32_t lines) {
+    return static_cast<std::uint32_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(lines, kBandBytes / stride)));
+}
 
 // The input file from its start to its pixel bits: the information header
 // with the masks and colour table that the system reads and the logical
@@ -117,6 +121,12 @@ bool ReadHeaders(platform::ReadableFile& file, InputLayout& layout, std::vector<
     return true;
 }
 
+// Gives the screen context back with the palette it had selected before.
+void ReleaseScreen(platform::Graphics& graphics, platform::DcHandle screen, platform::PaletteHandle previous) {
+    if (previous != nullptr) graphics.SelectDcPalette(screen, previous);
+    if (screen != nullptr) graphics.ReleaseScreenDC(screen);
+}
+
 // The drawing objects LoadBMPImage makes, released unless they are handed
 // out, also when a read fails with an exception.
 struct MadeObjects {
@@ -127,8 +137,7 @@ struct MadeObjects {
     platform::BitmapHandle bitmap = nullptr;
 
     ~MadeObjects() {
-        if (previous != nullptr) graphics.SelectDcPalette(screen, previous);
-        if (screen != nullptr) graphics.ReleaseScreenDC(screen);
+        ReleaseScreen(graphics, screen, previous);
         if (bitmap != nullptr) graphics.DeleteBitmap(bitmap);
         if (palette != nullptr) graphics.DeletePalette(palette);
     }
@@ -141,7 +150,7 @@ bool SetRowsInBands(platform::ReadableFile& file, const std::vector<std::uint8_t
     const formats::InfoHeader h = formats::InfoHeader::Read(info.data());
     const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
     const auto lines = static_cast<std::uint32_t>(h.height);
-    const auto band = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(lines, kBandBytes / stride)));
+    const std::uint32_t band = BandLines(stride, lines);
     std::unique_ptr<std::uint8_t[]> rows(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(stride * band)]);
     if (rows == nullptr) return false;
     for (std::uint32_t first = 0; first < lines;) {
@@ -165,7 +174,7 @@ bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platf
     std::vector<std::uint8_t> info;
     if (!ReadHeaders(*file, layout, info)) return false;
     const formats::InfoHeader h = formats::InfoHeader::Read(info.data());
-    const bool rle = h.compression == formats::kBiRle8 || h.compression == formats::kBiRle4;
+    const bool rle = formats::IsRle(h.compression);
 
     // Compressed and top-down rows are handed to the system whole; an RLE
     // stream is smaller than its picture.
@@ -211,9 +220,7 @@ DibConversion::DibConversion(platform::DcHandle screen, platform::PaletteHandle 
     : screen_(screen), previous_(previous), bitmap_(bitmap), info_(std::move(info)), imageSize_(imageSize) {}
 
 DibConversion::~DibConversion() {
-    platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    if (previous_ != nullptr) graphics.SelectDcPalette(screen_, previous_);
-    graphics.ReleaseScreenDC(screen_);
+    ReleaseScreen(platform::Get<platform::Graphics>(), screen_, previous_);
 }
 
 std::uint32_t DibConversion::Lines() const {
@@ -279,8 +286,7 @@ std::unique_ptr<DibConversion> BitmapToDIB(platform::BitmapHandle bitmap, platfo
         }
     } catch (const std::bad_alloc&) {
     }
-    if (previous != nullptr) graphics.SelectDcPalette(screen, previous);
-    graphics.ReleaseScreenDC(screen);
+    ReleaseScreen(graphics, screen, previous);
     return nullptr;
 }
 
@@ -324,8 +330,7 @@ platform::ReplaceResult WriteDIBFile(const std::string& path, DibConversion& dib
 
     const std::uint64_t stride = dib.Stride();
     const std::uint64_t rowBytes = stride * dib.Lines();
-    const auto band = static_cast<std::uint32_t>(
-        std::max<std::uint64_t>(1, std::min<std::uint64_t>(dib.Lines(), kBandBytes / stride)));
+    const std::uint32_t band = BandLines(stride, dib.Lines());
     // Rows the system keeps as the file lays them out are written from
     // where they are; the band buffer is for rows fetched and for padding.
     const std::uint8_t* inPlace = dib.RowsInPlace();
