@@ -55,6 +55,18 @@ bool ReadBoundedFile(const std::string& path, std::size_t maxBytes, std::string&
     return ok;
 }
 
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ModificationTime(const std::string& path, std::time_t& when) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    when = st.st_mtime;
+    return true;
+}
+
 std::vector<std::string> ListDirectory(const std::string& path) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(path.c_str());

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,12 @@ enum class KeepEnd { Head, Tail };
 // what was read, on a read error (the speed of a link that is down).
 bool ReadBoundedFile(const std::string& path, std::size_t maxBytes, std::string& out,
                      KeepEnd keep = KeepEnd::Head);
+
+// Whether `path` names a directory (through links).
+bool IsDirectory(const std::string& path);
+
+// When the file was last written; false when it cannot be asked.
+bool ModificationTime(const std::string& path, std::time_t& when);
 
 // The names in a directory, "." and ".." left out, sorted so that results do
 // not depend on the order of the directory itself. Empty when it cannot be

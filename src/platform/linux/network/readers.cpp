@@ -4,7 +4,6 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -60,11 +59,6 @@ struct LinkStatus {
 };
 
 bool ReadAttribute(const std::string& path, std::string& out) { return ReadBoundedFile(path, kMaxAttributeBytes, out); }
-
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 bool ReadResolverConfig(const NetSource& source, const std::string& path, ResolverConfig& config) {
     std::string text;
@@ -135,13 +129,6 @@ LinkStatus ReadLinkStatus(const std::string& dir) {
 }
 
 }  // namespace
-
-bool ModificationTime(const std::string& path, std::time_t& when) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return false;
-    when = st.st_mtime;
-    return true;
-}
 
 // ---------------------------------------------------------------------------
 // Host, domain and DNS servers

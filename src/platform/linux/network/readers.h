@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <string>
@@ -40,10 +39,6 @@ struct NetSource {
 // Configuration and lease files are small; a larger one is read only in part
 // so that a damaged or hostile file cannot make us allocate without bound.
 inline constexpr std::size_t kMaxTextFileBytes = 1u << 20;
-
-
-// When the file was last written; false when it cannot be asked.
-bool ModificationTime(const std::string& path, std::time_t& when);
 
 // ---------------------------------------------------------------------------
 // Host, domain and DNS servers

@@ -1,7 +1,6 @@
 #include "platform/system_facts.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/sysinfo.h>
@@ -95,24 +94,21 @@ public:
         // volumes.
         std::vector<lnx::MountEntry> directories;
         for (const lnx::MountEntry& mount : mounts) {
-            struct stat info {};
-            if (::stat(mount.mountPoint.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) directories.push_back(mount);
+            if (lnx::IsDirectory(mount.mountPoint)) directories.push_back(mount);
         }
         return lnx::AssignDriveLetters(directories);
     }
 
     bool QueryVolume(const std::string& root, VolumeRecord& record, std::uint32_t& error) override {
-        const std::vector<lnx::MountEntry> mounts = MountTable();
         // The roots are the mount points, as UTF-8 as the system gives them.
-        const std::string& mountPoint = root;
         struct statvfs space {};
         struct statfs identity {};
-        if (::statvfs(mountPoint.c_str(), &space) != 0 || ::statfs(mountPoint.c_str(), &identity) != 0) {
+        if (::statvfs(root.c_str(), &space) != 0 || ::statfs(root.c_str(), &identity) != 0) {
             error = static_cast<std::uint32_t>(errno);
             return false;
         }
         lnx::MountEntry mount;
-        const bool mounted = lnx::FindMount(mounts, mountPoint, mount);
+        const bool mounted = lnx::FindMount(MountTable(), root, mount);
 
         VolumeRecord result;
         result.fileSystem = mounted ? mount.fileSystem : std::string();
