@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <ios>
 
 #include "common/cp1252.h"
 #include "common/utf8.h"
@@ -188,34 +186,6 @@ private:
     std::size_t size_;
 };
 
-class FileSource final : public ImageSource {
-public:
-    explicit FileSource(const std::string& path) : in_(path, std::ios::binary) {
-        if (!in_) return;
-        in_.seekg(0, std::ios::end);
-        const std::streamoff end = in_.tellg();
-        if (!in_ || end < 0) return;
-        size_ = static_cast<std::uint64_t>(end);
-        ok_ = true;
-    }
-    bool Ok() const { return ok_; }
-    std::uint64_t Size() const override { return size_; }
-    bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const override {
-        if (!ok_ || offset > size_ || length > size_ - offset) return false;
-        if (length == 0) return true;
-        in_.clear();
-        in_.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-        if (!in_) return false;
-        in_.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(length));
-        return in_ && in_.gcount() == static_cast<std::streamsize>(length);
-    }
-
-private:
-    mutable std::ifstream in_;
-    std::uint64_t size_ = 0;
-    bool ok_ = false;
-};
-
 struct Section {
     std::uint32_t virtualAddress = 0;
     std::uint64_t span = 0;  // larger of the virtual and the raw size
@@ -396,13 +366,6 @@ bool VersionResource::LoadFromImage(const std::uint8_t* data, std::size_t size) 
     Clear();
     if (data == nullptr) return false;
     return FindVersionRecord(MemorySource(data, size), record_);
-}
-
-bool VersionResource::LoadFromFile(const std::string& path) {
-    Clear();
-    FileSource file(path);
-    if (!file.Ok()) return false;
-    return FindVersionRecord(file, record_);
 }
 
 bool VersionResource::LoadFromSource(const ImageSource& source) {

@@ -82,13 +82,9 @@ public:
     // hold no version resource, or the way to it does not fit.
     bool LoadFromImage(const std::uint8_t* data, std::size_t size);
 
-    // As LoadFromImage, reading only the parts of the file it needs. False
-    // also when the file cannot be opened or read.
-    bool LoadFromFile(const std::string& path);
-
     // As LoadFromImage, reading only the parts of the image it needs from
-    // `source`, for a caller that opens files its own way. False also when a
-    // read fails.
+    // `source` (a file, opened as the platform opens files). False also when
+    // a read fails.
     bool LoadFromSource(const ImageSource& source);
 
     // Takes the bytes of a version record itself (as found in a .res file or

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "support/pe_image.h"
-#include "support/scratch.h"
 
 namespace paneloom::formats {
 namespace {
@@ -282,30 +281,6 @@ TEST(PeVersionReaderTest, EachLoadReplacesWhatWasLoaded) {
     ASSERT_TRUE(r.LoadFromImage(image.bytes.data(), image.bytes.size()));
     r.Clear();
     EXPECT_EQ(r.RecordSize(), 0u);
-}
-
-class PeVersionReaderFileTest : public ::testing::Test {
-protected:
-    std::string Write(const std::string& name, const Bytes& bytes) {
-        scratch.Write(name, std::string(bytes.begin(), bytes.end()));
-        return scratch.file(name);
-    }
-    testing::ScratchDir scratch;
-};
-
-TEST_F(PeVersionReaderFileTest, LoadsFromFileAsFromMemory) {
-    const BuiltImage image = StandardImage(false);
-    VersionResource r;
-    ASSERT_TRUE(r.LoadFromFile(Write("app.exe", image.bytes)));
-    EXPECT_EQ(r.Record(), StandardRecord());
-    EXPECT_EQ(String(r, "040904b0", "LegalCopyright"), "(c) 2024 Paneloom Makers");
-
-    Bytes truncated(image.bytes.begin(), image.bytes.begin() + static_cast<std::ptrdiff_t>(image.resourceOffset + 20));
-    EXPECT_FALSE(r.LoadFromFile(Write("cut.exe", truncated)));
-    EXPECT_EQ(r.RecordSize(), 0u);
-    EXPECT_FALSE(r.LoadFromFile(Write("empty.exe", {})));
-    EXPECT_FALSE(r.LoadFromFile(scratch.file("missing.exe")));
-    EXPECT_FALSE(r.LoadFromFile(scratch.path().string()));
 }
 
 // ---------------------------------------------------------------------------

@@ -6,11 +6,41 @@
 #include <gtest/gtest.h>
 
 #include "platform/system_facts.h"
+#include "platform/version_records.h"
+#include "support/pe_image.h"
+#include "support/scratch.h"
 
 namespace paneloom::platform {
 namespace {
 
 SystemFacts& Facts() { return RealImpl<SystemFacts>(); }
+
+// The record of a program file is read from the file in parts, and gives
+// what the same bytes give in memory; a file that is cut short, empty,
+// missing or a directory carries none.
+TEST(LinuxVersionRecords, ReadFromTheFileAsFromMemory) {
+    using namespace testing::pe;
+    testing::ScratchDir scratch;
+    VersionRecords& records = RealImpl<VersionRecords>();
+    const BuiltImage image = StandardImage(false);
+    scratch.Write("app.exe", std::string(image.bytes.begin(), image.bytes.end()));
+    const std::string app = scratch.file("app.exe");
+
+    std::vector<std::uint8_t> record(records.RecordSize(app));
+    ASSERT_TRUE(records.ReadRecord(app, record));
+    EXPECT_EQ(record, StandardRecord());
+    std::string copyright;
+    ASSERT_TRUE(records.QueryText(record, "\\StringFileInfo\\040904b0\\LegalCopyright", copyright));
+    EXPECT_EQ(copyright, "(c) 2024 Paneloom Makers");
+
+    scratch.Write("cut.exe", std::string(image.bytes.begin(),
+                                         image.bytes.begin() + static_cast<std::ptrdiff_t>(image.resourceOffset + 20)));
+    EXPECT_EQ(records.RecordSize(scratch.file("cut.exe")), 0u);
+    scratch.Write("empty.exe", "");
+    EXPECT_EQ(records.RecordSize(scratch.file("empty.exe")), 0u);
+    EXPECT_EQ(records.RecordSize(scratch.file("missing.exe")), 0u);
+    EXPECT_EQ(records.RecordSize(scratch.path().string()), 0u);
+}
 
 TEST(LinuxSystemFacts, DriveCIsTheRootAndLettersRunInOrder) {
     const std::vector<LogicalDrive> drives = Facts().LogicalDrives();

@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 
@@ -65,8 +67,10 @@ TEST_F(RealWindowsValues, ThePortableReaderAgreesWithTheSystemOnPaneloomExe) {
     ASSERT_FALSE(record.empty());
     ASSERT_TRUE(system.ReadRecord(path, record));
 
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<std::uint8_t> image{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     formats::VersionResource portable;
-    ASSERT_TRUE(portable.LoadFromFile(path));
+    ASSERT_TRUE(portable.LoadFromImage(image.data(), image.size()));
     const std::vector<formats::VersionTranslation> translations = portable.Translations();
     ASSERT_EQ(1u, translations.size());
     std::vector<std::uint8_t> table;
