@@ -6,6 +6,7 @@
 
 #include "support/fakes.h"
 #include "support/system_fakes.h"
+#include "variables/replace.h"
 #include "variables/substitution.h"
 
 namespace paneloom {

@@ -5,7 +5,6 @@
 #include <ctime>
 #include <stdexcept>
 
-
 namespace paneloom {
 
 namespace {

@@ -1,6 +1,5 @@
 #include "render/text_items.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "codepage/ansi_text.h"

@@ -2,7 +2,6 @@
 // %EXECUTABLE_PRODUCT%, %EXECUTABLE_VERSION% and %EXECUTABLE_COPYRIGHT%.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace paneloom {

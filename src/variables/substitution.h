@@ -6,7 +6,6 @@
 #include <string>
 
 #include "config/run_settings.h"
-#include "variables/replace.h"
 #include "variables/variable_caches.h"
 
 namespace paneloom {

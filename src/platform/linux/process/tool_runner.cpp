@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <thread>
 
-
 extern char** environ;
 
 namespace paneloom::platform::lnx {
