@@ -38,9 +38,7 @@ constexpr std::int32_t kHeight = 2160;
 class Workspace {
 public:
     Workspace() {
-        testing::BmpParts bmp = testing::PatternBmp(kWidth, kHeight, 24);
-        bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
-        const std::string file = testing::MakeBmp(bmp);
+        const std::string file = testing::PatternBmpAsWritten(kWidth, kHeight, 24);
         scratch_.Write("in.bmp", file);
         inputSize_ = file.size();
     }

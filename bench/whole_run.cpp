@@ -157,15 +157,6 @@ std::string Configuration(bool screenDepth) {
     return text + "</output></displayoutput>";
 }
 
-// A picture for the program: pattern rows, with a full colour table at 8
-// bits, biSizeImage filled in as the program's own output has it.
-void MakePicture(const ScratchDir& scratch, const std::string& name, std::int32_t width, std::int32_t height,
-                 std::uint16_t depth) {
-    paneloom::testing::BmpParts bmp = paneloom::testing::PatternBmp(width, height, depth);
-    bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
-    scratch.Write(name, paneloom::testing::MakeBmp(bmp));
-}
-
 struct Row {
     std::string program;
     double run = 0;
@@ -189,7 +180,7 @@ Comparison Compare(const ScratchDir& scratch, const std::vector<std::string>& pr
     scratch.Write("paneloom.xml", Configuration(screenDepth));
 
     // The baseline: the same run on a tiny picture of the same depth.
-    MakePicture(scratch, "in.bmp", 16, 16, depth);
+    scratch.Write("in.bmp", paneloom::testing::PatternBmpAsWritten(16, 16, depth));
     std::vector<double> tinyPeaks(programs.size());
     for (std::size_t p = 0; p < programs.size(); ++p) {
         comparison.rows.push_back(Row{programs[p]});
@@ -202,7 +193,7 @@ Comparison Compare(const ScratchDir& scratch, const std::vector<std::string>& pr
         tinyPeaks[p] = Median(peaks);
     }
 
-    MakePicture(scratch, "in.bmp", width, height, depth);
+    scratch.Write("in.bmp", paneloom::testing::PatternBmpAsWritten(width, height, depth));
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * (screenDepth ? 32 : depth) + 31) / 32 * 4;
     const std::uint64_t bitmapBytes = rowBytes * static_cast<std::uint64_t>(height);
     const std::string copy = scratch.file("copy.bmp");

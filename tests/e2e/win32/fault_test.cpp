@@ -39,11 +39,7 @@ using testing::ShellQuoted;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string Picture(std::int32_t width, std::int32_t height) {
-    testing::BmpParts bmp = testing::PatternBmp(width, height, 24);
-    bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());  // as the writer fills it in
-    return testing::MakeBmp(bmp);
-}
+std::string Picture(std::int32_t width, std::int32_t height) { return testing::PatternBmpAsWritten(width, height, 24); }
 
 std::string Configuration(const std::string& output) {
     return "<globalsettings><outputbmp name=\"" + output + "\"/></globalsettings>";
