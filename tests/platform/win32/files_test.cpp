@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "support/fakes.h"
 #include "support/scratch.h"
 
 namespace paneloom {
 namespace {
+
+using testing::Pieces;
 
 TEST(Win32Files, FileHeldElsewhereCannotBeOpened) {
     testing::ScratchDir scratch;
@@ -35,14 +38,6 @@ TEST(Win32Files, FileHeldElsewhereCannotBeOpened) {
     std::string bytes;
     EXPECT_TRUE(files.ReadWholeExclusive("f.txt", bytes));
     EXPECT_EQ("datamore", bytes);
-}
-
-// A filler that writes `pieces` in order, one write each.
-platform::FileFiller Pieces(std::vector<std::string> pieces) {
-    return [pieces](platform::FileSink& sink) {
-        for (const std::string& piece : pieces) sink.Write(piece.data(), piece.size());
-        return true;
-    };
 }
 
 TEST(Win32Files, ReplacementWritesThePiecesAndLeavesNoTemporaryFile) {
