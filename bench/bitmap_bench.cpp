@@ -18,16 +18,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/graphics.h"
 #include "render/bitmap_file.h"
 #include "support/bmp_maker.h"
+#include "support/scratch.h"
 
 namespace {
 
@@ -40,25 +38,16 @@ constexpr std::int32_t kHeight = 2160;
 class Workspace {
 public:
     Workspace() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "paneloom-bench-XXXXXX").string();
-        if (::mkdtemp(&pattern[0]) == nullptr) throw std::runtime_error("no scratch directory");
-        directory_ = pattern;
-        testing::BmpParts bmp = testing::PatternBmp(kWidth, kHeight, 24);
-        bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
-        const std::string file = testing::MakeBmp(bmp);
-        std::ofstream(Path("in.bmp"), std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
+        const std::string file = testing::PatternBmpAsWritten(kWidth, kHeight, 24);
+        scratch_.Write("in.bmp", file);
         inputSize_ = file.size();
     }
-    ~Workspace() {
-        std::error_code error;
-        std::filesystem::remove_all(directory_, error);
-    }
 
-    std::string Path(const std::string& name) const { return (directory_ / name).string(); }
+    std::string Path(const std::string& name) const { return scratch_.file(name); }
     std::size_t inputSize() const { return inputSize_; }
 
 private:
-    std::filesystem::path directory_;
+    testing::ScratchDir scratch_;
     std::size_t inputSize_ = 0;
 };
 

@@ -44,10 +44,12 @@
 #include <vector>
 
 #include "support/bmp_maker.h"
+#include "support/scratch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using paneloom::testing::ScratchDir;
 
 constexpr const char* kMeasureMode = "--measure";
 
@@ -155,18 +157,6 @@ std::string Configuration(bool screenDepth) {
     return text + "</output></displayoutput>";
 }
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// A picture for the program: pattern rows, with a full colour table at 8
-// bits, biSizeImage filled in as the program's own output has it.
-void MakePicture(const fs::path& path, std::int32_t width, std::int32_t height, std::uint16_t depth) {
-    paneloom::testing::BmpParts bmp = paneloom::testing::PatternBmp(width, height, depth);
-    bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
-    WriteFile(path, paneloom::testing::MakeBmp(bmp));
-}
-
 struct Row {
     std::string program;
     double run = 0;
@@ -182,34 +172,34 @@ struct Comparison {
     std::vector<Row> rows;  // one per program
 };
 
-Comparison Compare(const fs::path& scratch, const std::vector<std::string>& programs, std::int32_t width,
+Comparison Compare(const ScratchDir& scratch, const std::vector<std::string>& programs, std::int32_t width,
                    std::int32_t height, std::uint16_t depth, int rounds, bool screenDepth) {
     Comparison comparison;
     comparison.picture =
         std::to_string(width) + " x " + std::to_string(height) + ", " + std::to_string(depth) + " bits";
-    WriteFile(scratch / "paneloom.xml", Configuration(screenDepth));
+    scratch.Write("paneloom.xml", Configuration(screenDepth));
 
     // The baseline: the same run on a tiny picture of the same depth.
-    MakePicture(scratch / "in.bmp", 16, 16, depth);
+    scratch.Write("in.bmp", paneloom::testing::PatternBmpAsWritten(16, 16, depth));
     std::vector<double> tinyPeaks(programs.size());
     for (std::size_t p = 0; p < programs.size(); ++p) {
         comparison.rows.push_back(Row{programs[p]});
         std::vector<double> peaks;
         for (int i = 0; i < 3; ++i) {
-            const Sample tiny = Timed({programs[p]}, std::string(), scratch);
+            const Sample tiny = Timed({programs[p]}, std::string(), scratch.path());
             comparison.rows[p].failed |= tiny.code != 0;
             peaks.push_back(static_cast<double>(tiny.peakKib));
         }
         tinyPeaks[p] = Median(peaks);
     }
 
-    MakePicture(scratch / "in.bmp", width, height, depth);
+    scratch.Write("in.bmp", paneloom::testing::PatternBmpAsWritten(width, height, depth));
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * (screenDepth ? 32 : depth) + 31) / 32 * 4;
     const std::uint64_t bitmapBytes = rowBytes * static_cast<std::uint64_t>(height);
-    const std::string copy = (scratch / "copy.bmp").string();
+    const std::string copy = scratch.file("copy.bmp");
     const std::vector<std::string> cat = {"/bin/cat", "in.bmp"};
-    Timed(cat, copy, scratch);
-    for (const std::string& program : programs) Timed({program}, std::string(), scratch);
+    Timed(cat, copy, scratch.path());
+    for (const std::string& program : programs) Timed({program}, std::string(), scratch.path());
 
     // Command 0 is cat, command p + 1 the program p.
     const std::size_t commands = programs.size() + 1;
@@ -217,7 +207,8 @@ Comparison Compare(const fs::path& scratch, const std::vector<std::string>& prog
     for (int i = 0; i < rounds; ++i) {
         for (std::size_t turn = 0; turn < commands; ++turn) {
             const std::size_t c = (turn + static_cast<std::size_t>(i)) % commands;
-            const Sample s = c == 0 ? Timed(cat, copy, scratch) : Timed({programs[c - 1]}, std::string(), scratch);
+            const Sample s = c == 0 ? Timed(cat, copy, scratch.path())
+                                    : Timed({programs[c - 1]}, std::string(), scratch.path());
             for (std::size_t p = 0; p < programs.size(); ++p) {
                 if (s.code != 0 && (c == 0 || c == p + 1)) comparison.rows[p].failed = true;
             }
@@ -256,12 +247,7 @@ int main(int argc, char** argv) {
     }
     if (programs.empty()) programs.push_back(PANELOOM_PROGRAM);
 
-    std::string pattern = (fs::temp_directory_path() / "paneloom-whole-run-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path scratch = pattern;
+    const ScratchDir scratch;
 
     for (std::size_t p = 0; p < programs.size(); ++p) {
         std::printf("program %zu: %s%s\n", p + 1, programs[p].c_str(), screenDepth ? " with <usescreendepth/>" : "");
@@ -286,7 +272,5 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("load average after: %s\n", LoadAverage().c_str());
-    std::error_code error;
-    fs::remove_all(scratch, error);
     return failed ? 1 : 0;
 }

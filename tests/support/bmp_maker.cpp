@@ -112,6 +112,12 @@ BmpParts PatternBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCo
     return bmp;
 }
 
+std::string PatternBmpAsWritten(std::int32_t width, std::int32_t height, std::uint16_t bitCount, unsigned seed) {
+    BmpParts bmp = PatternBmp(width, height, bitCount, seed);
+    bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());
+    return MakeBmp(bmp);
+}
+
 std::uint32_t StoredColour(const std::string& bits, const std::string& table, std::int32_t width,
                            std::uint16_t bitCount, std::int32_t x, std::int32_t row) {
     const std::size_t base = Stride(width, bitCount) * static_cast<std::size_t>(row);

@@ -57,6 +57,10 @@ BmpParts BlankBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCoun
 // pixel, a full pattern colour table.
 BmpParts PatternBmp(std::int32_t width, std::int32_t height, std::uint16_t bitCount, unsigned seed = 1);
 
+// The whole PatternBmp file as the program writes its pictures: biSizeImage
+// filled in with the size of the bits.
+std::string PatternBmpAsWritten(std::int32_t width, std::int32_t height, std::uint16_t bitCount, unsigned seed = 1);
+
 // The colour (0x00BBGGRR) of pixel x in the stored row `row` of BI_RGB
 // data: through `table` up to 8 bits, X1R5G5B5 widened as GDI widens it
 // at 16 bits.

@@ -124,6 +124,14 @@ private:
     };
 };
 
+// A filler for ReplaceWhole that writes `pieces` in order, one write each.
+inline platform::FileFiller Pieces(std::vector<std::string> pieces) {
+    return [pieces](platform::FileSink& sink) {
+        for (const std::string& piece : pieces) sink.Write(piece.data(), piece.size());
+        return true;
+    };
+}
+
 // Records the desktop calls; FullPathName answers "<fullPathPrefix><path>"
 // unless `fullPath` is set.
 class FakeDesktop : public platform::Desktop {

@@ -1,6 +1,7 @@
-// A machine for the variable tests: fake system facts and version records
-// with plausible answers, the settings and caches of a fresh run, and a
-// scratch directory that holds the error log.
+// Fixtures for the variable tests. SubstitutionTest is one fresh run: its
+// settings and caches, and a scratch directory that holds the error log.
+// VariablesTest adds a machine: fake system facts and version records with
+// plausible answers.
 #pragma once
 
 #include <string>
@@ -15,7 +16,22 @@
 
 namespace paneloom::testing {
 
-class VariablesTest : public ::testing::Test {
+class SubstitutionTest : public ::testing::Test {
+protected:
+    // One substitution of this run.
+    std::string Substitute(std::string text) {
+        SubstituteVariables(text, settings, caches);
+        return text;
+    }
+
+    std::string Log() const { return scratch.Read("paneloomerror.log"); }
+
+    ScratchDir scratch;
+    RunSettings settings;
+    VariableCaches caches;
+};
+
+class VariablesTest : public SubstitutionTest {
 protected:
     VariablesTest() : factsScope_(facts), recordsScope_(records), clockScope_(clock) {
         facts.version.platformId = 2;
@@ -41,20 +57,9 @@ protected:
         records.SetUsEnglishStrings("Paneloom Developers", "Paneloom", "1.0.0", "Copyright (C) Paneloom Developers");
     }
 
-    // One substitution of this run.
-    std::string Substitute(std::string text) {
-        SubstituteVariables(text, settings, caches);
-        return text;
-    }
-
-    std::string Log() const { return scratch.Read("paneloomerror.log"); }
-
-    ScratchDir scratch;
     FakeSystemFacts facts;
     FakeVersionRecords records;
     FakeClock clock;
-    RunSettings settings;
-    VariableCaches caches;
 
 private:
     platform::ScopedFake<platform::SystemFacts> factsScope_;

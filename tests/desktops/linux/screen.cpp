@@ -97,10 +97,7 @@ std::uint32_t FourColourPicture::At(int x, int y) const {
 }
 
 std::string FourColourPicture::Bmp() const {
-    BmpParts bmp;
-    bmp.width = width;
-    bmp.height = height;
-    bmp.bitCount = 24;
+    BmpParts bmp = BlankBmp(width, height);
     for (int row = height - 1; row >= 0; --row) {
         std::string line;
         for (int x = 0; x < width; ++x) {

@@ -19,7 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -42,13 +41,6 @@ namespace fs = std::filesystem;
 using testing::GnomeKeyfileSession;
 using testing::RunWithArguments;
 using testing::ScratchDir;
-
-std::vector<std::string> Listing(const fs::path& path) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string Picture(std::int32_t width, std::int32_t height) {
     return testing::MakeBmp(testing::PatternBmp(width, height, 24));
@@ -199,20 +191,17 @@ std::string ReadOnlyBindMount(const std::string& directory) {
     return std::string();
 }
 
-// Copies the names in `from` (one a line) and each file's bytes into `to`.
-void Snapshot(const fs::path& from, const fs::path& to) {
+// Copies the names in the scratch folder `from` (one a line) and each
+// file's bytes into the scratch folder `to`.
+void Snapshot(const ScratchDir& scratch, const std::string& from, const std::string& to) {
     std::error_code error;
-    fs::create_directories(to, error);
-    std::ofstream names(to / "listing.txt");
-    for (const std::string& name : Listing(from)) {
+    fs::create_directories(scratch.path() / to, error);
+    std::ofstream names(scratch.path() / to / "listing.txt");
+    for (const std::string& name : scratch.Names(from)) {
         names << name << "\n";
-        fs::copy_file(from / name, to / name, fs::copy_options::overwrite_existing, error);
+        fs::copy_file(scratch.path() / from / name, scratch.path() / to / name, fs::copy_options::overwrite_existing,
+                      error);
     }
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(LinuxProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNormally) {
@@ -247,7 +236,7 @@ TEST(LinuxProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNorm
     EXPECT_NE(std::string::npos,
               scratch.Read("paneloomerror.log").find(" : Could not write <out/paneloominfo.bmp>!\n\n"));
     EXPECT_EQ("the previous good picture", scratch.Read("out/paneloominfo.bmp"));
-    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), Listing(out));
+    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), scratch.Names("out"));
     EXPECT_EQ("'file://" + (out / "paneloominfo.bmp").string() + "'\n", GnomeKeyfileSession::Get("picture-uri"));
 }
 
@@ -284,13 +273,12 @@ TEST(LinuxProgramFaults, OutputThatMayBeWrittenInAFolderThatMayNotIsWrittenInPla
     EXPECT_EQ(0, run.code);
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
     EXPECT_TRUE(SamePicture(scratch.Read("out/info.bmp"), picture));
-    EXPECT_EQ((std::vector<std::string>{"info.bmp"}), Listing(out));
+    EXPECT_EQ((std::vector<std::string>{"info.bmp"}), scratch.Names("out"));
 }
 
 TEST(LinuxProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopError) {
     ScratchDir scratch;
     const fs::path full = scratch.path() / "full";
-    const fs::path after = scratch.path() / "after";
     fs::create_directory(full);
     scratch.Write("paneloom.xml", Configuration("full/paneloominfo.bmp"));
     scratch.Write("Paneloom.bmp", Picture(100, 100));  // 30,054 bytes
@@ -306,14 +294,14 @@ TEST(LinuxProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoopEr
             std::ofstream(fs::path(target) / "paneloominfo.bmp") << "the previous good picture";
             return std::string();
         },
-        [&] { Snapshot(full, after); });
+        [&] { Snapshot(scratch, "full", "after"); });
     if (!run.unavailable.empty()) GTEST_SKIP() << "no small file system can be mounted here: " << run.unavailable;
 
     EXPECT_EQ(255, run.code);
     EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Error in main loop\n\n"));
     // The partial file is gone; the previous output is as it was.
-    EXPECT_EQ("paneloominfo.bmp\n", ReadText(after / "listing.txt"));
-    EXPECT_EQ("the previous good picture", ReadText(after / "paneloominfo.bmp"));
+    EXPECT_EQ("paneloominfo.bmp\n", scratch.Read("after/listing.txt"));
+    EXPECT_EQ("the previous good picture", scratch.Read("after/paneloominfo.bmp"));
 }
 
 TEST(LinuxProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPartialFile) {
@@ -332,7 +320,7 @@ TEST(LinuxProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPart
 
     // What a kill leaves: the partial file it was writing, hidden next to
     // the output, and nothing else.
-    std::vector<std::string> names = Listing(scratch.path());
+    std::vector<std::string> names = scratch.Names();
     ASSERT_EQ(4u, names.size());
     const std::string partial = names[0];
     EXPECT_EQ(0u, partial.rfind(".paneloom-", 0)) << partial;
@@ -343,7 +331,7 @@ TEST(LinuxProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPart
     // own besides it.
     EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
     EXPECT_TRUE(SamePicture(scratch.Read("paneloominfo.bmp"), picture));
-    EXPECT_EQ(names, Listing(scratch.path()));
+    EXPECT_EQ(names, scratch.Names());
 }
 
 // 100 MB of comments and blank lines around the settings: read, cleaned and

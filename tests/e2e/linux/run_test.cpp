@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "e2e/drawn_text.h"
@@ -24,16 +23,10 @@ using testing::GnomeKeyfileSession;
 using testing::RunWithArguments;
 using testing::ScratchDir;
 
-std::vector<std::string> DirectoryListing(const std::filesystem::path& path) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename().string());
-    return names;
-}
-
 TEST(LinuxProgram, NoConfigurationWritesNothingAndExitsZero) {
     ScratchDir scratch;
     EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
-    EXPECT_TRUE(DirectoryListing(scratch.path()).empty());
+    EXPECT_TRUE(scratch.Names().empty());
 }
 
 TEST(LinuxProgram, ConfigAttributeReadsFromTheCurrentDirectory) {
@@ -154,11 +147,9 @@ TEST(LinuxProgram, FullDiskKeepsThePreviousOutputAndEndsInMainLoopError) {
     EXPECT_EQ("the previous good picture", scratch.Read("PaneloomInfo.bmp"));
     EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Error in main loop\n\n"));
     EXPECT_EQ(uriBefore, GnomeKeyfileSession::Get("picture-uri"));
-    std::vector<std::string> names = DirectoryListing(scratch.path());
-    std::sort(names.begin(), names.end());
     EXPECT_EQ((std::vector<std::string>{"Paneloom.bmp", "PaneloomInfo.bmp", "config", "paneloom.xml",
                                         "paneloomerror.log"}),
-              names);
+              scratch.Names());
 }
 
 TEST(LinuxProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {
@@ -201,7 +192,7 @@ TEST(LinuxProgram, AConfigurationThatIsAFifoIsLikeAMissingOne) {
     ScratchDir scratch;
     ASSERT_EQ(0, ::mkfifo(scratch.file("paneloom.xml").c_str(), 0600));  // no writer: an open would wait
     EXPECT_EQ(0, RunToItsEnd(scratch, {}));
-    EXPECT_EQ(std::vector<std::string>{"paneloom.xml"}, DirectoryListing(scratch.path()));
+    EXPECT_EQ(std::vector<std::string>{"paneloom.xml"}, scratch.Names());
 }
 
 TEST(LinuxProgram, ALogThatIsAFifoLosesItsLineInsteadOfHoldingTheRun) {

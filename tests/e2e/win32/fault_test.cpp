@@ -39,18 +39,7 @@ using testing::ShellQuoted;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::vector<std::string> Listing(const fs::path& path) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string Picture(std::int32_t width, std::int32_t height) {
-    testing::BmpParts bmp = testing::PatternBmp(width, height, 24);
-    bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());  // as the writer fills it in
-    return testing::MakeBmp(bmp);
-}
+std::string Picture(std::int32_t width, std::int32_t height) { return testing::PatternBmpAsWritten(width, height, 24); }
 
 std::string Configuration(const std::string& output) {
     return "<globalsettings><outputbmp name=\"" + output + "\"/></globalsettings>";
@@ -157,7 +146,7 @@ TEST(WindowsProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNo
         ASSERT_TRUE(permissions);
     }
     const int code = RunProgram(scratch);
-    const std::vector<std::string> names = Listing(out);
+    const std::vector<std::string> names = scratch.Names("out");
     mount.reset();
     if (permissions) RunOnHost("chmod 0755 " + directory + " && chmod 0644 " + directory + "/paneloominfo.bmp");
 
@@ -202,7 +191,7 @@ TEST(WindowsProgramFaults, OutputThatMayBeWrittenInAFolderThatMayNotIsWrittenInP
         ASSERT_TRUE(permissions);
     }
     const int code = RunProgram(scratch);
-    const std::vector<std::string> names = Listing(out);
+    const std::vector<std::string> names = scratch.Names("out");
     fileMount.reset();
     mount.reset();
     if (permissions) RunOnHost("chmod 0755 " + directory);
@@ -230,7 +219,7 @@ TEST(WindowsProgramFaults, LinkedOutputStaysALinkAndItsPictureIsRefreshed) {
     EXPECT_EQ(0, RunProgram(scratch));
     EXPECT_EQ(0, RunOnHost("test -L " + link)) << "the link was replaced";
     EXPECT_TRUE(scratch.Read("pictures\\wall.bmp") == picture);
-    EXPECT_EQ((std::vector<std::string>{"wall.bmp"}), Listing(scratch.path() / "pictures"));
+    EXPECT_EQ((std::vector<std::string>{"wall.bmp"}), scratch.Names("pictures"));
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
@@ -252,7 +241,7 @@ TEST(WindowsProgramFaults, FullFileSystemKeepsThePreviousOutputAndEndsInMainLoop
     EXPECT_EQ(-1, RunProgram(scratch));
     EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Error in main loop\n\n"));
     // The partial file is gone; the previous output is as it was.
-    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), Listing(full));
+    EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), scratch.Names("full"));
     EXPECT_EQ("the previous good picture", scratch.Read("full\\paneloominfo.bmp"));
 }
 
@@ -267,7 +256,7 @@ TEST(WindowsProgramFaults, WriteFailingAtAFileSizeLimitEndsInMainLoopError) {
     EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Error in main loop\n\n"));
     EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
     EXPECT_EQ((std::vector<std::string>{"Paneloom.bmp", "paneloom.xml", "paneloomerror.log", "paneloominfo.bmp"}),
-              Listing(scratch.path()));
+              scratch.Names());
 }
 
 TEST(WindowsProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPartialFile) {
@@ -284,7 +273,7 @@ TEST(WindowsProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPa
 
     // What a kill leaves: the partial file it was writing, next to the
     // output, and nothing else.
-    const std::vector<std::string> names = Listing(scratch.path());
+    const std::vector<std::string> names = scratch.Names();
     ASSERT_EQ(4u, names.size());
     // GetTempFileNameA writes its number in hexadecimal without leading
     // zeros: one to four digits between the prefix and ".tmp".
@@ -301,7 +290,7 @@ TEST(WindowsProgramFaults, KilledWhileWritingLeavesThePreviousOutputAndOnlyItsPa
     SavedWallpaper wallpaper;
     EXPECT_EQ(0, RunProgram(scratch));
     EXPECT_EQ(picture, scratch.Read("paneloominfo.bmp"));
-    EXPECT_EQ(names, Listing(scratch.path()));
+    EXPECT_EQ(names, scratch.Names());
 }
 
 // 100 MB of comments and blank lines around the settings: read, cleaned and

@@ -104,11 +104,7 @@ protected:
                        static_cast<DWORD>(text.size() + 1));
     }
 
-    static std::string Picture() {
-        testing::BmpParts bmp = testing::PatternBmp(6, 4, 24);
-        bmp.sizeImage = static_cast<std::uint32_t>(bmp.bits.size());  // as the writer fills it in
-        return testing::MakeBmp(bmp);
-    }
+    static std::string Picture() { return testing::PatternBmpAsWritten(6, 4, 24); }
 
     HKEY key_ = nullptr;
     std::map<std::string, std::optional<std::string>> saved_;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scan.h"
 #include "net/network_views.h"
 #include "platform/ip_helper.h"
 #include "support/scratch.h"
@@ -44,13 +45,6 @@ std::vector<std::string> Addresses(const IP_ADDR_STRING* head) {
         texts.push_back(entry->IpAddress.String);
     }
     return texts;
-}
-
-std::string Trim(const std::string& text) {
-    const char* blanks = " \t\n\v\f\r";
-    const std::size_t begin = text.find_first_not_of(blanks);
-    if (begin == std::string::npos) return std::string();
-    return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
 }
 
 std::string Substitute(std::string text) {

@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -125,12 +122,10 @@ bool SameDib(const Dib& a, const Dib& b) {
 // must come to the same bitmap, or refuse the same files.
 bool Decode(const std::string& file, Dib& out, std::size_t size) {
     const Bytes copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("paneloom-decoder-" + std::to_string(::getpid()) + ".bmp")).string();
-    std::ofstream(path, std::ios::binary).write(file.data(), static_cast<std::streamsize>(size));
+    static testing::ScratchDir scratch;
+    scratch.Write("decoded.bmp", file.substr(0, size));
     Dib fromFile = out;
-    const bool readFromFile = DecodeBmpFile(path, fromFile);
-    std::filesystem::remove(path);
+    const bool readFromFile = DecodeBmpFile(scratch.file("decoded.bmp"), fromFile);
     const bool decoded = DecodeBmp(copy.data(), copy.size(), out);
     EXPECT_EQ(decoded, readFromFile);
     EXPECT_TRUE(SameDib(out, fromFile));

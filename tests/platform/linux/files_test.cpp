@@ -15,10 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fakes.h"
 #include "support/scratch.h"
 
 namespace paneloom {
 namespace {
+
+using testing::Pieces;
 
 // Another holder of the file: an exclusive lock on a separate open.
 class Holder {
@@ -53,14 +56,6 @@ TEST(LinuxFiles, FileHeldElsewhereCannotBeOpened) {
     std::string bytes;
     EXPECT_TRUE(files.ReadWholeExclusive("f.txt", bytes));
     EXPECT_EQ("datamore", bytes);
-}
-
-// A filler that writes `pieces` in order, one write each.
-platform::FileFiller Pieces(std::vector<std::string> pieces) {
-    return [pieces](platform::FileSink& sink) {
-        for (const std::string& piece : pieces) sink.Write(piece.data(), piece.size());
-        return true;
-    };
 }
 
 TEST(LinuxFiles, ReplacementWritesThePiecesInOrderWithTheUsualMode) {

@@ -4,16 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "support/fakes.h"
 #include "support/scratch.h"
 
 namespace paneloom {
 namespace {
+
+using testing::Pieces;
 
 TEST(Win32Files, FileHeldElsewhereCannotBeOpened) {
     testing::ScratchDir scratch;
@@ -38,22 +40,6 @@ TEST(Win32Files, FileHeldElsewhereCannotBeOpened) {
     EXPECT_EQ("datamore", bytes);
 }
 
-std::vector<std::string> Names(const std::filesystem::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
-}
-
-// A filler that writes `pieces` in order, one write each.
-platform::FileFiller Pieces(std::vector<std::string> pieces) {
-    return [pieces](platform::FileSink& sink) {
-        for (const std::string& piece : pieces) sink.Write(piece.data(), piece.size());
-        return true;
-    };
-}
-
 TEST(Win32Files, ReplacementWritesThePiecesAndLeavesNoTemporaryFile) {
     testing::ScratchDir scratch;
     scratch.Write("out.bmp", std::string(100, 'o'));
@@ -62,9 +48,7 @@ TEST(Win32Files, ReplacementWritesThePiecesAndLeavesNoTemporaryFile) {
     EXPECT_EQ("headbody", scratch.Read("out.bmp"));
     ASSERT_EQ(platform::ReplaceResult::Replaced, files.ReplaceWhole(scratch.file("new.bmp"), Pieces({"new"})));
     EXPECT_EQ("new", scratch.Read("new.bmp"));
-    std::vector<std::string> names = Names(scratch.path());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"new.bmp", "out.bmp"}), names);
+    EXPECT_EQ((std::vector<std::string>{"new.bmp", "out.bmp"}), scratch.Names());
 }
 
 TEST(Win32Files, FileThatCannotBeReplacedStaysAsItWas) {
@@ -78,7 +62,7 @@ TEST(Win32Files, FileThatCannotBeReplacedStaysAsItWas) {
     EXPECT_EQ(platform::ReplaceResult::NotWritable, files.ReplaceWhole("out.bmp", Pieces({"new"})));
     CloseHandle(holder);
     EXPECT_EQ("previous", scratch.Read("out.bmp"));
-    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, Names(scratch.path()));
+    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
     EXPECT_EQ(platform::ReplaceResult::NotWritable, files.ReplaceWhole("no-such-folder\\out.bmp", Pieces({"new"})));
     std::filesystem::create_directory(scratch.path() / "folder");
     EXPECT_EQ(platform::ReplaceResult::NotWritable, files.ReplaceWhole("folder", Pieces({"new"})));

@@ -11,16 +11,12 @@
 #include <gtest/gtest.h>
 
 #include "common/format.h"
-#include "config/run_settings.h"
 #include "support/pe_image.h"
-#include "support/scratch.h"
 #include "variables/os_processor.h"
-#include "variables/substitution.h"
+#include "variables/variables_fixture.h"
 
 namespace paneloom {
 namespace {
-
-using testing::ScratchDir;
 
 // The standard output of a shell command, without its last line feed.
 std::string Shell(const std::string& command) {
@@ -35,17 +31,7 @@ std::string Shell(const std::string& command) {
     return output;
 }
 
-class RealLinuxValues : public ::testing::Test {
-protected:
-    std::string Substitute(std::string text) {
-        SubstituteVariables(text, settings, caches);
-        return text;
-    }
-
-    ScratchDir scratch;
-    RunSettings settings;
-    VariableCaches caches;
-};
+using RealLinuxValues = testing::SubstitutionTest;
 
 TEST_F(RealLinuxValues, ProcessorCountAgreesWithNproc) {
     const std::string nproc = Shell("nproc");

@@ -10,17 +10,13 @@
 #include <gtest/gtest.h>
 
 #include "common/format.h"
-#include "config/run_settings.h"
 #include "e2e/program_runner.h"
 #include "formats/pe_version.h"
 #include "platform/version_records.h"
-#include "support/scratch.h"
-#include "variables/substitution.h"
+#include "variables/variables_fixture.h"
 
 namespace paneloom {
 namespace {
-
-using testing::ScratchDir;
 
 const char* const kAllFour =
     "%EXECUTABLE_COMPANY%|%EXECUTABLE_PRODUCT%|%EXECUTABLE_VERSION%|%EXECUTABLE_COPYRIGHT%";
@@ -30,17 +26,7 @@ bool UnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-class RealWindowsValues : public ::testing::Test {
-protected:
-    std::string Substitute(std::string text) {
-        SubstituteVariables(text, settings, caches);
-        return text;
-    }
-
-    ScratchDir scratch;
-    RunSettings settings;
-    VariableCaches caches;
-};
+using RealWindowsValues = testing::SubstitutionTest;
 
 TEST_F(RealWindowsValues, WinesDefaultSystemIsWindows7ServicePack1) {
     if (!UnderWine()) GTEST_SKIP() << "the expected version is Wine's";
