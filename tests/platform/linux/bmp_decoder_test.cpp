@@ -122,7 +122,7 @@ bool SameDib(const Dib& a, const Dib& b) {
 // must come to the same bitmap, or refuse the same files.
 bool Decode(const std::string& file, Dib& out, std::size_t size) {
     const Bytes copy(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(size));
-    static testing::ScratchDir scratch;
+    const testing::ScratchDir scratch;
     scratch.Write("decoded.bmp", file.substr(0, size));
     Dib fromFile = out;
     const bool readFromFile = DecodeBmpFile(scratch.file("decoded.bmp"), fromFile);
