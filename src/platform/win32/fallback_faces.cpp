@@ -1,7 +1,8 @@
 #include "platform/win32/fallback_faces.h"
 
 #include <algorithm>
-#include <set>
+
+#include "platform/win32/system_fallback.h"
 
 namespace paneloom::platform {
 
@@ -179,6 +180,10 @@ std::wstring FallbackFaces::FaceFor(const std::wstring& face, char16_t character
             chosen = linked;
             break;
         }
+    }
+    if (chosen.empty()) {
+        const std::wstring mapped = SystemFallbackFace(face, character);
+        if (!mapped.empty() && !SameFace(mapped, face) && Has(mapped, character)) chosen = mapped;
     }
     if (chosen.empty()) {
         for (const InstalledFace& installed : Installed()) {

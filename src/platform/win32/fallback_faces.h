@@ -1,9 +1,10 @@
 // The face a character is drawn in when the chosen face lacks it, chosen as
 // Windows chooses it: the faces the font-link table names for the chosen
-// face, and where none of those is installed and has the character, any
-// installed face that has it (by its Unicode ranges), proportional faces
-// before fixed-pitch ones and then by name, so that the choice does not
-// hang on the order in which the system lists its fonts.
+// face, then the face DirectWrite's system fallback maps it to, and where
+// none of those is installed and has the character, any installed face
+// that has it (by its Unicode ranges), proportional faces before
+// fixed-pitch ones and then by name, so that the choice does not hang on
+// the order in which the system lists its fonts.
 #pragma once
 
 #include <windows.h>

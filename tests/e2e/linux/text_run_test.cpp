@@ -45,6 +45,19 @@ TEST(LinuxProgramText, TheSampleConfigurationDrawsItsCentredItemOnTheMiddle) {
     EXPECT_FALSE(scratch.Exists("paneloomerror.log")) << scratch.Read("paneloomerror.log");
 }
 
+TEST(LinuxProgramText, TheSampleLinesInOtherScriptsDrawAsOnEveryBuild) {
+    ScratchDir scratch;
+    const std::string configuration = testing::SampleScriptsConfiguration();
+    ASSERT_FALSE(configuration.empty());
+    scratch.Write("paneloom.xml", configuration);
+    scratch.Write("plain.bmp",
+                  testing::PlainPicture(testing::kLinesWidth, testing::kLinesHeight, testing::kLinesBackground));
+    ASSERT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+    Picture picture;
+    ASSERT_TRUE(testing::ReadPicture(scratch.Read("drawn.bmp"), picture));
+    testing::ExpectSampleScriptsLaidOut(picture);
+}
+
 TEST(LinuxProgramText, AnEmptyOutputShowsTheDefaultLines) {
     ScratchDir scratch;
     scratch.Write("paneloom.xml",
