@@ -7,6 +7,7 @@
 #include <iterator>
 #include <vector>
 
+#include "common/utf16.h"
 #include "support/bmp_maker.h"
 
 namespace paneloom::testing {
@@ -178,6 +179,16 @@ std::string SampleScriptsConfiguration() {
            "</textline>\r\n"
            "  </output>\r\n"
            "</displayoutput>\r\n";
+}
+
+std::string SavedAsUtf16(const std::string& utf8, bool littleEndian) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : Utf16FromUtf8(utf8)) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
 }
 
 void ExpectSampleScriptsLaidOut(const Picture& picture) {

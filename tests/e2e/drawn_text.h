@@ -54,6 +54,10 @@ std::string SampleConfiguration();
 // "drawn.bmp". Empty when the sample has no such lines.
 std::string SampleScriptsConfiguration();
 
+// A UTF-8 text as a file saved in UTF-16 with its byte-order mark, as
+// Notepad saves "Unicode".
+std::string SavedAsUtf16(const std::string& utf8, bool littleEndian);
+
 // Checks the cells SampleScriptsConfiguration drew: both builds draw each
 // line within a few pixels of the same width.
 void ExpectSampleScriptsLaidOut(const Picture& picture);

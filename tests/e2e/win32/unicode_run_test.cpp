@@ -37,17 +37,6 @@ void WriteUtf8Named(const ScratchDir& scratch, const std::string& name, const st
     out << bytes;
 }
 
-std::string Utf16File(const std::string& utf8, bool littleEndian) {
-    const std::u16string units = Utf16FromUtf8(utf8);
-    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
-    for (char16_t unit : units) {
-        const char low = static_cast<char>(unit & 0xFF);
-        const char high = static_cast<char>(unit >> 8);
-        bytes += littleEndian ? std::string{low, high} : std::string{high, low};
-    }
-    return bytes;
-}
-
 // FNV-1a, to pin a whole output file in a line.
 std::uint64_t Fingerprint(const std::string& bytes) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -83,8 +72,8 @@ TEST(WindowsProgramUnicode, UnicodeTextSavedAsUtf8OrUtf16DrawsTheSamePicture) {
     const Saved saved[] = {
         {"UTF-8", utf8},
         {"UTF-8 with its mark", "\xEF\xBB\xBF" + utf8},
-        {"UTF-16 little-endian", Utf16File(utf8, true)},
-        {"UTF-16 big-endian", Utf16File(utf8, false)},
+        {"UTF-16 little-endian", testing::SavedAsUtf16(utf8, true)},
+        {"UTF-16 big-endian", testing::SavedAsUtf16(utf8, false)},
     };
     std::string first;
     for (const Saved& file : saved) {
