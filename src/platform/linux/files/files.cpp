@@ -106,18 +106,17 @@ std::string ReplacementTarget(const std::string& path) {
 }
 
 // Opens the file at `path` for writing, never following a link there, and
-// creating it with `mode` when absent and `create` is set; never truncates
-// it. Refuses (-1) anything but a regular file, and another user's file in
+// creating it with `mode` when absent; never truncates it. Refuses (-1) anything but a regular file, and another user's file in
 // a shared sticky directory (see ForeignInSharedFolder), which is checked
 // before it is opened and again once it is. Allocates nothing.
-int OpenOwnFileForWriting(const char* path, bool create, mode_t mode) {
+int OpenOwnFileForWriting(const char* path, mode_t mode) {
     constexpr int kFlags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     struct stat before {};
     int fd = -1;
     if (::lstat(path, &before) == 0) {
         if (!S_ISREG(before.st_mode) || ForeignInSharedFolder(path, before.st_uid)) return -1;
         fd = ::open(path, kFlags);
-    } else if (errno == ENOENT && create) {
+    } else if (errno == ENOENT) {
         fd = ::open(path, kFlags | O_CREAT | O_EXCL, mode);
     }
     if (fd < 0) return -1;
@@ -235,7 +234,7 @@ std::optional<ReplaceResult> ReplaceThroughNewFile(const std::string& target, co
 // picture being written out, mapped as it was read: its pages are copied
 // out of the file before it is emptied.
 ReplaceResult WriteInPlace(const std::string& target, const FileFiller& fill) {
-    const int fd = OpenOwnFileForWriting(target.c_str(), true, 0666);
+    const int fd = OpenOwnFileForWriting(target.c_str(), 0666);
     if (fd < 0) return ReplaceResult::NotWritable;
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
@@ -299,7 +298,7 @@ public:
         // folder, and opened without blocking (a FIFO is no log file).
         char target[PATH_MAX];
         if (!FollowLinks(path, target, sizeof target)) return false;
-        const int fd = LockExclusive(OpenOwnFileForWriting(target, true, 0644));
+        const int fd = LockExclusive(OpenOwnFileForWriting(target, 0644));
         if (fd < 0) return false;
         ::lseek(fd, 0, SEEK_END);
         WriteAll(fd, bytes.data, bytes.size);
