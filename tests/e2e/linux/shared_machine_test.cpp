@@ -120,6 +120,29 @@ TEST_F(SharedMachine, AnotherUsersFileInASharedFolderIsNeverWritten) {
     }
 }
 
+// The victim's own picture, shared with a group: the replacement keeps its
+// mode, and its group where the victim may give it; a group it may not give
+// gets no permissions rather than passing them to the victim's own group.
+TEST_F(SharedMachine, ReplacedOutputKeepsItsModeAndGivesNoGroupItsPermissions) {
+    struct Case {
+        gid_t group;
+        mode_t kept;
+    };
+    for (const Case c : {Case{kVictim, 0640}, Case{kOther, 0600}}) {
+        SCOPED_TRACE(c.group);
+        Plant("home/out.bmp", "previous", kVictim, 0640);
+        ASSERT_EQ(0, ::chown(scratch.file("home/out.bmp").c_str(), kVictim, c.group));
+        Configure("home", "out.bmp");
+        const testing::CommandResult run = RunAsVictim("home", {});
+        EXPECT_EQ(0, run.code) << run.errors;
+        struct stat info {};
+        ASSERT_EQ(0, ::stat(scratch.file("home/out.bmp").c_str(), &info));
+        EXPECT_NE(8, info.st_size);
+        EXPECT_EQ(c.kept, info.st_mode & 0777);
+        EXPECT_EQ(kVictim, info.st_gid);
+    }
+}
+
 TEST_F(SharedMachine, ErrorLogFollowsNoPlantedLinkAndWritesNoForeignFile) {
     struct Case {
         const char* name;
