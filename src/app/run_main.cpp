@@ -108,14 +108,16 @@ int Run(RunContext& context) {
     // The bitmap must not stay selected anywhere while it is converted.
     objects.ReleaseDC();
 
-    WriteBMPImage(settings.outputBitmapPath, objects.bitmap,
-                  settings.useScreenDepth ? objects.palette : nullptr);
+    const bool written =
+        WriteBMPImage(settings.outputBitmapPath, objects.bitmap, settings.useScreenDepth ? objects.palette : nullptr);
     objects.graphics.DeleteBitmap(objects.bitmap);
     objects.bitmap = nullptr;
     objects.graphics.DeletePalette(objects.palette);
     objects.palette = nullptr;
 
-    SetDesktopWallpaper(settings.outputBitmapPath);
+    // A picture that was not written is not shown: the path may name no
+    // file at all, or one that someone else left there.
+    if (written) SetDesktopWallpaper(settings.outputBitmapPath);
     return kExitDone;
 }
 

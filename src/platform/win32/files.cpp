@@ -123,7 +123,15 @@ std::optional<ReplaceResult> ReplaceThroughNewFile(const std::string& target, co
         DeleteFileA(temporary);
         return ReplaceResult::GivenUp;
     }
-    if (!MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    // A file already there is replaced by ReplaceFileA, which gives the new
+    // file the old one's security descriptor and attributes: a picture its
+    // owner made private stays private. The new file's own would be those
+    // the folder hands down.
+    const bool existing = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool moved = existing ? ReplaceFileA(target.c_str(), temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                               nullptr, nullptr) != 0
+                                : MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!moved) {
         DeleteFileA(temporary);
         return std::nullopt;
     }
