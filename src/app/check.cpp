@@ -346,7 +346,7 @@ private:
             SettingsChildren(piece, content, "textsettings");
         }
         if (Element(element, offset, "output", 0, piece, start, content) == Found::kWhole) {
-            Output(piece, content, start);
+            Output(piece, content, offset + start);
         }
     }
 
@@ -361,10 +361,14 @@ private:
             read_.insert(offset + start);
             if (std::string(spec.name) == "inputbmp") places_.inputPictureLine = source_.Line(offset + start);
             if (!SelfClosed(tag, offset + start, spec.name)) continue;
-            if (std::string(spec.name) == "usescreendepth" && ParseAttributes(tag, 1 + 14).size() != 0) {
+            // The name as written, which may go on past the one searched for.
+            std::size_t nameEnd = 1;
+            while (nameEnd < tag.size() && IsNameChar(tag[nameEnd])) ++nameEnd;
+            if (std::string(spec.name) == "usescreendepth" && !ParseAttributes(tag, nameEnd).empty()) {
                 Add(offset + start, "<usescreendepth> turns screen depth on whatever its attributes say");
             }
-            Attributes(LowerAscii(tag), tag, offset + start, 1 + std::string(spec.name).size(), spec, true);
+            if (spec.attributes.empty()) continue;
+            Attributes(LowerAscii(tag), tag, offset + start, nameEnd, spec, true);
         }
     }
 

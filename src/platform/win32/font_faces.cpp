@@ -8,6 +8,25 @@ namespace paneloom::platform {
 
 namespace {
 
+// Faces made with the metrics of the core Windows faces, which a system
+// without those (Wine on Linux) draws in their place: lines fit as they would.
+struct StandIn {
+    const char* face;
+    const char* drawn;
+};
+constexpr StandIn kStandIns[] = {
+    {"Arial", "Liberation Sans"},          {"Arial", "Arimo"},
+    {"Times New Roman", "Liberation Serif"}, {"Times New Roman", "Tinos"},
+    {"Courier New", "Liberation Mono"},    {"Courier New", "Cousine"},
+};
+
+bool StandsIn(const char* face, const char* drawn) {
+    for (const StandIn& standIn : kStandIns) {
+        if (lstrcmpiA(face, standIn.face) == 0 && lstrcmpiA(drawn, standIn.drawn) == 0) return true;
+    }
+    return false;
+}
+
 // GDI's font mapper answers: the face a font made for the name really
 // selects into a context.
 class GdiFaces final : public FontFaces {
@@ -24,7 +43,8 @@ public:
         if (handle != nullptr && dc != nullptr) {
             HGDIOBJ previous = SelectObject(dc, handle);
             char name[LF_FACESIZE] = {};
-            if (GetTextFaceA(dc, LF_FACESIZE, name) > 0 && lstrcmpiA(name, font.lfFaceName) != 0) {
+            if (GetTextFaceA(dc, LF_FACESIZE, name) > 0 && lstrcmpiA(name, font.lfFaceName) != 0 &&
+                !StandsIn(font.lfFaceName, name)) {
                 installed = false;
                 drawn = name;
             }
