@@ -88,7 +88,7 @@ TEST(LinuxOptions, VariablesListsEveryNameWithItsValueHereAndChangesNothing) {
 TEST(LinuxOptions, CheckNamesTheLineAndTheNearestNameAndIsSilentOnTheSample) {
     ScratchDir scratch;
     scratch.Write("desk.xml", "<displayoutput>\n  <output>\n    <textlne>%HOSTNAME%</textlne>\n  </output>\n</displayoutput>\n");
-    scratch.Write("Paneloom.bmp", testing::MakeBmp(testing::PatternBmp(64, 48, 24)));
+    scratch.Write("Paneloom.bmp", testing::MakeBmp(testing::PatternBmp(640, 480, 24)));
     WriteSample(scratch);
     const auto before = scratch.Names();
     const auto env = SessionEnvironment(scratch);
