@@ -335,6 +335,9 @@ private:
         }
         content = offset + at;
         if (endOut != nullptr) *endOut = end;
+        if (std::string(name) == "globalsettings" || std::string(name) == "displayoutput") {
+            containers_.emplace_back(content, offset + end);
+        }
         return Found::kWhole;
     }
 
@@ -739,6 +742,10 @@ private:
             } else if (!nearest.empty()) {
                 Add(position,
                     StringPrintf("unknown element <%s>, ignored: did you mean %s?", name.c_str(), nearest.c_str()));
+            } else if (std::any_of(containers_.begin(), containers_.end(), [position](const auto& range) {
+                           return position >= range.first && position < range.second;
+                       })) {
+                Add(position, StringPrintf("unknown element <%s> is ignored", name.c_str()));
             }
         }
     }
@@ -774,6 +781,8 @@ private:
     std::vector<Finding> findings_;
     std::set<std::int32_t> read_;
     std::map<std::string, std::string> faces_;
+    // The contents of the globalsettings and displayoutput elements read.
+    std::vector<std::pair<std::int32_t, std::int32_t>> containers_;
     std::int32_t unclosedDisplayOutput_ = -1;  // where one starts that is never closed
     DrawnItemPlaces places_;
 };
