@@ -44,7 +44,8 @@ struct RunObjects {
 
 // Each displayoutput element in document order: its first textsettings, then
 // its first output, whatever their order inside the element.
-void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc, RunContext& context) {
+void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc, RunContext& context,
+                        RunEffects& effects) {
     std::int32_t cursor = 0;
     while (true) {
         std::string element;
@@ -59,13 +60,13 @@ void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc, RunC
         }
         innerCursor = 0;
         if (FindElement(element, "output", piece, innerCursor, innerEnd, ContentMode)) {
-            DoDisplayOutput(piece, dc, context.settings, context.caches);
+            effects.DrawOutput(piece, dc, context);
         }
         cursor = end;
     }
 }
 
-int Run(RunContext& context) {
+int Run(RunContext& context, RunEffects& effects) {
     platform::Process& process = platform::Get<platform::Process>();
     if (!process.InitFramework()) {
         LogError("Fatal Error: MFC initialization failed");
@@ -73,7 +74,7 @@ int Run(RunContext& context) {
     }
 
     RunSettings& settings = context.settings;
-    ResolveConfigPath(process.RawCommandLine(), settings);
+    effects.ResolveConfiguration(settings);
 
     std::string document;
     if (!LoadFile(settings.configPath, document)) return kExitDone;
@@ -86,7 +87,7 @@ int Run(RunContext& context) {
         ParseGlobalSettings(globals, settings);
     }
 
-    ApplyWallpaperStyle(settings.backgroundStyle);
+    effects.ApplyStyle(settings.backgroundStyle);
 
     RunObjects objects;
     if (!settings.useScreenDepth) {
@@ -103,13 +104,12 @@ int Run(RunContext& context) {
     objects.dc = objects.graphics.CreateScreenCompatibleDC();
     objects.previous = objects.graphics.SelectBitmap(objects.dc, objects.bitmap);
 
-    DrawDisplayOutputs(document, objects.dc, context);
+    DrawDisplayOutputs(document, objects.dc, context, effects);
 
     // The bitmap must not stay selected anywhere while it is converted.
     objects.ReleaseDC();
 
-    const bool written =
-        WriteBMPImage(settings.outputBitmapPath, objects.bitmap, settings.useScreenDepth ? objects.palette : nullptr);
+    const bool written = effects.WriteResult(settings, objects.bitmap, objects.palette);
     objects.graphics.DeleteBitmap(objects.bitmap);
     objects.bitmap = nullptr;
     objects.graphics.DeletePalette(objects.palette);
@@ -117,11 +117,28 @@ int Run(RunContext& context) {
 
     // A picture that was not written is not shown: the path may name no
     // file at all, or one that someone else left there.
-    if (written) SetDesktopWallpaper(settings.outputBitmapPath);
+    if (written) effects.SetWallpaper(settings.outputBitmapPath);
     return kExitDone;
 }
 
 }  // namespace
+
+void RunEffects::ResolveConfiguration(RunSettings& settings) {
+    ResolveConfigPath(platform::Get<platform::Process>().RawCommandLine(), settings);
+}
+
+void RunEffects::ApplyStyle(std::int32_t backgroundStyle) { ApplyWallpaperStyle(backgroundStyle); }
+
+void RunEffects::DrawOutput(std::string& content, platform::DcHandle dc, RunContext& context) {
+    DoDisplayOutput(content, dc, context.settings, context.caches);
+}
+
+bool RunEffects::WriteResult(const RunSettings& settings, platform::BitmapHandle bitmap,
+                             platform::PaletteHandle palette) {
+    return WriteBMPImage(settings.outputBitmapPath, bitmap, settings.useScreenDepth ? palette : nullptr);
+}
+
+void RunEffects::SetWallpaper(const std::string& outputBitmapPath) { SetDesktopWallpaper(outputBitmapPath); }
 
 int RunMain() {
     RunContext context;
@@ -129,8 +146,13 @@ int RunMain() {
 }
 
 int RunMain(RunContext& context) {
+    RunEffects effects;
+    return RunMain(context, effects);
+}
+
+int RunMain(RunContext& context, RunEffects& effects) {
     try {
-        return Run(context);
+        return Run(context, effects);
     } catch (...) {
         LogError("Error in main loop\n");
         return kExitMainLoopFailed;
