@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "common/utf8.h"
 #include "platform/linux/white_dib.h"
 
 namespace {
@@ -655,6 +656,58 @@ TEST(TextEngineScripts, StrayMarksControlsAndBrokenBytesAreDrawnWithoutHarm) {
             EXPECT_EQ(InkBox(dib, kWhite).right, 2 + extent.cx - 1);
         }
     }
+}
+
+// ---------------------------------------------------------------------------
+// Hostile text: what it costs is bounded by what plain text costs
+
+std::string Utf8(char32_t code, std::size_t count = 1) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) paneloom::AppendUtf8(text, code);
+    return text;
+}
+
+TEST(TextEngineHostileText, MarksBeyondThirtyAfterALetterAreLeftOut) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    struct Case {
+        const char* what;
+        std::string before;  // the letter the marks follow, if any
+        char32_t mark;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"Latin acute", "a", 0x0301, "b"},
+        {"Arabic shadda", Utf8(0x0628), 0x0651, Utf8(0x0628)},
+        {"Devanagari vowel sign, class 0", Utf8(0x0915), 0x0941, Utf8(0x0915)},
+        {"no letter before", "", 0x0301, "b"},
+        {"joiners", Utf8(0x0644), 0x200D, Utf8(0x0627)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto text = [&](std::size_t marks) { return c.before + Utf8(c.mark, marks) + c.after; };
+        // With an extra after every character laid out, the width counts
+        // them where each is laid out alone; shaped ones get it per cluster.
+        for (const std::int32_t extra : {0, 1}) {
+            SCOPED_TRACE(extra);
+            const std::int32_t thirty = Engine().Measure(*font, text(30), extra).cx;
+            EXPECT_EQ(Engine().Measure(*font, text(31), extra).cx, thirty);
+            EXPECT_EQ(Engine().Measure(*font, text(70000), extra).cx, thirty);
+        }
+        Dib thirty = WhiteDib(160, 40, 32);
+        Dib many = WhiteDib(160, 40, 32);
+        Engine().Draw(thirty, *font, 4, 10, text(30), Transparent(kBlack));
+        Engine().Draw(many, *font, 4, 10, text(70000), Transparent(kBlack));
+        EXPECT_GT(InkBox(many, kWhite).count, 0);
+        EXPECT_TRUE(many.bits == thirty.bits) << "the marks beyond thirty were drawn";
+    }
+    // Up to thirty, every mark is laid out: each one more widens the
+    // measure by its extra.
+    EXPECT_EQ(Engine().Measure(*font, "a" + Utf8(0x0301, 30), 1).cx,
+              Engine().Measure(*font, "a" + Utf8(0x0301, 29), 1).cx + 1);
+    // Marks after each letter are counted afresh.
+    const std::string twice = "a" + Utf8(0x0301, 30) + "a" + Utf8(0x0301, 30);
+    EXPECT_EQ(Engine().Measure(*font, twice, 1).cx, 2 * Engine().Measure(*font, "a" + Utf8(0x0301, 30), 1).cx);
 }
 
 TEST(TextEngineDraw, AnInvalidBitmapIsLeftAlone) {

@@ -103,6 +103,7 @@ struct TextEngine::Impl {
     std::u32string codes;
     std::vector<CharacterGlyph> glyphs;
     std::vector<TextRun> runs;
+    std::vector<TextRun> pieces;  // of one run, each shaped in one call
     std::vector<PlacedGlyph> placed;
     hb_buffer_t* shaping = hb_buffer_create();
 
@@ -180,32 +181,45 @@ void TextEngine::Impl::ShapeRun(Font::State& font, const TextRun& run, hb_script
             PlaceByCharacter(font, rightToLeft ? run.end - 1 - i : run.begin + i, charExtra, place, pen);
         return;
     }
-    hb_buffer_clear_contents(shaping);
-    // The whole line goes in as context, so letters join across the run's
-    // edges; the run's characters are what is shaped.
-    hb_buffer_add_utf32(shaping, reinterpret_cast<const std::uint32_t*>(codes.data()), static_cast<int>(codes.size()),
-                        static_cast<unsigned>(run.begin), static_cast<int>(run.end - run.begin));
-    hb_buffer_set_direction(shaping, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
-    hb_buffer_set_script(shaping, script);
-    hb_buffer_guess_segment_properties(shaping);
-    hb_shape(shapingFont, shaping, nullptr, 0);
-
-    unsigned count = 0;
-    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(shaping, &count);
-    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(shaping, &count);
     // Positions in 26.6 pixels from the run's start; each cluster (one or
     // more characters drawn together) gets the extra after it, and a pixel
     // more where bold is simulated, as a character does.
     const std::int64_t perCluster = (std::int64_t{charExtra} + (cache.SyntheticBold() ? 1 : 0)) * 64;
     std::int64_t fixed = 0;
-    for (unsigned k = 0; k < count; ++k) {
-        if (place) {
-            placed.push_back({&cache, infos[k].codepoint, AddPosition(pen, FloorPixels(fixed + positions[k].x_offset + 32)),
-                              FloorPixels(std::int64_t{positions[k].y_offset} + 32)});
+    // A long run is shaped in pieces, from left to right: in a right-to-left
+    // run the last piece first.
+    pieces.clear();
+    for (std::size_t begin = run.begin; begin < run.end;) {
+        const std::size_t end = ShapingPieceEnd(codes, begin, run.end);
+        pieces.push_back({begin, end, run.level});
+        begin = end;
+    }
+    if (rightToLeft) std::reverse(pieces.begin(), pieces.end());
+    for (const TextRun& piece : pieces) {
+        hb_buffer_clear_contents(shaping);
+        // The whole line goes in as context, so letters join across the
+        // piece's edges; the piece's characters are what is shaped.
+        hb_buffer_add_utf32(shaping, reinterpret_cast<const std::uint32_t*>(codes.data()),
+                            static_cast<int>(codes.size()), static_cast<unsigned>(piece.begin),
+                            static_cast<int>(piece.end - piece.begin));
+        hb_buffer_set_direction(shaping, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+        hb_buffer_set_script(shaping, script);
+        hb_buffer_guess_segment_properties(shaping);
+        hb_shape(shapingFont, shaping, nullptr, 0);
+
+        unsigned count = 0;
+        const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(shaping, &count);
+        const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(shaping, &count);
+        for (unsigned k = 0; k < count; ++k) {
+            if (place) {
+                placed.push_back({&cache, infos[k].codepoint,
+                                  AddPosition(pen, FloorPixels(fixed + positions[k].x_offset + 32)),
+                                  FloorPixels(std::int64_t{positions[k].y_offset} + 32)});
+            }
+            fixed = AddPosition(fixed, positions[k].x_advance);
+            if (k + 1 == count || infos[k + 1].cluster != infos[k].cluster)
+                fixed = AddPosition(fixed, perCluster);
         }
-        fixed = AddPosition(fixed, positions[k].x_advance);
-        if (k + 1 == count || infos[k + 1].cluster != infos[k].cluster)
-            fixed = AddPosition(fixed, perCluster);
     }
     pen = AddPosition(pen, FloorPixels(fixed + 32));
 }
@@ -250,6 +264,8 @@ std::int64_t TextEngine::Impl::Layout(Font::State& font, const std::string& text
         codes.push_back(character.code);
         position += character.length;
     }
+    // However many marks follow a letter, the line's clusters stay short.
+    BoundClusters(codes);
     glyphs.resize(codes.size());
     std::int64_t pen = 0;
     if (!NeedsNoAnalysis(codes)) {
