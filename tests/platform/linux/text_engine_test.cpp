@@ -710,6 +710,50 @@ TEST(TextEngineHostileText, MarksBeyondThirtyAfterALetterAreLeftOut) {
     EXPECT_EQ(Engine().Measure(*font, twice, 1).cx, 2 * Engine().Measure(*font, "a" + Utf8(0x0301, 30), 1).cx);
 }
 
+TEST(TextEngineHostileText, MeasuringRasterisesNothingAndDrawingOnlyWhatLands) {
+    std::string han;  // 2,000 distinct characters
+    for (char32_t code = 0x4E00; code < 0x4E00 + 2000; ++code) paneloom::AppendUtf8(han, code);
+    struct Case {
+        const char* what;
+        std::string text;
+        std::int32_t height;
+        std::int32_t widestAdvance;  // at most, for the glyphs that can land
+    };
+    const Case cases[] = {
+        {"Han at 17 pixels", han, -17, 17},
+        {"Han at 23 pixels", han, -23, 23},
+        {"Latin at 41 pixels", std::string(3000, 'W') + "iiii", -41, 41},
+        {"Latin at 90 pixels: no masks", std::string(50, 'M'), -90, 90},
+    };
+    ExpectDrawable(*MakeFont(-17, 400, "Arial"), "\xE4\xB8\x80", "fonts-wqy-microhei");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto font = MakeFont(c.height, 400, "Arial");
+        ASSERT_NE(font, nullptr);
+        const TextEngine::GlyphMemory start = Engine().GlyphMemoryUse();
+        EXPECT_GT(Engine().Measure(*font, c.text, 0).cx, 0);
+        const TextEngine::GlyphMemory measured = Engine().GlyphMemoryUse();
+        EXPECT_EQ(measured.rasterised, start.rasterised);
+        EXPECT_LE(measured.bytes, measured.capacity);
+
+        // Off the bitmap on every side: nothing to rasterise.
+        for (const auto& [x, y] : {std::pair{-2000000000, 0}, std::pair{70, 0}, std::pair{0, -200}, std::pair{0, 70}}) {
+            Dib dib = WhiteDib(64, 64, 32);
+            Engine().Draw(dib, *font, x, y, c.text, Transparent(kBlack));
+        }
+        EXPECT_EQ(Engine().GlyphMemoryUse().rasterised, start.rasterised);
+
+        // On it, the few glyphs that reach its 64 columns.
+        Dib dib = WhiteDib(64, 64, 32);
+        Engine().Draw(dib, *font, 0, 0, c.text, Transparent(kBlack));
+        const TextEngine::GlyphMemory drawn = Engine().GlyphMemoryUse();
+        EXPECT_GT(InkBox(dib, kWhite).count, 0);
+        EXPECT_GT(drawn.rasterised, start.rasterised);
+        EXPECT_LE(drawn.rasterised - start.rasterised, static_cast<std::uint64_t>(64 / c.widestAdvance + 3));
+        EXPECT_LE(drawn.bytes, drawn.capacity);
+    }
+}
+
 TEST(TextEngineDraw, AnInvalidBitmapIsLeftAlone) {
     const auto font = MakeFont(-16, 400, "Arial");
     ASSERT_NE(font, nullptr);

@@ -24,6 +24,11 @@ namespace {
 // font: a run makes one font per text item, mostly the same one.
 constexpr std::size_t kKeptFonts = 8;
 
+// Characters beyond Latin-1 whose glyph a font remembers; looking one up
+// again is a character-map lookup (and for a character its face lacks, the
+// font mapper's remembered answer).
+constexpr std::size_t kRememberedCharacters = 4096;
+
 // Pen positions and extents are summed in 64 bits and kept within this bound
 // so that no string length or spacing can overflow them.
 constexpr std::int64_t kPositionLimit = std::int64_t{1} << 60;
@@ -92,6 +97,9 @@ std::int32_t Font::CellHeight() const {
 bool Font::SyntheticBold() const { return state_->metrics.syntheticBold; }
 
 struct TextEngine::Impl {
+    // Shared by every font's glyphs, so that what they hold together is
+    // bounded however many fonts and faces a run makes.
+    std::shared_ptr<GlyphBudget> glyphMemory = std::make_shared<GlyphBudget>(kGlyphCacheBytes);
     FaceStore faces;
     FontMapper mapper;
     // The fonts made last, by (height as made, weight, requested face);
@@ -133,6 +141,9 @@ CharacterGlyph TextEngine::Impl::Resolve(Font::State& font, char32_t code) {
     }
     const auto found = font.others.find(code);
     if (found != font.others.end()) return found->second;
+    // Forgotten all at once when full, so that text of every character
+    // costs each font no more than this.
+    if (font.others.size() >= kRememberedCharacters) std::unordered_map<char32_t, CharacterGlyph>().swap(font.others);
     return font.others.emplace(code, FindGlyph(font, code)).first->second;
 }
 
@@ -154,7 +165,7 @@ std::size_t TextEngine::Impl::FallbackFace(Font::State& font, std::shared_ptr<Fa
     // The font's em, so that the line keeps the cell of the font's own face;
     // bold is simulated where this face has none of its own.
     const bool bold = SizeFont(face->metrics, font.madeHeight, font.weight).syntheticBold;
-    std::unique_ptr<GlyphCache> glyphs = GlyphCache::Make(std::move(face), font.metrics.em, bold);
+    std::unique_ptr<GlyphCache> glyphs = GlyphCache::Make(std::move(face), font.metrics.em, bold, glyphMemory);
     if (!glyphs) return 0;
     font.faces.push_back(std::move(glyphs));
     return font.faces.size() - 1;
@@ -308,7 +319,8 @@ std::shared_ptr<Font> TextEngine::CreateFont(const LogFontSpec& spec) {
     if (!face) return nullptr;
     state->match = match;
     state->metrics = SizeFont(face->metrics, state->madeHeight, state->weight);
-    std::unique_ptr<GlyphCache> glyphs = GlyphCache::Make(std::move(face), state->metrics.em, state->metrics.syntheticBold);
+    std::unique_ptr<GlyphCache> glyphs = GlyphCache::Make(std::move(face), state->metrics.em,
+                                                           state->metrics.syntheticBold, impl.glyphMemory);
     if (!glyphs) return nullptr;
     state->faces.push_back(std::move(glyphs));
 
@@ -333,6 +345,11 @@ void TextEngine::Draw(Dib& dib, const Font& font, std::int32_t x, std::int32_t y
     const std::int64_t baseline = std::int64_t{y} + font.state_->metrics.ascent;
     for (const PlacedGlyph& glyph : impl.placed)
         glyph.glyphs->Draw(dib, glyph.index, AddPosition(x, glyph.x), baseline - glyph.rise, drawState.textColor);
+}
+
+TextEngine::GlyphMemory TextEngine::GlyphMemoryUse() const {
+    const GlyphBudget& budget = *impl_->glyphMemory;
+    return {budget.Used(), budget.Capacity(), budget.Rasterised()};
 }
 
 std::int32_t TextEngine::CellHeight(const Font& font) const { return font.CellHeight(); }
