@@ -710,6 +710,27 @@ TEST(TextEngineHostileText, MarksBeyondThirtyAfterALetterAreLeftOut) {
     EXPECT_EQ(Engine().Measure(*font, twice, 1).cx, 2 * Engine().Measure(*font, "a" + Utf8(0x0301, 30), 1).cx);
 }
 
+TEST(TextEngineHostileText, ALongRightToLeftRunIsShapedInPiecesThatKeepTheirOrder) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::string shalom = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";  // שלום
+    ExpectDrawable(*font, shalom, "fonts-liberation2");
+    // A word too long for one piece, then a short one: the short word,
+    // last in the text, is drawn leftmost, exactly as when drawn alone.
+    for (const std::size_t letters : {std::size_t{1100}, std::size_t{2500}}) {
+        SCOPED_TRACE(letters);
+        const std::string line = Utf8(0x05D5, letters) + " " + shalom;  // vav...
+        const std::int32_t wordWidth = Engine().Measure(*font, shalom, 0).cx;
+        EXPECT_GT(Engine().Measure(*font, line, 0).cx, static_cast<std::int32_t>(letters));
+        Dib drawn = WhiteDib(wordWidth, 24, 32);
+        Dib alone = WhiteDib(wordWidth, 24, 32);
+        Engine().Draw(drawn, *font, 0, 0, line, Transparent(kBlack));
+        Engine().Draw(alone, *font, 0, 0, shalom, Transparent(kBlack));
+        EXPECT_GT(InkBox(alone, kWhite).count, 10);
+        EXPECT_TRUE(drawn.bits == alone.bits);
+    }
+}
+
 TEST(TextEngineHostileText, MeasuringRasterisesNothingAndDrawingOnlyWhatLands) {
     std::string han;  // 2,000 distinct characters
     for (char32_t code = 0x4E00; code < 0x4E00 + 2000; ++code) paneloom::AppendUtf8(han, code);
