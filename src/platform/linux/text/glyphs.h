@@ -43,8 +43,8 @@ class GlyphCache;
 // its entry takes, each coverage mask its bytes. When more would not fit,
 // every cache sharing the budget drops all it holds, and glyphs are loaded
 // again as they are next needed; so what they hold never passes the
-// capacity, and text costs glyph memory only for the glyphs that land on a
-// bitmap. Not for use from several threads.
+// capacity, however much text is measured. Masks are made only for glyphs
+// that land on a bitmap. Not for use from several threads.
 class GlyphBudget {
 public:
     explicit GlyphBudget(std::size_t capacity) : capacity_(capacity) {}
