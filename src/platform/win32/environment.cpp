@@ -24,23 +24,37 @@ public:
     }
 
     std::string MakeFolderOf(const std::string& filePath) override {
-        const std::string::size_type last = filePath.find_last_of("\\/");
-        if (last == std::string::npos || last == 0) return std::string();
-        const std::string folder = filePath.substr(0, last);
+        const std::vector<std::size_t> separators = Separators(filePath);
+        if (separators.empty() || separators.back() == 0) return std::string();
+        const std::string folder = filePath.substr(0, separators.back());
         if (folder.back() == ':') return std::string();  // the drive's root or its current folder
         // Each folder on the way down, from the first below the root; the
         // ones that exist (and a UNC path's server and share, which cannot be
         // made) refuse, which is what is wanted.
-        for (std::string::size_type at = folder.find_first_of("\\/", 1);; at = folder.find_first_of("\\/", at + 1)) {
-            const std::string step = at == std::string::npos ? folder : folder.substr(0, at);
-            if (!step.empty() && step.back() != ':' && step.back() != '\\' && step.back() != '/') {
-                CreateDirectoryA(step.c_str(), nullptr);
-            }
-            if (at == std::string::npos) break;
+        for (std::size_t at : separators) {
+            if (at == 0 || at >= folder.size()) continue;
+            const std::string step = folder.substr(0, at);
+            if (step.back() != ':' && step.back() != '\\' && step.back() != '/') CreateDirectoryA(step.c_str(), nullptr);
         }
+        CreateDirectoryA(folder.c_str(), nullptr);
         const DWORD attributes = GetFileAttributesA(folder.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return std::string();
         return folder;
+    }
+
+private:
+    // Where `path` holds a separator, at character boundaries only: under a
+    // double-byte code page a backslash byte may end a two-byte character.
+    static std::vector<std::size_t> Separators(const std::string& path) {
+        std::vector<std::size_t> at;
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+                ++i;
+            } else if (path[i] == '\\' || path[i] == '/') {
+                at.push_back(i);
+            }
+        }
+        return at;
     }
 };
 
