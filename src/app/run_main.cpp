@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/config_path.h"
+#include "app/output_folder.h"
 #include "log/error_log.h"
 #include "common/format.h"
 #include "config/markup.h"
@@ -86,6 +87,7 @@ int Run(RunContext& context, RunEffects& effects) {
     if (FindElement(document, "globalsettings", globals, cursor, end, ContentMode)) {
         ParseGlobalSettings(globals, settings);
     }
+    EnterOutputFolder(context);
 
     effects.ApplyStyle(settings.backgroundStyle);
 
