@@ -5,6 +5,7 @@
 
 #include "app/config_path.h"
 #include "codepage/ansi_text.h"
+#include "app/output_folder.h"
 #include "log/error_log.h"
 #include "common/format.h"
 #include "config/markup.h"
@@ -45,7 +46,8 @@ struct RunObjects {
 
 // Each displayoutput element in document order: its first textsettings, then
 // its first output, whatever their order inside the element.
-void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc, RunContext& context) {
+void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc, RunContext& context,
+                        RunEffects& effects) {
     std::int32_t cursor = 0;
     while (true) {
         std::string element;
@@ -60,13 +62,13 @@ void DrawDisplayOutputs(const std::string& document, platform::DcHandle dc, RunC
         }
         innerCursor = 0;
         if (FindElement(element, "output", piece, innerCursor, innerEnd, ContentMode)) {
-            DoDisplayOutput(piece, dc, context.settings, context.caches);
+            effects.DrawOutput(piece, dc, context);
         }
         cursor = end;
     }
 }
 
-int Run(RunContext& context) {
+int Run(RunContext& context, RunEffects& effects) {
     platform::Process& process = platform::Get<platform::Process>();
     if (!process.InitFramework()) {
         LogError("Fatal Error: MFC initialization failed");
@@ -74,7 +76,7 @@ int Run(RunContext& context) {
     }
 
     RunSettings& settings = context.settings;
-    ResolveConfigPath(process.RawCommandLine(), settings);
+    effects.ResolveConfiguration(settings);
 
     // The code page of a previous run in this process is not this one's.
     SelectRunCodePage({});
@@ -89,8 +91,9 @@ int Run(RunContext& context) {
     if (FindElement(document, "globalsettings", globals, cursor, end, ContentMode)) {
         ParseGlobalSettings(globals, settings);
     }
+    EnterOutputFolder(context);
 
-    ApplyWallpaperStyle(settings.backgroundStyle);
+    effects.ApplyStyle(settings.backgroundStyle);
 
     RunObjects objects;
     if (!settings.useScreenDepth) {
@@ -107,23 +110,41 @@ int Run(RunContext& context) {
     objects.dc = objects.graphics.CreateScreenCompatibleDC();
     objects.previous = objects.graphics.SelectBitmap(objects.dc, objects.bitmap);
 
-    DrawDisplayOutputs(document, objects.dc, context);
+    DrawDisplayOutputs(document, objects.dc, context, effects);
 
     // The bitmap must not stay selected anywhere while it is converted.
     objects.ReleaseDC();
 
-    WriteBMPImage(settings.outputBitmapPath, objects.bitmap,
-                  settings.useScreenDepth ? objects.palette : nullptr);
+    const bool written = effects.WriteResult(settings, objects.bitmap, objects.palette);
     objects.graphics.DeleteBitmap(objects.bitmap);
     objects.bitmap = nullptr;
     objects.graphics.DeletePalette(objects.palette);
     objects.palette = nullptr;
 
-    SetDesktopWallpaper(settings.outputBitmapPath);
+    // A picture that was not written is not shown: the path may name no
+    // file at all, or one that someone else left there.
+    if (written) effects.SetWallpaper(settings.outputBitmapPath);
     return kExitDone;
 }
 
 }  // namespace
+
+void RunEffects::ResolveConfiguration(RunSettings& settings) {
+    ResolveConfigPath(platform::Get<platform::Process>().RawCommandLine(), settings);
+}
+
+void RunEffects::ApplyStyle(std::int32_t backgroundStyle) { ApplyWallpaperStyle(backgroundStyle); }
+
+void RunEffects::DrawOutput(std::string& content, platform::DcHandle dc, RunContext& context) {
+    DoDisplayOutput(content, dc, context.settings, context.caches);
+}
+
+bool RunEffects::WriteResult(const RunSettings& settings, platform::BitmapHandle bitmap,
+                             platform::PaletteHandle palette) {
+    return WriteBMPImage(settings.outputBitmapPath, bitmap, settings.useScreenDepth ? palette : nullptr);
+}
+
+void RunEffects::SetWallpaper(const std::string& outputBitmapPath) { SetDesktopWallpaper(outputBitmapPath); }
 
 int RunMain() {
     RunContext context;
@@ -131,8 +152,13 @@ int RunMain() {
 }
 
 int RunMain(RunContext& context) {
+    RunEffects effects;
+    return RunMain(context, effects);
+}
+
+int RunMain(RunContext& context, RunEffects& effects) {
     try {
-        return Run(context);
+        return Run(context, effects);
     } catch (...) {
         LogError("Error in main loop\n");
         return kExitMainLoopFailed;

@@ -19,6 +19,8 @@ constexpr std::size_t kSeparatorLength = sizeof kSeparator - 1;
 // longest timestamp, so none of them needs the heap.
 constexpr std::size_t kLineRoom = 512;
 
+LogDestination* g_destination = nullptr;
+
 // The timestamp of a line for the current local time, or nothing when the
 // time cannot be converted or does not fit.
 std::size_t FormatTimestamp(char (&buffer)[128]) {
@@ -50,6 +52,10 @@ void AppendLine(const char* message, std::size_t length) noexcept {
         out = Put(out, kSeparator, kSeparatorLength);
         out = Put(out, message, length);
         *out = '\n';
+        if (g_destination != nullptr) {
+            g_destination->Line(line, size);
+            return;
+        }
         platform::Get<platform::Files>().AppendExclusive(kErrorLogName, platform::ByteSpan{line, size});
     } catch (...) {
         // The log has no fallback channel; a message that cannot be written is lost.
@@ -61,5 +67,11 @@ void AppendLine(const char* message, std::size_t length) noexcept {
 void LogError(const char* message) noexcept { AppendLine(message, std::strlen(message)); }
 
 void LogError(const std::string& message) noexcept { AppendLine(message.data(), message.size()); }
+
+ScopedLogDestination::ScopedLogDestination(LogDestination& destination) : previous_(g_destination) {
+    g_destination = &destination;
+}
+
+ScopedLogDestination::~ScopedLogDestination() { g_destination = previous_; }
 
 }  // namespace paneloom

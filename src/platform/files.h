@@ -65,13 +65,18 @@ public:
 
     // Opens an existing file for reading with no sharing and reads it whole
     // (the low 32 bits of its length). False, with `bytes` untouched, when the
-    // open fails. Throws FileError when reading fails after the open.
+    // open fails. Throws FileError when reading fails after the open. Where
+    // the file system cannot lock the file at all (on Linux, NFS for a
+    // read-only open), it is read without the lock.
     virtual bool ReadWholeExclusive(const std::string& path, std::string& bytes) = 0;
 
     // Opens for writing with no sharing, creating the file when absent and
     // never truncating it, and appends `bytes` in one write at its end. False
     // when the open fails; a failed write is not reported. Allocates nothing,
-    // so the error log works while memory is exhausted.
+    // so the error log works while memory is exhausted. Links are followed,
+    // and files refused, as ReplaceWhole does (on Linux: a link, or a file,
+    // of another user's in a shared sticky directory is not written
+    // through, and the open fails).
     virtual bool AppendExclusive(const char* path, ByteSpan bytes) = 0;
 
     // Opens an existing file for reading while others may read it too (no
@@ -90,10 +95,14 @@ public:
     // user in a shared sticky directory is replaced itself). When no new
     // file can be made in that directory, or it cannot take the old one's
     // place, the file is written in place instead, created or truncated
-    // (`fill` is then called again). Anything there but a file or a link is
-    // left alone (NotWritable). Throws FileError when a write fails or falls
-    // short; the previous file then stays, unless it was being written in
-    // place.
+    // (`fill` is then called again); on Linux never when it is another
+    // user's file in a shared sticky directory (NotWritable), as the
+    // kernel's rule for protected regular files would have it. Anything
+    // there but a file or a link is left alone (NotWritable). A file that
+    // replaces another keeps its permissions (Linux: its mode, and its group
+    // where this user may set it; Windows: its security descriptor and
+    // attributes). Throws FileError when a write fails or falls short; the
+    // previous file then stays, unless it was being written in place.
     virtual ReplaceResult ReplaceWhole(const std::string& path, const FileFiller& fill) = 0;
 
     // True where the file system finds a file whatever the case of its name,

@@ -367,6 +367,7 @@ bool WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platf
     if (result == platform::ReplaceResult::GivenUp) return false;
     if (result == platform::ReplaceResult::NotWritable) {
         LogError(StringPrintf("Could not write <%s>!\n", path.c_str()));
+        return false;
     }
     return true;
 }

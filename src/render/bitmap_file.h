@@ -81,10 +81,11 @@ std::unique_ptr<DibConversion> BitmapToDIB(platform::BitmapHandle bitmap, platfo
 platform::ReplaceResult WriteDIBFile(const std::string& path, DibConversion& dib);
 
 // Writes the bitmap as a .bmp file, converting through `palette` (or the
-// system's default palette when it is null). False when the conversion
-// failed; true otherwise. A file that could be neither replaced nor written
-// is reported in the error log ("Could not write <path>!"), and the run
-// goes on. A failed write is thrown as platform::FileError.
+// system's default palette when it is null). True when the file now holds
+// the bitmap; false when the conversion failed, or the file could be
+// neither replaced nor written, which is reported in the error log ("Could
+// not write <path>!"): the run goes on, but has no picture to show. A
+// failed write is thrown as platform::FileError.
 bool WriteBMPImage(const std::string& path, platform::BitmapHandle bitmap, platform::PaletteHandle palette);
 
 }  // namespace paneloom

@@ -1,6 +1,7 @@
 #include "app/run_main.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,21 @@ TEST_F(RunMainTest, FailedOutputWriteEndsTheRunBeforeTheWallpaper) {
     EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle stretch"}, desktop.calls);
     EXPECT_EQ("previous picture", scratch.Read("PaneloomInfo.bmp"));
     EXPECT_TRUE(Called("DeleteBitmap 1"));
+}
+
+// A picture that could not be written is not made the wallpaper; the style
+// is still written and the run ends as usual.
+TEST_F(RunMainTest, OutputThatCannotBeWrittenLeavesTheWallpaperAsItWas) {
+    std::filesystem::create_directory(scratch.path() / "taken.bmp");
+    for (const std::string output : {"nosuchdir/out.bmp", "taken.bmp"}) {
+        SCOPED_TRACE(output);
+        scratch.Write("paneloom.xml", "<globalsettings><outputbmp name=\"" + output +
+                                          "\"/><backgroundstyle value=\"tile\"/></globalsettings>");
+        desktop.calls.clear();
+        EXPECT_EQ(0, Run());
+        EXPECT_EQ(std::vector<std::string>{"WriteWallpaperStyle tile"}, desktop.calls);
+        EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Could not write <" + output + ">!\n\n"));
+    }
 }
 
 TEST_F(RunMainTest, ReadErrorOnTheInputEndsInMainLoopError) {

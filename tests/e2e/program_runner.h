@@ -12,6 +12,11 @@ std::string ProgramPath();
 #ifdef _WIN32
 // Starts the program with this exact raw command line, in `directory`.
 int RunWithCommandLine(const std::string& commandLine, const std::string& directory);
+
+// The same, with its standard output and standard error each going to a
+// pipe, read whole into `output` and `errors`.
+int RunCapturing(const std::string& commandLine, const std::string& directory, std::string& output,
+                 std::string& errors);
 #else
 // Starts the program with this argument vector (argv[0] first), in `directory`.
 int RunWithArguments(const std::vector<std::string>& argv, const std::string& directory);

@@ -38,19 +38,28 @@ for package in "$user_msi $user_code 10" "$machine_msi $machine_code 2"; do
     expect "$1" _SummaryInformation 7 "x64;1033"
     expect "$1" _SummaryInformation 15 "$3"
 done
-# Installing for every user opens the output folder and the log to them.
-expect "$machine_msi" MsiLockPermissionsEx OutputForUsers OUTPUTDIR CreateFolder \
-    "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)"
-expect "$machine_msi" MsiLockPermissionsEx LogForUsers LogFile File "D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x12019f;;;BU)"
+# Installing for every user opens nothing in the program's folder to them:
+# no permissions are changed, no folder is made for output, no file is
+# installed for them to write.
+for package in "$user_msi" "$machine_msi"; do
+    name=$(basename "$package")
+    msiinfo tables "$package" | grep -qx MsiLockPermissionsEx && fail "$name changes permissions"
+    msiinfo export "$package" CreateFolder | tr -d '\r' | awk 'NR > 3' | grep -q . && fail "$name makes a folder"
+    # Both logon entries start the Windows-subsystem program.
+    msiinfo export "$package" Registry | tr -d '\r' | grep -qF '"[#PaneloomWExe]" "paneloom.xml"' ||
+        fail "$name has no logon entry for PaneloomW.exe"
+    expect "$package" File PaneloomWExe Program
+done
 [ "$(product_code "$user_msi")" != "$(product_code "$next_msi")" ] || fail "two versions share a product code"
 
 rm -f "$zip"
 cpack --config "$cpack_config" >/dev/null || fail "cpack failed"
 top=$(basename "$zip" .zip)
 listing=$(cmake -E tar tf "$zip")
-for name in Paneloom.exe paneloom.xml Paneloom.bmp README.txt output/; do
+for name in Paneloom.exe PaneloomW.exe paneloom.xml Paneloom.bmp README.txt; do
     echo "$listing" | grep -qxF "$top/$name" || fail "the zip has no $top/$name"
 done
+[ "$(echo "$listing" | grep -c .)" -eq 5 ] || fail "the zip holds more than these five files: $listing"
 
 echo "package tables: $failures failed"
 [ "$failures" -eq 0 ]

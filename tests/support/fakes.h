@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "platform/ansi_code_page.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/graphics.h"
 #include "platform/process.h"
@@ -142,6 +144,23 @@ inline platform::FileFiller Pieces(std::vector<std::string> pieces) {
         return true;
     };
 }
+
+// An environment of the test's choosing; the folders are made for real.
+class FakeEnvironment : public platform::Environment {
+public:
+    std::map<std::string, std::string> variables;
+    std::vector<std::string> lookedUp;
+
+    std::optional<std::string> Variable(const std::string& name) override {
+        lookedUp.push_back(name);
+        const auto found = variables.find(name);
+        if (found == variables.end()) return std::nullopt;
+        return found->second;
+    }
+    std::string MakeFolderOf(const std::string& filePath) override {
+        return platform::RealImpl<platform::Environment>().MakeFolderOf(filePath);
+    }
+};
 
 // Records the desktop calls; FullPathName answers "<fullPathPrefix><path>"
 // unless `fullPath` is set.

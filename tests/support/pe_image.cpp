@@ -250,4 +250,19 @@ BuiltImage BuildImage(const ResNode& tree, bool pe64) {
 
 BuiltImage StandardImage(bool pe64) { return BuildImage(VersionTree(StandardRecord()), pe64); }
 
+std::uint16_t Subsystem(const Bytes& image) {
+    auto read = [&image](std::size_t at, std::size_t size) -> std::uint32_t {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < size; ++i) value |= static_cast<std::uint32_t>(image[at + i]) << (8 * i);
+        return value;
+    };
+    if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z') return 0;
+    const std::size_t pe = read(0x3C, 4);
+    // The field lies at the same place in PE32 and PE32+ optional headers.
+    const std::size_t field = pe + 24 + 68;
+    if (pe > image.size() || image.size() - pe < 24 + 70) return 0;
+    if (read(pe, 4) != 0x4550) return 0;  // "PE\0\0"
+    return static_cast<std::uint16_t>(read(field, 2));
+}
+
 }  // namespace paneloom::testing::pe

@@ -92,4 +92,11 @@ BuiltImage BuildImage(const ResNode& tree, bool pe64 = true);
 // An image holding StandardRecord().
 BuiltImage StandardImage(bool pe64 = true);
 
+// The Subsystem field of an image's optional header, which tells Windows
+// whether to give the program a console: 2 the Windows GUI (none), 3 the
+// console. 0 when the bytes hold no PE image.
+inline constexpr std::uint16_t kSubsystemWindowsGui = 2;
+inline constexpr std::uint16_t kSubsystemConsole = 3;
+std::uint16_t Subsystem(const Bytes& image);
+
 }  // namespace paneloom::testing::pe

@@ -130,7 +130,15 @@ std::optional<ReplaceResult> ReplaceThroughNewFile(const std::wstring& target, c
         DeleteFileW(temporary);
         return ReplaceResult::GivenUp;
     }
-    if (!MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    // A file already there is replaced by ReplaceFileW, which gives the new
+    // file the old one's security descriptor and attributes: a picture its
+    // owner made private stays private. The new file's own would be those
+    // the folder hands down.
+    const bool existing = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool moved = existing ? ReplaceFileW(target.c_str(), temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                               nullptr, nullptr) != 0
+                                : MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!moved) {
         DeleteFileW(temporary);
         return std::nullopt;
     }

@@ -8,18 +8,23 @@
 // directory permissions), so nothing outside the scratch directory changes
 // and nothing stays mounted when the child ends.
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -212,6 +217,7 @@ TEST(LinuxProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNorm
     scratch.Write("out/paneloominfo.bmp", "the previous good picture");
     scratch.Write("paneloom.xml", Configuration("out/paneloominfo.bmp"));
     scratch.Write("Paneloom.bmp", Picture(6, 4));
+    const std::string wallpaper = GnomeKeyfileSession::Get("picture-uri");
 
     int code = -1;
     if (::geteuid() != 0) {
@@ -230,14 +236,36 @@ TEST(LinuxProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNorm
         code = run.code;
     }
 
-    // The run still ends normally and goes on to the wallpaper step, which
-    // names the file that was not refreshed; the log says so.
+    // The run still ends normally and the log says why; the wallpaper is
+    // not pointed at a picture that was not written.
     EXPECT_EQ(0, code);
     EXPECT_NE(std::string::npos,
               scratch.Read("paneloomerror.log").find(" : Could not write <out/paneloominfo.bmp>!\n\n"));
     EXPECT_EQ("the previous good picture", scratch.Read("out/paneloominfo.bmp"));
     EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), scratch.Names("out"));
-    EXPECT_EQ("'file://" + (out / "paneloominfo.bmp").string() + "'\n", GnomeKeyfileSession::Get("picture-uri"));
+    EXPECT_EQ(wallpaper, GnomeKeyfileSession::Get("picture-uri"));
+}
+
+// An output that cannot be written at all (a typo in its folder, a folder
+// in its place) leaves the desktop as it was, rather than blank or showing
+// whatever is at that path; the style is still written.
+TEST(LinuxProgramFaults, OutputThatCannotBeWrittenLeavesTheWallpaperAsItWas) {
+    ScratchDir scratch;
+    GnomeKeyfileSession session(scratch.path() / "config");
+    scratch.Write("Paneloom.bmp", Picture(6, 4));
+    fs::create_directory(scratch.path() / "taken.bmp");
+    const std::string wallpaper = GnomeKeyfileSession::Get("picture-uri");
+    for (const std::string output : {"nosuchdir/out.bmp", "taken.bmp"}) {
+        SCOPED_TRACE(output);
+        std::error_code error;
+        fs::remove(scratch.path() / "paneloomerror.log", error);
+        scratch.Write("paneloom.xml", "<globalsettings><outputbmp name=\"" + output +
+                                          "\"/><backgroundstyle value=\"tile\"/></globalsettings>");
+        EXPECT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+        EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Could not write <" + output + ">!\n\n"));
+        EXPECT_EQ(wallpaper, GnomeKeyfileSession::Get("picture-uri"));
+        EXPECT_EQ("'wallpaper'\n", GnomeKeyfileSession::Get("picture-options"));
+    }
 }
 
 // An administrator's shared wallpaper file: the user may write the file but
@@ -418,6 +446,63 @@ TEST(LinuxProgramFaults, InputThatIsNotAFileIsRefusedWithoutWaiting) {
                 std::string(screenDepth ? " : Could not LoadBMPImage <" : " : Could not LoadImage <") + input + ">!\n\n";
             EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(line)) << input;
         }
+    }
+}
+
+// Runs the program in `directory`, with no desktop in reach, where every
+// flock fails with `error`: as on an NFS home folder, whose locks are
+// byte-range locks that a read-only descriptor may not take (EBADF), or
+// whose server has no lock manager (ENOLCK). The exit code; -2 when the
+// system refuses the filter that makes the locks fail.
+int RunWithFailingLocks(const std::string& directory, int error) {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_flock, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<unsigned>(error) & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    const std::string path = testing::ProgramPath();
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (::chdir(directory.c_str()) != 0) ::_exit(120);
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program, 0, 0) != 0) {
+            ::_exit(121);
+        }
+        char* const argv[] = {const_cast<char*>("paneloom"), nullptr};
+        char* const environment[] = {const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
+        ::execve(path.c_str(), argv, environment);
+        ::_exit(122);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status) == 121 ? -2 : WEXITSTATUS(status);
+}
+
+// A lock the file system cannot give is not a lock held by another process:
+// the configuration is read without it. A lock that is held still counts as
+// a failed open, and the run ends quietly as without a configuration.
+TEST(LinuxProgramFaults, ConfigurationIsReadWhereTheFileSystemCannotLockIt) {
+    struct Case {
+        int error;
+        bool read;
+    };
+    for (const Case c : {Case{EBADF, true}, Case{ENOLCK, true}, Case{EWOULDBLOCK, false}}) {
+        SCOPED_TRACE(std::strerror(c.error));
+        ScratchDir scratch;
+        scratch.Write("paneloom.xml", Configuration("out.bmp"));
+        const std::string picture = Picture(6, 4);
+        scratch.Write("Paneloom.bmp", picture);
+        const int code = RunWithFailingLocks(scratch.path().string(), c.error);
+        if (code == -2) GTEST_SKIP() << "no system call filter can be installed here";
+        EXPECT_EQ(0, code);
+        EXPECT_EQ(c.read, scratch.Exists("out.bmp"));
+        if (c.read) {
+            EXPECT_TRUE(SamePicture(scratch.Read("out.bmp"), picture));
+        }
+        EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
     }
 }
 

@@ -94,11 +94,13 @@ public:
     SavedWallpaper(const SavedWallpaper&) = delete;
     SavedWallpaper& operator=(const SavedWallpaper&) = delete;
 
-    std::optional<std::string> Value() const {
+    std::optional<std::string> Value() const { return Style("Wallpaper"); }
+
+    // Another value of the same key, such as "TileWallPaper".
+    std::optional<std::string> Style(const char* name) const {
         char data[1024] = {};
         DWORD size = sizeof data - 1;
-        if (RegQueryValueExA(key_, "Wallpaper", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
-            ERROR_SUCCESS) {
+        if (RegQueryValueExA(key_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
             return std::nullopt;
         }
         return std::string(data);
@@ -131,6 +133,7 @@ TEST(WindowsProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNo
     scratch.Write("out\\paneloominfo.bmp", "the previous good picture");
     scratch.Write("paneloom.xml", Configuration("out\\PaneloomInfo.bmp"));
     scratch.Write("Paneloom.bmp", Picture(6, 4));
+    const std::optional<std::string> before = wallpaper.Value();
 
     // Wine keeps no read-only attribute on a directory, so the host makes
     // it read-only: by its permissions and the file's, or for root, who
@@ -150,14 +153,36 @@ TEST(WindowsProgramFaults, ReadOnlyOutputIsLoggedKeepsThePreviousOutputAndEndsNo
     mount.reset();
     if (permissions) RunOnHost("chmod 0755 " + directory + " && chmod 0644 " + directory + "/paneloominfo.bmp");
 
-    // The run still ends normally and goes on to the wallpaper step, which
-    // names the file that was not refreshed; the log says so.
+    // The run still ends normally and the log says why; the wallpaper is
+    // not pointed at a picture that was not written.
     EXPECT_EQ(0, code);
     EXPECT_NE(std::string::npos,
               scratch.Read("paneloomerror.log").find(" : Could not write <out\\paneloominfo.bmp>!\n\n"));
     EXPECT_EQ("the previous good picture", scratch.Read("out\\paneloominfo.bmp"));
     EXPECT_EQ((std::vector<std::string>{"paneloominfo.bmp"}), names);
-    EXPECT_EQ((out / "paneloominfo.bmp").string(), wallpaper.Value().value_or("missing"));
+    EXPECT_EQ(before, wallpaper.Value());
+}
+
+// An output that cannot be written at all (a typo in its folder, a folder
+// in its place) leaves the registry's wallpaper as it was, rather than
+// naming a missing file or whatever is at that path; the style is still
+// written.
+TEST(WindowsProgramFaults, OutputThatCannotBeWrittenLeavesTheWallpaperAsItWas) {
+    ScratchDir scratch;
+    SavedWallpaper wallpaper;
+    scratch.Write("Paneloom.bmp", Picture(6, 4));
+    fs::create_directory(scratch.path() / "taken.bmp");
+    const std::optional<std::string> before = wallpaper.Value();
+    for (const std::string output : {"nosuchdir\\out.bmp", "taken.bmp"}) {
+        SCOPED_TRACE(output);
+        DeleteFileA(scratch.file("paneloomerror.log").c_str());
+        scratch.Write("paneloom.xml", "<globalsettings><outputbmp name=\"" + output +
+                                          "\"/><backgroundstyle value=\"tile\"/></globalsettings>");
+        EXPECT_EQ(0, RunProgram(scratch));
+        EXPECT_NE(std::string::npos, scratch.Read("paneloomerror.log").find(" : Could not write <" + output + ">!\n\n"));
+        EXPECT_EQ(before, wallpaper.Value());
+        EXPECT_EQ("1", wallpaper.Style("TileWallPaper"));
+    }
 }
 
 // An administrator's shared wallpaper file: the user may write the file but

@@ -1,8 +1,13 @@
 // The Linux desktop: which desktop runs, which command lines record the
 // wallpaper there, and how the tools are started.
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <memory>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -261,6 +266,105 @@ TEST(SystemToolRunner, FailuresAndMissingToolsAreReported) {
     std::string output;
     EXPECT_FALSE(runner.Run({"sh", "-c", "echo partial; exit 3"}, &output));
     EXPECT_EQ("partial\n", output);
+}
+
+// PATH as a test sets it, put back afterwards.
+class ScopedPath {
+public:
+    explicit ScopedPath(const char* value) {
+        if (const char* old = std::getenv("PATH")) saved_ = old;
+        if (value != nullptr) {
+            ::setenv("PATH", value, 1);
+        } else {
+            ::unsetenv("PATH");
+        }
+    }
+    ~ScopedPath() { ::setenv("PATH", saved_.c_str(), 1); }
+    ScopedPath(const ScopedPath&) = delete;
+    ScopedPath& operator=(const ScopedPath&) = delete;
+
+private:
+    std::string saved_ = "/usr/bin:/bin";
+};
+
+TEST(SystemToolRunner, ToolsAreFoundOnlyInAbsolutePathEntries) {
+    testing::ScratchDir scratch;
+    std::filesystem::create_directories(scratch.path() / "tools");
+    for (const char* name : {"sh", "tools/sh"}) {
+        scratch.Write(name, "#!/bin/sh\n");
+        std::filesystem::permissions(scratch.path() / name, std::filesystem::perms::owner_all);
+    }
+    const std::string tools = scratch.file("tools");
+    struct Case {
+        const char* path;  // null: unset
+        std::string found;
+    };
+    const Case cases[] = {
+        {"/usr/bin:/bin:", "/usr/bin/sh"},
+        {":/bin", "/bin/sh"},
+        {".", "/usr/bin/sh"},
+        {"", "/usr/bin/sh"},
+        {nullptr, "/usr/bin/sh"},
+        {"tools:.", "/usr/bin/sh"},
+        {"tools:/bin/", "/bin/sh"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path != nullptr ? c.path : "(unset)");
+        ScopedPath path(c.path);
+        EXPECT_EQ(c.found, LocateTool("sh"));
+        EXPECT_TRUE(SystemToolRunner().Present("sh"));
+        EXPECT_FALSE(SystemToolRunner().Present("./sh"));
+    }
+    ScopedPath path((tools + ":/usr/bin").c_str());
+    EXPECT_EQ(tools + "/sh", LocateTool("sh"));
+    EXPECT_EQ(tools + "/sh", LocateTool(tools + "/sh"));
+    EXPECT_EQ("", LocateTool("tools/sh"));
+}
+
+// Whether the process whose number was written to `file` has ended.
+bool Ended(const std::string& file) {
+    std::ifstream in(file);
+    long pid = 0;
+    if (!(in >> pid) || pid <= 0) return false;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+// A tool that never finishes, or one that finishes while what it started
+// keeps writing to its output, holds the run no longer than the time limit,
+// and what it started is ended with it.
+TEST(SystemToolRunner, HungToolsAndWhatTheyStartedAreEndedAtTheDeadline) {
+    testing::ScratchDir scratch;
+    const std::unique_ptr<ToolRunner> runner = MakeSystemToolRunner(std::chrono::milliseconds(300));
+    struct Case {
+        const char* name;
+        std::string script;  // $1: where the started process writes its number
+        bool withOutput;
+    };
+    const Case cases[] = {
+        {"hangs, silent", "sleep 1000 & echo $! > \"$1\"; wait", false},
+        {"hangs, writing", "yes & echo $! > \"$1\"; wait", true},
+        {"leaves something writing", "yes & echo $! > \"$1\"; exit 0", true},
+        {"leaves something holding its output", "sleep 1000 & echo $! > \"$1\"; sleep 1000", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string pidFile = scratch.file("pid");
+        std::filesystem::remove(pidFile);
+        std::string output;
+        EXPECT_FALSE(runner->Run({"sh", "-c", c.script, "sh", pidFile}, c.withOutput ? &output : nullptr));
+        EXPECT_LE(output.size(), (std::size_t{1} << 20) + 4096);
+        for (int i = 0; i < 100 && !Ended(pidFile); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(Ended(pidFile)) << "what the tool started still runs";
+    }
+    // A tool that ends in time is unaffected, and so is what it leaves
+    // behind quietly.
+    std::string output;
+    EXPECT_TRUE(runner->Run({"sh", "-c", "echo done"}, &output));
+    EXPECT_EQ("done\n", output);
 }
 
 }  // namespace

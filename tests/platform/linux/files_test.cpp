@@ -58,19 +58,48 @@ TEST(LinuxFiles, FileHeldElsewhereCannotBeOpened) {
     EXPECT_EQ("datamore", bytes);
 }
 
-TEST(LinuxFiles, ReplacementWritesThePiecesInOrderWithTheUsualMode) {
-    testing::ScratchDir scratch;
-    scratch.Write("out.bmp", std::string(100, 'o'));
-    ::chmod(scratch.file("out.bmp").c_str(), 0600);
-    platform::Files& files = platform::RealImpl<platform::Files>();
-    ASSERT_EQ(platform::ReplaceResult::Replaced, files.ReplaceWhole("out.bmp", Pieces({"head", "body"})));
-    EXPECT_EQ("headbody", scratch.Read("out.bmp"));
-    EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
+// A replaced file keeps its permissions, and its group where this process
+// may give it (root may give any); a new file gets the usual mode.
+TEST(LinuxFiles, ReplacementWritesThePiecesInOrderAndKeepsThePermissions) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    struct stat info {};
-    ASSERT_EQ(0, ::stat(scratch.file("out.bmp").c_str(), &info));
-    EXPECT_EQ(0666 & ~mask, info.st_mode & 0777);
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        const char* name;
+        bool existing;
+        mode_t mode;  // of the file there before
+        gid_t group;  // of the file there before, where root may set it
+        mode_t kept;
+    };
+    const Case cases[] = {
+        {"new file", false, 0, 0, 0666 & ~mask},
+        {"private picture", true, 0600, 0, 0600},
+        {"shared with the group", true, 0640, 4242, 0640},
+        {"readable by all", true, 0644, 0, 0644},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::ScratchDir scratch;
+        if (c.existing) {
+            scratch.Write("out.bmp", std::string(100, 'o'));
+            ASSERT_EQ(0, ::chmod(scratch.file("out.bmp").c_str(), c.mode));
+            if (root) {
+                ASSERT_EQ(0, ::chown(scratch.file("out.bmp").c_str(), static_cast<uid_t>(-1), c.group));
+            }
+        }
+        struct stat before {};
+        ::stat(scratch.file("out.bmp").c_str(), &before);
+        platform::Files& files = platform::RealImpl<platform::Files>();
+        ASSERT_EQ(platform::ReplaceResult::Replaced, files.ReplaceWhole("out.bmp", Pieces({"head", "body"})));
+        EXPECT_EQ("headbody", scratch.Read("out.bmp"));
+        EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
+        struct stat info {};
+        ASSERT_EQ(0, ::stat(scratch.file("out.bmp").c_str(), &info));
+        EXPECT_EQ(c.kept, info.st_mode & 0777);
+        if (c.existing) {
+            EXPECT_EQ(before.st_gid, info.st_gid);
+        }
+    }
 }
 
 // A file-size limit makes writes fail the way a full disk does.

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "common/utf8.h"
 #include "platform/linux/white_dib.h"
 
 namespace {
@@ -654,6 +655,123 @@ TEST(TextEngineScripts, StrayMarksControlsAndBrokenBytesAreDrawnWithoutHarm) {
         if (extent.cx > 0) {
             EXPECT_EQ(InkBox(dib, kWhite).right, 2 + extent.cx - 1);
         }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Hostile text: what it costs is bounded by what plain text costs
+
+std::string Utf8(char32_t code, std::size_t count = 1) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) paneloom::AppendUtf8(text, code);
+    return text;
+}
+
+TEST(TextEngineHostileText, MarksBeyondThirtyAfterALetterAreLeftOut) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    struct Case {
+        const char* what;
+        std::string before;  // the letter the marks follow, if any
+        char32_t mark;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"Latin acute", "a", 0x0301, "b"},
+        {"Arabic shadda", Utf8(0x0628), 0x0651, Utf8(0x0628)},
+        {"Devanagari vowel sign, class 0", Utf8(0x0915), 0x0941, Utf8(0x0915)},
+        {"no letter before", "", 0x0301, "b"},
+        {"joiners", Utf8(0x0644), 0x200D, Utf8(0x0627)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto text = [&](std::size_t marks) { return c.before + Utf8(c.mark, marks) + c.after; };
+        // With an extra after every character laid out, the width counts
+        // them where each is laid out alone; shaped ones get it per cluster.
+        for (const std::int32_t extra : {0, 1}) {
+            SCOPED_TRACE(extra);
+            const std::int32_t thirty = Engine().Measure(*font, text(30), extra).cx;
+            EXPECT_EQ(Engine().Measure(*font, text(31), extra).cx, thirty);
+            EXPECT_EQ(Engine().Measure(*font, text(70000), extra).cx, thirty);
+        }
+        Dib thirty = WhiteDib(160, 40, 32);
+        Dib many = WhiteDib(160, 40, 32);
+        Engine().Draw(thirty, *font, 4, 10, text(30), Transparent(kBlack));
+        Engine().Draw(many, *font, 4, 10, text(70000), Transparent(kBlack));
+        EXPECT_GT(InkBox(many, kWhite).count, 0);
+        EXPECT_TRUE(many.bits == thirty.bits) << "the marks beyond thirty were drawn";
+    }
+    // Up to thirty, every mark is laid out: each one more widens the
+    // measure by its extra.
+    EXPECT_EQ(Engine().Measure(*font, "a" + Utf8(0x0301, 30), 1).cx,
+              Engine().Measure(*font, "a" + Utf8(0x0301, 29), 1).cx + 1);
+    // Marks after each letter are counted afresh.
+    const std::string twice = "a" + Utf8(0x0301, 30) + "a" + Utf8(0x0301, 30);
+    EXPECT_EQ(Engine().Measure(*font, twice, 1).cx, 2 * Engine().Measure(*font, "a" + Utf8(0x0301, 30), 1).cx);
+}
+
+TEST(TextEngineHostileText, ALongRightToLeftRunIsShapedInPiecesThatKeepTheirOrder) {
+    const auto font = MakeFont(-16, 400, "Arial");
+    ASSERT_NE(font, nullptr);
+    const std::string shalom = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D";  // שלום
+    ExpectDrawable(*font, shalom, "fonts-liberation2");
+    // A word too long for one piece, then a short one: the short word,
+    // last in the text, is drawn leftmost, exactly as when drawn alone.
+    for (const std::size_t letters : {std::size_t{1100}, std::size_t{2500}}) {
+        SCOPED_TRACE(letters);
+        const std::string line = Utf8(0x05D5, letters) + " " + shalom;  // vav...
+        const std::int32_t wordWidth = Engine().Measure(*font, shalom, 0).cx;
+        EXPECT_GT(Engine().Measure(*font, line, 0).cx, static_cast<std::int32_t>(letters));
+        Dib drawn = WhiteDib(wordWidth, 24, 32);
+        Dib alone = WhiteDib(wordWidth, 24, 32);
+        Engine().Draw(drawn, *font, 0, 0, line, Transparent(kBlack));
+        Engine().Draw(alone, *font, 0, 0, shalom, Transparent(kBlack));
+        EXPECT_GT(InkBox(alone, kWhite).count, 10);
+        EXPECT_TRUE(drawn.bits == alone.bits);
+    }
+}
+
+TEST(TextEngineHostileText, MeasuringRasterisesNothingAndDrawingOnlyWhatLands) {
+    std::string han;  // 2,000 distinct characters
+    for (char32_t code = 0x4E00; code < 0x4E00 + 2000; ++code) paneloom::AppendUtf8(han, code);
+    struct Case {
+        const char* what;
+        std::string text;
+        std::int32_t height;
+        std::int32_t widestAdvance;  // at most, for the glyphs that can land
+    };
+    const Case cases[] = {
+        {"Han at 17 pixels", han, -17, 17},
+        {"Han at 23 pixels", han, -23, 23},
+        {"Latin at 41 pixels", std::string(3000, 'W') + "iiii", -41, 41},
+        {"Latin at 90 pixels: no masks", std::string(50, 'M'), -90, 90},
+    };
+    ExpectDrawable(*MakeFont(-17, 400, "Arial"), "\xE4\xB8\x80", "fonts-wqy-microhei");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto font = MakeFont(c.height, 400, "Arial");
+        ASSERT_NE(font, nullptr);
+        const TextEngine::GlyphMemory start = Engine().GlyphMemoryUse();
+        EXPECT_GT(Engine().Measure(*font, c.text, 0).cx, 0);
+        const TextEngine::GlyphMemory measured = Engine().GlyphMemoryUse();
+        EXPECT_EQ(measured.rasterised, start.rasterised);
+        EXPECT_LE(measured.bytes, measured.capacity);
+
+        // Off the bitmap on every side: nothing to rasterise.
+        for (const auto& [x, y] : {std::pair{-2000000000, 0}, std::pair{70, 0}, std::pair{0, -200}, std::pair{0, 70}}) {
+            Dib dib = WhiteDib(64, 64, 32);
+            Engine().Draw(dib, *font, x, y, c.text, Transparent(kBlack));
+        }
+        EXPECT_EQ(Engine().GlyphMemoryUse().rasterised, start.rasterised);
+
+        // On it, the few glyphs that reach its 64 columns.
+        Dib dib = WhiteDib(64, 64, 32);
+        Engine().Draw(dib, *font, 0, 0, c.text, Transparent(kBlack));
+        const TextEngine::GlyphMemory drawn = Engine().GlyphMemoryUse();
+        EXPECT_GT(InkBox(dib, kWhite).count, 0);
+        EXPECT_GT(drawn.rasterised, start.rasterised);
+        EXPECT_LE(drawn.rasterised - start.rasterised, static_cast<std::uint64_t>(64 / c.widestAdvance + 3));
+        EXPECT_LE(drawn.bytes, drawn.capacity);
     }
 }
 

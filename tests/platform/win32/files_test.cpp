@@ -51,6 +51,69 @@ TEST(Win32Files, ReplacementWritesThePiecesAndLeavesNoTemporaryFile) {
     EXPECT_EQ((std::vector<std::string>{"new.bmp", "out.bmp"}), scratch.Names());
 }
 
+// The user this process runs as, for an access control entry.
+std::vector<unsigned char> CurrentUser() {
+    HANDLE token = nullptr;
+    std::vector<unsigned char> user(512);
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    const bool got = GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &size);
+    CloseHandle(token);
+    if (!got) return {};
+    return user;
+}
+
+// The bytes of a file's DACL as the system reports it; empty when it
+// cannot be read.
+std::string Dacl(const std::string& path) {
+    DWORD needed = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::vector<unsigned char> descriptor(needed + 1);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    ACL* acl = nullptr;
+    if (!GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed) ||
+        !GetSecurityDescriptorDacl(descriptor.data(), &present, &acl, &defaulted) || !present || acl == nullptr) {
+        return std::string();
+    }
+    return std::string(reinterpret_cast<const char*>(acl), acl->AclSize);
+}
+
+// A replaced file keeps what its owner set on it: its attributes, and its
+// security descriptor (here a protected DACL that lets its owner alone in).
+TEST(Win32Files, ReplacementKeepsTheAttributesAndSecurityOfTheFileItReplaces) {
+    const std::vector<unsigned char> user = CurrentUser();
+    ASSERT_FALSE(user.empty());
+    const PSID sid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
+    for (const DWORD attributes : {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}}) {
+        SCOPED_TRACE(attributes);
+        testing::ScratchDir scratch;
+        scratch.Write("out.bmp", "previous");
+        const std::string path = scratch.file("out.bmp");
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes));
+        SECURITY_DESCRIPTOR descriptor;
+        alignas(DWORD) unsigned char aclBytes[256];
+        ACL* acl = reinterpret_cast<ACL*>(aclBytes);
+        ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+        ASSERT_TRUE(InitializeAcl(acl, sizeof aclBytes, ACL_REVISION));
+        ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, sid));
+        ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
+        ASSERT_TRUE(SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED));
+        ASSERT_TRUE(SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, &descriptor));
+
+        const std::string secured = Dacl(path);
+        ASSERT_FALSE(secured.empty());
+
+        platform::Files& files = platform::RealImpl<platform::Files>();
+        ASSERT_EQ(platform::ReplaceResult::Replaced, files.ReplaceWhole("out.bmp", Pieces({"new"})));
+        EXPECT_EQ("new", scratch.Read("out.bmp"));
+        EXPECT_EQ(std::vector<std::string>{"out.bmp"}, scratch.Names());
+        EXPECT_EQ(attributes, GetFileAttributesA(path.c_str()) & ~DWORD{FILE_ATTRIBUTE_ARCHIVE});
+        EXPECT_EQ(secured, Dacl(path));
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
 TEST(Win32Files, FileThatCannotBeReplacedStaysAsItWas) {
     testing::ScratchDir scratch;
     scratch.Write("out.bmp", "previous");

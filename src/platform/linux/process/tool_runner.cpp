@@ -21,18 +21,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::chrono::seconds kToolTimeLimit{10};
 constexpr std::size_t kMaxOutput = 1 << 20;
+// How long a killed tool may take to be reaped: one that a hung file system
+// holds cannot die at once, and the run does not wait for it.
+constexpr std::chrono::milliseconds kReapGrace{1000};
 
 bool IsExecutableFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-// Waits for the child, killing it once the time limit has passed. True when
-// it exited by itself with status 0.
+// Ends the tool and whatever it started that is still in its process group.
+void KillTool(pid_t child) {
+    ::kill(-child, SIGKILL);
+    ::kill(child, SIGKILL);
+}
+
+// Waits for the child, killing it (and its group) once the deadline has
+// passed, and giving up on it a grace period later. True when it exited by
+// itself with status 0.
 bool Reap(pid_t child, Clock::time_point deadline, bool killed) {
     int status = 0;
+    Clock::time_point giveUp = deadline + kReapGrace;
     while (true) {
         const pid_t done = ::waitpid(child, &status, WNOHANG);
         if (done == child) break;
@@ -40,10 +50,13 @@ bool Reap(pid_t child, Clock::time_point deadline, bool killed) {
             if (errno == EINTR) continue;
             return false;
         }
-        if (!killed && Clock::now() >= deadline) {
-            ::kill(child, SIGKILL);
+        const Clock::time_point now = Clock::now();
+        if (!killed && now >= deadline) {
+            KillTool(child);
             killed = true;
+            giveUp = now + kReapGrace;
         }
+        if (killed && now >= giveUp) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return !killed && WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -68,29 +81,28 @@ private:
 
 class SystemRunner final : public ToolRunner {
 public:
-    bool Present(const std::string& tool) override {
-        if (tool.empty()) return false;
-        if (tool.find('/') != std::string::npos) return IsExecutableFile(tool);
-        const char* path = std::getenv("PATH");
-        const std::string directories = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-        std::string::size_type start = 0;
-        while (start <= directories.size()) {
-            std::string::size_type colon = directories.find(':', start);
-            if (colon == std::string::npos) colon = directories.size();
-            std::string directory = directories.substr(start, colon - start);
-            if (directory.empty()) directory = ".";
-            if (IsExecutableFile(directory + "/" + tool)) return true;
-            start = colon + 1;
-        }
-        return false;
-    }
+    explicit SystemRunner(std::chrono::milliseconds timeLimit) : timeLimit_(timeLimit) {}
+
+    bool Present(const std::string& tool) override { return !LocateTool(tool).empty(); }
 
     bool Run(const Argv& argv, std::string* output) override {
         if (argv.empty()) return false;
+        // What was found is what runs: the path is not looked up again.
+        const std::string program = LocateTool(argv[0]);
+        if (program.empty()) return false;
         SpawnActions actions;
         if (!actions.ok()) return false;
+        posix_spawnattr_t attributes;
+        if (::posix_spawnattr_init(&attributes) != 0) return false;
+        // A group of its own, so that a tool killed at the deadline takes
+        // along whatever it started and left holding its output.
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        ::posix_spawnattr_setpgroup(&attributes, 0);
         int pipeFds[2] = {-1, -1};
-        if (output != nullptr && ::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+        if (output != nullptr && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+            ::posix_spawnattr_destroy(&attributes);
+            return false;
+        }
         ::posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
         if (output != nullptr) {
             ::posix_spawn_file_actions_adddup2(actions.get(), pipeFds[1], 1);
@@ -104,14 +116,15 @@ public:
         pointers.push_back(nullptr);
 
         pid_t child = 0;
-        const int spawned = ::posix_spawnp(&child, argv[0].c_str(), actions.get(), nullptr, pointers.data(), environ);
+        const int spawned = ::posix_spawn(&child, program.c_str(), actions.get(), &attributes, pointers.data(), environ);
+        ::posix_spawnattr_destroy(&attributes);
         if (output != nullptr) ::close(pipeFds[1]);
         if (spawned != 0) {
             if (output != nullptr) ::close(pipeFds[0]);
             return false;
         }
 
-        const Clock::time_point deadline = Clock::now() + kToolTimeLimit;
+        const Clock::time_point deadline = Clock::now() + timeLimit_;
         bool killed = false;
         if (output != nullptr) {
             killed = ReadOutput(pipeFds[0], child, deadline, *output);
@@ -129,7 +142,7 @@ private:
         while (true) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) {
-                ::kill(child, SIGKILL);
+                KillTool(child);
                 return true;
             }
             pollfd entry{fd, POLLIN, 0};
@@ -142,9 +155,12 @@ private:
                 siginfo_t info{};
                 if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                     info.si_pid == child) {
-                    // Whatever it wrote before exiting is in the pipe now.
-                    Drain(fd, output);
-                    return false;
+                    // Whatever it wrote before exiting is in the pipe now;
+                    // what something it left behind keeps writing is not
+                    // waited for past the deadline.
+                    if (Drain(fd, deadline, output)) return false;
+                    KillTool(child);
+                    return true;
                 }
                 continue;
             }
@@ -164,18 +180,56 @@ private:
         return true;
     }
 
-    static void Drain(int fd, std::string& output) {
+    // Reads what is waiting in the pipe; false when more kept coming until
+    // the deadline.
+    static bool Drain(int fd, Clock::time_point deadline, std::string& output) {
         pollfd entry{fd, POLLIN, 0};
         while (::poll(&entry, 1, 0) > 0 && ReadSome(fd, output)) {
+            if (Clock::now() >= deadline) return false;
         }
+        return true;
     }
+
+    std::chrono::milliseconds timeLimit_;
 };
 
 }  // namespace
 
+std::string LocateTool(const std::string& tool) {
+    if (tool.empty()) return std::string();
+    if (tool.find('/') != std::string::npos) return tool[0] == '/' && IsExecutableFile(tool) ? tool : std::string();
+    // An empty or relative entry names the current folder, or one below it,
+    // where anyone who can write there could plant a tool; only absolute
+    // entries are searched.
+    const char* path = std::getenv("PATH");
+    std::string directories = path != nullptr ? path : "";
+    bool anyAbsolute = false;
+    for (std::string::size_type start = 0; start <= directories.size();) {
+        std::string::size_type colon = directories.find(':', start);
+        if (colon == std::string::npos) colon = directories.size();
+        if (colon > start && directories[start] == '/') anyAbsolute = true;
+        start = colon + 1;
+    }
+    if (!anyAbsolute) directories = "/usr/bin:/bin";
+    for (std::string::size_type start = 0; start <= directories.size();) {
+        std::string::size_type colon = directories.find(':', start);
+        if (colon == std::string::npos) colon = directories.size();
+        const std::string directory = directories.substr(start, colon - start);
+        start = colon + 1;
+        if (directory.empty() || directory[0] != '/') continue;
+        const std::string candidate = directory + (directory.back() == '/' ? "" : "/") + tool;
+        if (IsExecutableFile(candidate)) return candidate;
+    }
+    return std::string();
+}
+
 ToolRunner& SystemToolRunner() {
-    static SystemRunner runner;
+    static SystemRunner runner(std::chrono::seconds(10));
     return runner;
+}
+
+std::unique_ptr<ToolRunner> MakeSystemToolRunner(std::chrono::milliseconds timeLimit) {
+    return std::make_unique<SystemRunner>(timeLimit);
 }
 
 }  // namespace paneloom::platform::lnx

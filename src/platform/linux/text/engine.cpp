@@ -24,6 +24,11 @@ namespace {
 // font: a run makes one font per text item, mostly the same one.
 constexpr std::size_t kKeptFonts = 8;
 
+// Characters beyond Latin-1 whose glyph a font remembers; looking one up
+// again is a character-map lookup (and for a character its face lacks, the
+// font mapper's remembered answer).
+constexpr std::size_t kRememberedCharacters = 4096;
+
 // Pen positions and extents are summed in 64 bits and kept within this bound
 // so that no string length or spacing can overflow them.
 constexpr std::int64_t kPositionLimit = std::int64_t{1} << 60;
@@ -92,6 +97,9 @@ std::int32_t Font::CellHeight() const {
 bool Font::SyntheticBold() const { return state_->metrics.syntheticBold; }
 
 struct TextEngine::Impl {
+    // Shared by every font's glyphs, so that what they hold together is
+    // bounded however many fonts and faces a run makes.
+    std::shared_ptr<GlyphBudget> glyphMemory = std::make_shared<GlyphBudget>(kGlyphCacheBytes);
     FaceStore faces;
     FontMapper mapper;
     // The fonts made last, by (height as made, weight, requested face);
@@ -103,6 +111,7 @@ struct TextEngine::Impl {
     std::u32string codes;
     std::vector<CharacterGlyph> glyphs;
     std::vector<TextRun> runs;
+    std::vector<TextRun> pieces;  // of one run, each shaped in one call
     std::vector<PlacedGlyph> placed;
     hb_buffer_t* shaping = hb_buffer_create();
 
@@ -132,6 +141,9 @@ CharacterGlyph TextEngine::Impl::Resolve(Font::State& font, char32_t code) {
     }
     const auto found = font.others.find(code);
     if (found != font.others.end()) return found->second;
+    // Forgotten all at once when full, so that text of every character
+    // costs each font no more than this.
+    if (font.others.size() >= kRememberedCharacters) std::unordered_map<char32_t, CharacterGlyph>().swap(font.others);
     return font.others.emplace(code, FindGlyph(font, code)).first->second;
 }
 
@@ -153,7 +165,7 @@ std::size_t TextEngine::Impl::FallbackFace(Font::State& font, std::shared_ptr<Fa
     // The font's em, so that the line keeps the cell of the font's own face;
     // bold is simulated where this face has none of its own.
     const bool bold = SizeFont(face->metrics, font.madeHeight, font.weight).syntheticBold;
-    std::unique_ptr<GlyphCache> glyphs = GlyphCache::Make(std::move(face), font.metrics.em, bold);
+    std::unique_ptr<GlyphCache> glyphs = GlyphCache::Make(std::move(face), font.metrics.em, bold, glyphMemory);
     if (!glyphs) return 0;
     font.faces.push_back(std::move(glyphs));
     return font.faces.size() - 1;
@@ -180,32 +192,45 @@ void TextEngine::Impl::ShapeRun(Font::State& font, const TextRun& run, hb_script
             PlaceByCharacter(font, rightToLeft ? run.end - 1 - i : run.begin + i, charExtra, place, pen);
         return;
     }
-    hb_buffer_clear_contents(shaping);
-    // The whole line goes in as context, so letters join across the run's
-    // edges; the run's characters are what is shaped.
-    hb_buffer_add_utf32(shaping, reinterpret_cast<const std::uint32_t*>(codes.data()), static_cast<int>(codes.size()),
-                        static_cast<unsigned>(run.begin), static_cast<int>(run.end - run.begin));
-    hb_buffer_set_direction(shaping, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
-    hb_buffer_set_script(shaping, script);
-    hb_buffer_guess_segment_properties(shaping);
-    hb_shape(shapingFont, shaping, nullptr, 0);
-
-    unsigned count = 0;
-    const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(shaping, &count);
-    const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(shaping, &count);
     // Positions in 26.6 pixels from the run's start; each cluster (one or
     // more characters drawn together) gets the extra after it, and a pixel
     // more where bold is simulated, as a character does.
     const std::int64_t perCluster = (std::int64_t{charExtra} + (cache.SyntheticBold() ? 1 : 0)) * 64;
     std::int64_t fixed = 0;
-    for (unsigned k = 0; k < count; ++k) {
-        if (place) {
-            placed.push_back({&cache, infos[k].codepoint, AddPosition(pen, FloorPixels(fixed + positions[k].x_offset + 32)),
-                              FloorPixels(std::int64_t{positions[k].y_offset} + 32)});
+    // A long run is shaped in pieces, from left to right: in a right-to-left
+    // run the last piece first.
+    pieces.clear();
+    for (std::size_t begin = run.begin; begin < run.end;) {
+        const std::size_t end = ShapingPieceEnd(codes, begin, run.end);
+        pieces.push_back({begin, end, run.level});
+        begin = end;
+    }
+    if (rightToLeft) std::reverse(pieces.begin(), pieces.end());
+    for (const TextRun& piece : pieces) {
+        hb_buffer_clear_contents(shaping);
+        // The whole line goes in as context, so letters join across the
+        // piece's edges; the piece's characters are what is shaped.
+        hb_buffer_add_utf32(shaping, reinterpret_cast<const std::uint32_t*>(codes.data()),
+                            static_cast<int>(codes.size()), static_cast<unsigned>(piece.begin),
+                            static_cast<int>(piece.end - piece.begin));
+        hb_buffer_set_direction(shaping, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+        hb_buffer_set_script(shaping, script);
+        hb_buffer_guess_segment_properties(shaping);
+        hb_shape(shapingFont, shaping, nullptr, 0);
+
+        unsigned count = 0;
+        const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(shaping, &count);
+        const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(shaping, &count);
+        for (unsigned k = 0; k < count; ++k) {
+            if (place) {
+                placed.push_back({&cache, infos[k].codepoint,
+                                  AddPosition(pen, FloorPixels(fixed + positions[k].x_offset + 32)),
+                                  FloorPixels(std::int64_t{positions[k].y_offset} + 32)});
+            }
+            fixed = AddPosition(fixed, positions[k].x_advance);
+            if (k + 1 == count || infos[k + 1].cluster != infos[k].cluster)
+                fixed = AddPosition(fixed, perCluster);
         }
-        fixed = AddPosition(fixed, positions[k].x_advance);
-        if (k + 1 == count || infos[k + 1].cluster != infos[k].cluster)
-            fixed = AddPosition(fixed, perCluster);
     }
     pen = AddPosition(pen, FloorPixels(fixed + 32));
 }
@@ -250,6 +275,8 @@ std::int64_t TextEngine::Impl::Layout(Font::State& font, const std::string& text
         codes.push_back(character.code);
         position += character.length;
     }
+    // However many marks follow a letter, the line's clusters stay short.
+    BoundClusters(codes);
     glyphs.resize(codes.size());
     std::int64_t pen = 0;
     if (!NeedsNoAnalysis(codes)) {
@@ -292,7 +319,8 @@ std::shared_ptr<Font> TextEngine::CreateFont(const LogFontSpec& spec) {
     if (!face) return nullptr;
     state->match = match;
     state->metrics = SizeFont(face->metrics, state->madeHeight, state->weight);
-    std::unique_ptr<GlyphCache> glyphs = GlyphCache::Make(std::move(face), state->metrics.em, state->metrics.syntheticBold);
+    std::unique_ptr<GlyphCache> glyphs = GlyphCache::Make(std::move(face), state->metrics.em,
+                                                           state->metrics.syntheticBold, impl.glyphMemory);
     if (!glyphs) return nullptr;
     state->faces.push_back(std::move(glyphs));
 
@@ -317,6 +345,11 @@ void TextEngine::Draw(Dib& dib, const Font& font, std::int32_t x, std::int32_t y
     const std::int64_t baseline = std::int64_t{y} + font.state_->metrics.ascent;
     for (const PlacedGlyph& glyph : impl.placed)
         glyph.glyphs->Draw(dib, glyph.index, AddPosition(x, glyph.x), baseline - glyph.rise, drawState.textColor);
+}
+
+TextEngine::GlyphMemory TextEngine::GlyphMemoryUse() const {
+    const GlyphBudget& budget = *impl_->glyphMemory;
+    return {budget.Used(), budget.Capacity(), budget.Rasterised()};
 }
 
 std::int32_t TextEngine::CellHeight(const Font& font) const { return font.CellHeight(); }

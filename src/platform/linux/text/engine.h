@@ -31,6 +31,7 @@
 // rasterising), and the compositing onto the bitmap beside the Dib.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -126,6 +127,17 @@ public:
 
     std::int32_t CellHeight(const Font& font) const;
     std::int32_t Ascent(const Font& font) const;
+
+    // The glyph memory that the engine's fonts share: what it holds now,
+    // the most it may hold, and how many glyph outlines have been
+    // rasterised so far (measuring rasterises none; drawing only those that
+    // land on the bitmap).
+    struct GlyphMemory {
+        std::size_t bytes = 0;
+        std::size_t capacity = 0;
+        std::uint64_t rasterised = 0;
+    };
+    GlyphMemory GlyphMemoryUse() const;
 
 private:
     TextEngine();

@@ -22,8 +22,16 @@ constexpr std::int64_t kSpanLimit = 32767;
 // rendered, so that each further use is a blend of that mask (at 16 points
 // every glyph fits many times over). Larger glyphs are rasterised straight
 // into the bitmap each time, clipped to it, so no glyph-sized buffer is
-// ever made for them. At most 256 masks of 4 KB per font.
+// ever made for them. The masks count against the caches' budget.
 constexpr std::int64_t kMaskPixels = 4096;
+
+// What one glyph's entry in a cache takes, about: the entry, the hash
+// table's link and bucket, and the allocator's own words around the node.
+constexpr std::size_t kEntryBytes = sizeof(std::pair<const FT_UInt, Glyph>) + 4 * sizeof(void*);
+
+std::int64_t BoxPixels(const Glyph& glyph) {
+    return (std::int64_t{glyph.xMax} - glyph.xMin) * (std::int64_t{glyph.yMax} - glyph.yMin);
+}
 
 // Rasterising straight into the bitmap.
 struct SpanTarget {
@@ -74,25 +82,44 @@ FT_Raster_Params ClippedRaster(FT_SpanFunc spans, void* user, std::int64_t xMin,
 
 }  // namespace
 
-std::unique_ptr<GlyphCache> GlyphCache::Make(std::shared_ptr<Face> face, std::int32_t em, bool syntheticBold) {
+void GlyphBudget::MakeRoom(std::size_t bytes) {
+    if (used_ + bytes <= capacity_) return;
+    for (GlyphCache* cache : caches_) cache->Drop();
+}
+
+std::unique_ptr<GlyphCache> GlyphCache::Make(std::shared_ptr<Face> face, std::int32_t em, bool syntheticBold,
+                                             std::shared_ptr<GlyphBudget> budget) {
     FT_Size size = nullptr;
-    if (!face || FT_New_Size(face->face, &size) != 0) return nullptr;
+    if (!face || !budget || FT_New_Size(face->face, &size) != 0) return nullptr;
     if (FT_Activate_Size(size) != 0 || FT_Set_Pixel_Sizes(face->face, 0, static_cast<FT_UInt>(em)) != 0) {
         FT_Done_Size(size);
         return nullptr;
     }
     const auto strength = static_cast<FT_Pos>(EmboldenStrength(em));
-    return std::unique_ptr<GlyphCache>(new GlyphCache(std::move(face), size, em, syntheticBold, strength));
+    return std::unique_ptr<GlyphCache>(
+        new GlyphCache(std::move(face), size, em, syntheticBold, strength, std::move(budget)));
 }
 
 GlyphCache::GlyphCache(std::shared_ptr<Face> face, FT_Size size, std::int32_t em, bool syntheticBold,
-                       FT_Pos emboldenStrength)
+                       FT_Pos emboldenStrength, std::shared_ptr<GlyphBudget> budget)
     : face_(std::move(face)), size_(size), em_(em), syntheticBold_(syntheticBold),
-      emboldenStrength_(emboldenStrength) {}
+      emboldenStrength_(emboldenStrength), budget_(std::move(budget)) {
+    budget_->caches_.push_back(this);
+}
 
 GlyphCache::~GlyphCache() {
+    Drop();
+    auto& caches = budget_->caches_;
+    caches.erase(std::remove(caches.begin(), caches.end(), this), caches.end());
     if (shaping_ != nullptr) hb_font_destroy(shaping_);
     FT_Done_Size(size_);
+}
+
+void GlyphCache::Drop() {
+    // Swapped out, so that the table's buckets go too.
+    std::unordered_map<FT_UInt, Glyph>().swap(glyphs_);
+    budget_->used_ -= bytes_;
+    bytes_ = 0;
 }
 
 hb_font_t* GlyphCache::ShapingFont() {
@@ -119,10 +146,15 @@ bool GlyphCache::Load(FT_UInt index) {
     return true;
 }
 
-const Glyph& GlyphCache::Get(FT_UInt index) {
-    const auto [it, added] = glyphs_.try_emplace(index);
-    Glyph& glyph = it->second;
-    if (!added || !Load(index)) return glyph;
+const Glyph& GlyphCache::Get(FT_UInt index) { return Entry(index); }
+
+Glyph& GlyphCache::Entry(FT_UInt index) {
+    if (const auto found = glyphs_.find(index); found != glyphs_.end()) return found->second;
+    budget_->MakeRoom(kEntryBytes);
+    Glyph& glyph = glyphs_[index];
+    bytes_ += kEntryBytes;
+    budget_->used_ += kEntryBytes;
+    if (!Load(index)) return glyph;
     const FT_GlyphSlot slot = face_->face->glyph;
     glyph.advance = SaturateToInt32(CharacterAdvance(slot->advance.x, syntheticBold_));
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
@@ -134,38 +166,50 @@ const Glyph& GlyphCache::Get(FT_UInt index) {
         glyph.yMax = SaturateToInt32(CeilPixels(box.yMax));
         glyph.hasOutline = glyph.xMax > glyph.xMin && glyph.yMax > glyph.yMin;
     }
-    if (glyph.hasOutline &&
-        (std::int64_t{glyph.xMax} - glyph.xMin) * (std::int64_t{glyph.yMax} - glyph.yMin) <= kMaskPixels) {
-        RenderMask(glyph);
-    }
     return glyph;
 }
 
 void GlyphCache::RenderMask(Glyph& glyph) {
+    glyph.maskTried = true;
     const FT_GlyphSlot slot = face_->face->glyph;
     if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
-    glyph.mask.assign(
-        static_cast<std::size_t>((std::int64_t{glyph.xMax} - glyph.xMin) * (std::int64_t{glyph.yMax} - glyph.yMin)),
-        0);
+    const auto bytes = static_cast<std::size_t>(BoxPixels(glyph));
+    glyph.mask.assign(bytes, 0);
     FT_Raster_Params params = ClippedRaster(MaskSpans, &glyph, glyph.xMin, glyph.xMax, glyph.yMin, glyph.yMax);
+    ++budget_->rasterised_;
     glyph.masked = FT_Outline_Render(face_->library->Handle(), &slot->outline, &params) == 0;
-    if (!glyph.masked) std::vector<std::uint8_t>().swap(glyph.mask);
+    if (!glyph.masked) {
+        std::vector<std::uint8_t>().swap(glyph.mask);
+        return;
+    }
+    bytes_ += bytes;
+    budget_->used_ += bytes;
 }
 
 void GlyphCache::Draw(Dib& dib, FT_UInt index, std::int64_t penX, std::int64_t baseline, std::uint32_t colour) {
-    const Glyph& glyph = Get(index);
-    if (!glyph.hasOutline) return;
+    const Glyph* glyph = &Get(index);
+    if (!glyph->hasOutline) return;
     // The part of the glyph's box that lands in the bitmap, relative to its
     // origin.
-    const std::int64_t xMin = std::max<std::int64_t>({glyph.xMin, -penX, -kSpanLimit});
-    const std::int64_t xMax = std::min<std::int64_t>({glyph.xMax, dib.width - penX, kSpanLimit});
-    const std::int64_t yMin = std::max<std::int64_t>({glyph.yMin, baseline - dib.height, -kSpanLimit});
-    const std::int64_t yMax = std::min<std::int64_t>({glyph.yMax, baseline, kSpanLimit});
+    const std::int64_t xMin = std::max<std::int64_t>({glyph->xMin, -penX, -kSpanLimit});
+    const std::int64_t xMax = std::min<std::int64_t>({glyph->xMax, dib.width - penX, kSpanLimit});
+    const std::int64_t yMin = std::max<std::int64_t>({glyph->yMin, baseline - dib.height, -kSpanLimit});
+    const std::int64_t yMax = std::min<std::int64_t>({glyph->yMax, baseline, kSpanLimit});
     if (xMin >= xMax || yMin >= yMax) return;
-    if (glyph.masked) {
-        const CoverageMask mask{glyph.mask.data(), std::int64_t{glyph.xMax} - glyph.xMin,
-                                std::int64_t{glyph.yMax} - glyph.yMin};
-        PaintCoverageMask(dib, mask, penX + glyph.xMin, baseline - glyph.yMax, colour);
+    const auto maskBytes = static_cast<std::size_t>(BoxPixels(*glyph));
+    if (!glyph->maskTried && BoxPixels(*glyph) <= kMaskPixels && kEntryBytes + maskBytes <= budget_->capacity_) {
+        // Room for the mask first: making it may drop this very glyph,
+        // which is then loaded again.
+        budget_->MakeRoom(kEntryBytes + maskBytes);
+        Glyph& entry = Entry(index);
+        if (Load(index)) RenderMask(entry);
+        entry.maskTried = true;
+        glyph = &entry;
+    }
+    if (glyph->masked) {
+        const CoverageMask mask{glyph->mask.data(), std::int64_t{glyph->xMax} - glyph->xMin,
+                                std::int64_t{glyph->yMax} - glyph->yMin};
+        PaintCoverageMask(dib, mask, penX + glyph->xMin, baseline - glyph->yMax, colour);
         return;
     }
     // Too large for a mask: loaded again (another glyph may be in the slot)
@@ -176,6 +220,7 @@ void GlyphCache::Draw(Dib& dib, FT_UInt index, std::int64_t penX, std::int64_t b
     if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return;
     SpanTarget target{&dib, penX, baseline, colour};
     FT_Raster_Params params = ClippedRaster(DrawSpans, &target, xMin, xMax, yMin, yMax);
+    ++budget_->rasterised_;
     FT_Outline_Render(face_->library->Handle(), &slot->outline, &params);
 }
 

@@ -13,9 +13,10 @@ namespace paneloom::platform::lnx {
 inline constexpr std::int32_t kDefaultFontHeight = -16;
 
 // Largest em or cell height in pixels that a font is made with, as on
-// Windows; larger requests are reduced to it. Glyphs of any size are
-// rasterised only where they reach the bitmap, so their memory is bounded by
-// the bitmap, not by the size.
+// Windows; larger requests are reduced to it. A glyph too large to keep is
+// rasterised straight into the bitmap, only where it lands, and what the
+// glyph caches keep is held to kGlyphCacheBytes (glyphs.h): a large size
+// costs drawing time, not memory.
 inline constexpr std::int32_t kMaxFontPixels = 16384;
 
 inline constexpr int kNormalWeight = 400;

@@ -17,6 +17,47 @@ bool TakesNeighbourScript(hb_script_t script) {
 
 }  // namespace
 
+bool ContinuesCluster(char32_t code) {
+    if (code < 0x0300) return false;  // Latin-1 and the spacing letters: no marks
+    if (code == 0x200C || code == 0x200D) return true;
+    hb_unicode_funcs_t* unicode = hb_unicode_funcs_get_default();
+    if (hb_unicode_combining_class(unicode, code) != HB_UNICODE_COMBINING_CLASS_NOT_REORDERED) return true;
+    switch (hb_unicode_general_category(unicode, code)) {
+        case HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK:
+        case HB_UNICODE_GENERAL_CATEGORY_SPACING_MARK:
+        case HB_UNICODE_GENERAL_CATEGORY_ENCLOSING_MARK:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void BoundClusters(std::u32string& codes) {
+    std::size_t kept = 0;
+    std::size_t continuing = 0;
+    for (const char32_t code : codes) {
+        if (ContinuesCluster(code)) {
+            if (++continuing > kMaxContinuingCharacters) continue;
+        } else {
+            continuing = 0;
+        }
+        codes[kept++] = code;
+    }
+    codes.resize(kept);
+}
+
+std::size_t ShapingPieceEnd(const std::u32string& codes, std::size_t begin, std::size_t end) {
+    if (end - begin <= kMaxShapedCharacters) return end;
+    const std::size_t limit = begin + kMaxShapedCharacters;
+    // After a space near the limit: few fonts look across one.
+    for (std::size_t cut = limit; cut > begin && limit - cut <= kMaxContinuingCharacters; --cut)
+        if (codes[cut - 1] == U' ' && !ContinuesCluster(codes[cut])) return cut;
+    for (std::size_t cut = limit; cut > begin; --cut)
+        if (!ContinuesCluster(codes[cut])) return cut;
+    // Only a cluster longer than the limit, which BoundClusters prevents.
+    return limit;
+}
+
 bool NeedsNoAnalysis(const std::u32string& codes) {
     return std::all_of(codes.begin(), codes.end(), [](char32_t code) { return code < kFirstShapedCode; });
 }

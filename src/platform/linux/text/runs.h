@@ -19,6 +19,36 @@ namespace paneloom::platform::lnx {
 // Hebrew's block, where the first script that may need either begins.
 bool NeedsNoAnalysis(const std::u32string& codes);
 
+// At most this many characters continue a cluster after the character that
+// begins it, as Unicode's stream-safe format bounds the non-starters after
+// a starter; the rest are left out of the layout. Here every mark and
+// joiner counts, of combining class 0 or not: HarfBuzz attaches marks of
+// either kind to the letter before them, and a cluster of unbounded length
+// costs it time out of proportion (and, far enough, its own assertions).
+inline constexpr std::size_t kMaxContinuingCharacters = 30;
+
+// The most characters handed to HarfBuzz in one call; a longer run is
+// shaped in pieces, each cut at a cluster boundary, after a space where one
+// lies near the limit.
+inline constexpr std::size_t kMaxShapedCharacters = 1024;
+
+// True for a character that belongs to the cluster of the one before it: a
+// combining mark (a nonzero combining class, or a mark's general category)
+// or a zero-width joiner or non-joiner.
+bool ContinuesCluster(char32_t code);
+
+// Leaves out of `codes` each character that continues a cluster beyond the
+// first kMaxContinuingCharacters in a row; the line's other characters keep
+// their order. Linear in the line's length.
+void BoundClusters(std::u32string& codes);
+
+// Where the first piece of [begin, end) that is shaped in one call ends:
+// `end` when the stretch holds at most kMaxShapedCharacters, else the last
+// cluster boundary at or before that many characters, preferring the one
+// after a space within the last kMaxContinuingCharacters + 1 characters.
+// Always more than `begin` when end > begin.
+std::size_t ShapingPieceEnd(const std::u32string& codes, std::size_t begin, std::size_t end);
+
 // The embedding level of each character: even left to right, odd right to
 // left.
 std::vector<std::uint8_t> BidiLevels(const std::u32string& codes);
