@@ -1,9 +1,9 @@
 #!/usr/bin/perl
-# Writes src/platform/linux/codepage/unicode_case_table.inc: Unicode's simple case
+# Writes src/common/unicode_case_table.inc: Unicode's simple case
 # mappings (the one-character upper- and lower-case forms of UnicodeData.txt),
 # as Perl's copy of the Unicode Character Database has them, in ranges that
 # share one offset:
-#   perl scripts/unicode-case-table.pl > src/platform/linux/codepage/unicode_case_table.inc
+#   perl scripts/unicode-case-table.pl > src/common/unicode_case_table.inc
 use strict;
 use warnings;
 use Unicode::UCD qw(prop_invmap);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/config_path.h"
+#include "codepage/ansi_text.h"
 #include "app/output_folder.h"
 #include "log/error_log.h"
 #include "common/format.h"
@@ -77,8 +78,11 @@ int Run(RunContext& context, RunEffects& effects) {
     RunSettings& settings = context.settings;
     effects.ResolveConfiguration(settings);
 
+    // The code page of a previous run in this process is not this one's.
+    SelectRunCodePage({});
     std::string document;
     if (!LoadFile(settings.configPath, document)) return kExitDone;
+    SelectRunCodePage(document);
     RemoveComments(document, true);
 
     std::string globals;

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "common/utf16.h"
+
 namespace paneloom {
 
 namespace {
@@ -74,6 +76,10 @@ std::string BufferText(const std::string& value, std::size_t size) {
     if (size == 0) return std::string();
     text.resize(CharacterWidths().CutLength(text, size - 1));
     return text;
+}
+
+void SelectRunCodePage(std::string_view configuration) {
+    platform::Get<platform::AnsiCodePage>().SelectUtf8(RunsInUtf8(configuration));
 }
 
 void ToLowerAnsi(std::string& text) { platform::Get<platform::AnsiCodePage>().ToLower(text); }

@@ -119,7 +119,12 @@ std::int32_t FindText(std::string_view text, std::string_view what, std::int32_t
 // and at most size - 1 bytes, cut on a character boundary.
 std::string BufferText(const std::string& value, std::size_t size);
 
-// Case conversion by the rules of the system's ANSI code page.
+// Chooses the run's code page from its configuration's text: UTF-8 where
+// the text is (RunsInUtf8 of common/utf16.h), otherwise the system's ANSI
+// code page. An empty text chooses the ANSI code page.
+void SelectRunCodePage(std::string_view configuration);
+
+// Case conversion by the rules of the run's code page.
 void ToLowerAnsi(std::string& text);
 void ToUpperAnsi(std::string& text);
 

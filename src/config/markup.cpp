@@ -6,6 +6,7 @@
 #include "common/format.h"
 #include "codepage/ansi_text.h"
 #include "common/scan.h"
+#include "common/utf16.h"
 #include "platform/files.h"
 
 namespace paneloom {
@@ -90,6 +91,13 @@ bool LoadFile(const std::string& path, std::string& text) {
         if (path.size() >= kMaxPathBytes || path.find('\0') != std::string::npos) return false;
         std::string bytes;
         if (!platform::Get<platform::Files>().ReadWholeExclusive(path, bytes)) return false;
+        // What Notepad saves as "Unicode" is UTF-16; read as 8-bit text it
+        // would end at the zero byte of its first character.
+        std::string decoded;
+        if (DecodeUtf16File(bytes, decoded)) {
+            text.swap(decoded);
+            return true;
+        }
         const std::size_t zero = bytes.find('\0');
         if (zero != std::string::npos) bytes.resize(zero);
         text.swap(bytes);

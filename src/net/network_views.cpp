@@ -5,6 +5,8 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "platform/clock.h"
+
 namespace paneloom {
 
 namespace {
@@ -80,11 +82,10 @@ std::string LeaseDateText(std::int64_t seconds) {
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     if (seconds < 0) return "[invalid data]";
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    if (static_cast<std::int64_t>(time) != seconds) return "[invalid data]";
-    // The one thread of the program is the only user of localtime's record.
-    const std::tm* local = std::localtime(&time);
-    if (local == nullptr || local->tm_wday < 0 || local->tm_wday > 6 || local->tm_mon < 0 || local->tm_mon > 11) {
+    std::tm converted{};
+    if (!platform::Get<platform::Clock>().ToLocal(seconds, converted)) return "[invalid data]";
+    const std::tm* local = &converted;
+    if (local->tm_wday < 0 || local->tm_wday > 6 || local->tm_mon < 0 || local->tm_mon > 11) {
         return "[invalid data]";
     }
     char buffer[kBuiltTextBuffer];

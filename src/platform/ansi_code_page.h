@@ -1,5 +1,6 @@
-// The system's 8-bit (ANSI) code page: how its bytes form characters, and
-// case mapping.
+// The 8-bit code page of the run's texts: how its bytes form characters, and
+// case mapping. A run is in the system's ANSI code page, or in UTF-8 when
+// its configuration is (see SelectUtf8).
 #pragma once
 
 #include <string>
@@ -30,6 +31,12 @@ public:
     // case takes more or fewer bytes.
     virtual void ToLower(std::string& text) = 0;
     virtual void ToUpper(std::string& text) = 0;
+
+    // Chooses the run's code page: UTF-8, or the system's ANSI code page.
+    // Everything the platform hands up or takes from then on (system texts,
+    // file names, drawn text) is in that code page. A platform whose texts
+    // are UTF-8 anyway has nothing to choose.
+    virtual void SelectUtf8(bool utf8) { (void)utf8; }
 };
 
 template <>

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "codepage/ansi_text.h"
 #include "support/scoped_variable.h"
 #include "support/scratch.h"
 
@@ -90,6 +95,29 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"a variable that names no folder", std::string("picture"), "%PANELOOM_TEST_HOME%.bmp", ""},
         FolderCase{"a file where the folder should be", std::string("<scratch>/blocked"),
                    "%PANELOOM_TEST_HOME%/Paneloom/out.bmp", ""}));
+
+#ifdef _WIN32
+// A UTF-8 run under a profile named in another script than the ANSI code
+// page's: the folder made and entered is the one the variable names.
+TEST(OutputFolderInUtf8, AProfileNamedInAnotherScriptIsTheFolderEntered) {
+    testing::ScratchDir scratch;
+    const fs::path start = fs::current_path();
+    const fs::path home = scratch.path() / L"\u041f\u0440\u0438\u0432\u0435\u0442";
+    SetEnvironmentVariableW(L"PANELOOM_TEST_HOME", home.wstring().c_str());
+    SelectRunCodePage("\xD0\x9F");  // a configuration in UTF-8
+    RunContext context;
+    context.settings.outputBitmapPath = "%PANELOOM_TEST_HOME%\\Paneloom\\out.bmp";
+
+    EnterOutputFolder(context);
+    const fs::path now = fs::current_path();
+    fs::current_path(start);
+    SelectRunCodePage({});
+    SetEnvironmentVariableW(L"PANELOOM_TEST_HOME", nullptr);
+
+    ASSERT_TRUE(fs::is_directory(home / L"Paneloom"));
+    EXPECT_TRUE(fs::equivalent(home / L"Paneloom", now));
+}
+#endif
 
 }  // namespace
 }  // namespace paneloom

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-
+#include "common/utf16.h"
 #include "support/fakes.h"
 #include "support/scratch.h"
 
@@ -239,6 +239,34 @@ TEST(LoadFile, ReadsWholeFileUpToTheFirstZeroByte) {
     scratch.Write("empty.xml", "");
     ASSERT_TRUE(LoadFile("empty.xml", text));
     EXPECT_EQ("", text);
+}
+
+TEST(LoadFile, UnicodeFilesAreReadAsUtf8WithItsMark) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string text;
+    };
+    const std::string mark = "\xEF\xBB\xBF";
+    const Case cases[] = {
+        // <a>é</a>, every ASCII character with a zero byte in it
+        {"little-endian", std::string("\xFF\xFE<\0a\0>\0\xE9\0<\0/\0a\0>\0", 18), mark + "<a>\xC3\xA9</a>"},
+        {"big-endian", std::string("\xFE\xFF\0<\0a\0>\0\xE9\0<\0/\0a\0>", 18), mark + "<a>\xC3\xA9</a>"},
+        // a character U+0000 ends the text, as a zero byte ends an 8-bit one
+        {"cut at U+0000", std::string("\xFF\xFEx\0\0\0y\0", 8), mark + "x"},
+        // 😀 as a surrogate pair; a surrogate alone and an odd last byte
+        {"pairs and strays", std::string("\xFF\xFE\x3D\xD8\x00\xDE\x00\xD8z\0!", 11), mark + "\xF0\x9F\x98\x80\xEF\xBF\xBDz"},
+        {"the mark alone", "\xFF\xFE", mark},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDir scratch;
+        scratch.Write("u.xml", c.bytes);
+        std::string text = "old";
+        ASSERT_TRUE(LoadFile("u.xml", text));
+        EXPECT_EQ(c.text, text);
+        EXPECT_TRUE(RunsInUtf8(text));
+    }
 }
 
 TEST(LoadFile, MissingFileOrLongPathFailsSilently) {

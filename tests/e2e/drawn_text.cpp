@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
+#include "common/utf16.h"
 #include "support/bmp_maker.h"
 
 namespace paneloom::testing {
@@ -120,6 +123,89 @@ std::string SampleConfiguration() {
 #endif
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+namespace {
+
+// Widths of the sample's two lines as the Linux build draws them.
+constexpr std::int32_t kChineseLineWidth = 150;
+constexpr std::int32_t kArabicLineWidth = 181;
+
+// The texts of the sample's textlines that hold a byte outside ASCII.
+std::vector<std::string> SampleScriptLines() {
+    const std::string sample = SampleConfiguration();
+    const std::string open = "<textline>";
+    const std::string close = "</textline>";
+    std::vector<std::string> lines;
+    for (std::size_t start = sample.find(open); start != std::string::npos; start = sample.find(open, start)) {
+        start += open.size();
+        const std::size_t end = sample.find(close, start);
+        if (end == std::string::npos) break;
+        std::string line = sample.substr(start, end - start);
+        if (std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+            const std::string name = "%HOSTNAME%";
+            for (std::size_t at = line.find(name); at != std::string::npos; at = line.find(name, at))
+                line.replace(at, name.size(), "HOST");
+            lines.push_back(line);
+        }
+        start = end;
+    }
+    return lines;
+}
+
+// The width of the cell of one colour in the rows where it stands.
+std::int32_t CellWidth(const Picture& picture, std::uint32_t colour) {
+    const std::int32_t first = FirstColumnWith(picture, colour);
+    return first < 0 ? 0 : LastColumnWith(picture, colour) - first + 1;
+}
+
+}  // namespace
+
+std::string SampleScriptsConfiguration() {
+    const std::vector<std::string> lines = SampleScriptLines();
+    if (lines.size() != 2) return std::string();
+    return "<globalsettings><inputbmp name=\"plain.bmp\"/><outputbmp name=\"drawn.bmp\"/></globalsettings>\r\n"
+           "<displayoutput>\r\n"
+           "  <textsettings><textstart x=\"40\" y=\"30\"/>"
+           "<backgroundcolor red=\"0\" green=\"0\" blue=\"0\" transparent=\"0\"/>"
+           "<textcolor red=\"255\" green=\"255\" blue=\"255\"/>"
+           "<font face=\"Arial\" points=\"16\" weight=\"400\" extra=\"1\"/></textsettings>\r\n"
+           "  <output>\r\n"
+           "    <textline bgcolor=\"0000FF\">" +
+           lines[0] +
+           "</textline>\r\n"
+           "    <textline bgcolor=\"00FF00\">" +
+           lines[1] +
+           "</textline>\r\n"
+           "  </output>\r\n"
+           "</displayoutput>\r\n";
+}
+
+std::string SavedAsUtf16(const std::string& utf8, bool littleEndian) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : Utf16FromUtf8(utf8)) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        bytes += littleEndian ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
+}
+
+void ExpectSampleScriptsLaidOut(const Picture& picture) {
+    ASSERT_EQ(kLinesWidth, picture.width);
+    // Both lines start where the configuration puts them, on cells of the
+    // chosen face's height (Chinese and Arabic come from other faces, on
+    // the same baseline), and are as wide on both builds within a few
+    // pixels: widths measured on the Linux build.
+    EXPECT_EQ(30, FirstRowWith(picture, 0x0000FF));
+    EXPECT_EQ(40, FirstColumnWith(picture, 0x0000FF));
+    EXPECT_EQ(52, FirstRowWith(picture, 0x00FF00));
+    EXPECT_EQ(40, FirstColumnWith(picture, 0x00FF00));
+    constexpr std::int32_t kTolerance = 4;
+    EXPECT_NEAR(kChineseLineWidth, CellWidth(picture, 0x0000FF), kTolerance);
+    EXPECT_NEAR(kArabicLineWidth, CellWidth(picture, 0x00FF00), kTolerance);
+    // Glyphs in white inside the cells.
+    EXPECT_NE(-1, FirstRowWith(picture, 0xFFFFFF));
 }
 
 }  // namespace paneloom::testing

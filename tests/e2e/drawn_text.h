@@ -46,4 +46,20 @@ void ExpectLinesLaidOut(const Picture& picture);
 // The sample configuration, examples/paneloom.xml, as the sources hold it.
 std::string SampleConfiguration();
 
+// The sample configuration's lines that hold more than ASCII (its Chinese
+// and Arabic lines), as it writes them, %HOSTNAME% put as "HOST", in the
+// sample's font for them (Arial, 16 points, 1 pixel of extra) on opaque
+// cells of their own colours, 0000FF and 00FF00, one below the other from
+// (40, 30), drawn from "plain.bmp" (kLinesWidth x kLinesHeight) into
+// "drawn.bmp". Empty when the sample has no such lines.
+std::string SampleScriptsConfiguration();
+
+// A UTF-8 text as a file saved in UTF-16 with its byte-order mark, as
+// Notepad saves "Unicode".
+std::string SavedAsUtf16(const std::string& utf8, bool littleEndian);
+
+// Checks the cells SampleScriptsConfiguration drew: both builds draw each
+// line within a few pixels of the same width.
+void ExpectSampleScriptsLaidOut(const Picture& picture);
+
 }  // namespace paneloom::testing

@@ -10,7 +10,7 @@
 #include "log/error_log.h"
 #include "support/fake_iphelper.h"
 #include "support/scratch.h"
-#include "support/time_zone.h"
+#include "support/fakes.h"
 
 namespace paneloom {
 namespace {
@@ -19,7 +19,7 @@ using testing::FakeAdapter;
 using testing::FakeInterface;
 using testing::MakeAdapter;
 using testing::FakeIpHelper;
-using testing::ScopedTimeZone;
+using testing::FakeClock;
 
 class NetworkViewsTest : public ::testing::Test {
 protected:
@@ -109,7 +109,8 @@ TEST_F(NetworkViewsTest, AdapterListReadsEachAdapterAndAnswersMissingOnesWithThe
     fixed.type = 71;
     fake.adapters = {dhcp, fixed};
 
-    ScopedTimeZone utc("UTC0");
+    FakeClock utc;
+    platform::ScopedFake<platform::Clock> zone(utc);
     AdapterList adapters(network);
     adapters.Load();
     ASSERT_EQ(adapters.AdapterCount(), 2);
@@ -177,15 +178,17 @@ TEST_F(NetworkViewsTest, HardwareAddressTextFollowsTheLengthButNeverLeavesTheFie
 }
 
 TEST_F(NetworkViewsTest, LeaseDatesAre24CharactersOfLocalTime) {
+    // The system's zone, as the platform's clock converts to it.
+    FakeClock clock;
+    platform::ScopedFake<platform::Clock> zone(clock);
     {
-        ScopedTimeZone utc("UTC0");
         EXPECT_EQ(LeaseDateText(1092000000), "Sun Aug 08 21:20:00 2004");
         EXPECT_EQ(LeaseDateText(0), "Thu Jan 01 00:00:00 1970");
         EXPECT_EQ(LeaseDateText(1709251199), "Thu Feb 29 23:59:59 2024");
         EXPECT_EQ(LeaseDateText(1092000000).size(), 24u);
     }
     {
-        ScopedTimeZone east("ABC-2");
+        clock.zoneOffset = 2 * 3600;
         EXPECT_EQ(LeaseDateText(1092000000), "Sun Aug 08 23:20:00 2004");
     }
     EXPECT_EQ(LeaseDateText(-1), "[invalid data]");

@@ -46,9 +46,20 @@ public:
         time.tm_min = 5;
         time.tm_sec = 9;
     }
+    // The local zone of ToLocal: seconds east of UTC, daylight saving none.
+    std::int64_t zoneOffset = 0;
+
     bool LocalNow(std::tm& out) override {
         if (ok) out = time;
         return ok;
+    }
+    bool ToLocal(std::int64_t seconds, std::tm& out) override {
+        const std::time_t shifted = static_cast<std::time_t>(seconds + zoneOffset);
+        // The tests run on one thread.
+        const std::tm* universal = std::gmtime(&shifted);
+        if (universal == nullptr) return false;
+        out = *universal;
+        return true;
     }
 };
 

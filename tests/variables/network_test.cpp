@@ -7,7 +7,7 @@
 #include <string>
 
 #include "support/fake_iphelper.h"
-#include "support/time_zone.h"
+#include "support/fakes.h"
 #include "variables/variables_fixture.h"
 
 namespace paneloom {
@@ -80,7 +80,8 @@ TEST_F(NetworkVariablesTest, TwoAdaptersWithTheirJoinedLists) {
 }
 
 TEST_F(NetworkVariablesTest, DhcpOnShowsTheLeaseAndOffShowsPlaceholders) {
-    testing::ScopedTimeZone utc("UTC0");
+    testing::FakeClock utc;
+    platform::ScopedFake<platform::Clock> zone(utc);
     EXPECT_EQ("Sun Aug 08 21:20:00 2004|Mon Aug 09 21:20:00 2004|10.0.0.254|-NA-|-NA-|(none)",
               Substitute("%ADAPTER_1_DHCPLEASED%|%ADAPTER_1_DHCPEXPIRES%|%ADAPTER_1_DHCPSERVER%|"
                          "%ADAPTER_2_DHCPLEASED%|%ADAPTER_2_DHCPEXPIRES%|%ADAPTER_2_DHCPSERVER%"));

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/run_text.h"
+
 namespace paneloom::platform {
 
 namespace {
@@ -47,6 +49,15 @@ public:
     }
 
     std::string FullPathName(const std::string& path) override {
+        if (RunInUtf8()) {
+            const std::wstring wide = WideFromRun(path);
+            const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+            if (needed == 0) return std::string();
+            std::vector<wchar_t> buffer(needed + 1, L'\0');
+            const DWORD length = GetFullPathNameW(wide.c_str(), needed, buffer.data(), nullptr);
+            if (length == 0 || length >= needed) return std::string();
+            return RunFromWide(std::wstring_view(buffer.data(), length));
+        }
         const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
         if (needed == 0) return std::string();
         std::vector<char> buffer(needed + 1, '\0');
@@ -56,6 +67,12 @@ public:
     }
 
     void SetWallpaper(const std::string& fullPath) override {
+        // A UTF-8 run's path reaches the system whole only through the wide call.
+        if (RunInUtf8()) {
+            std::wstring wide = WideFromRun(fullPath);
+            SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, &wide[0], SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+            return;
+        }
         std::vector<char> text(fullPath.begin(), fullPath.end());
         text.push_back('\0');
         SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, text.data(), SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);

@@ -4,18 +4,24 @@
 
 #include <optional>
 
+#include "platform/win32/run_text.h"
+
 namespace paneloom::platform {
 
 namespace {
 
-// The directory part of a path as GetTempFileNameA wants it: everything up
+// Paths are handed to the wide functions: a path of the run's code page
+// converts to the very name the ANSI function would open in an ANSI run,
+// and a UTF-8 run reaches every name (WideFromRun).
+
+// The directory part of a path as GetTempFileNameW wants it: everything up
 // to the last separator, the drive of a drive-relative name, or "." for a
 // bare file name.
-std::string DirectoryOf(const std::string& path) {
-    const std::string::size_type slash = path.find_last_of("\\/");
-    if (slash != std::string::npos) return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-    if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
-    return ".";
+std::wstring DirectoryOf(const std::wstring& path) {
+    const std::wstring::size_type slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+    if (path.size() >= 2 && path[1] == L':') return path.substr(0, 2);
+    return L".";
 }
 
 // Writes all of `size` bytes, in one call when it fits a DWORD.
@@ -31,14 +37,14 @@ bool WriteAll(HANDLE file, const void* data, std::size_t size) {
     return true;
 }
 
-std::string FullPathOf(const std::string& path) {
-    char buffer[MAX_PATH + 1] = {};
-    const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
-    return length == 0 || length >= sizeof buffer ? path : std::string(buffer, length);
+std::wstring FullPathOf(const std::wstring& path) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH + 1, buffer, nullptr);
+    return length == 0 || length >= MAX_PATH + 1 ? path : std::wstring(buffer, length);
 }
 
-bool SameText(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+bool SameText(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
                                                   b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
@@ -47,19 +53,19 @@ bool SameText(const std::string& a, const std::string& b) {
 // (the system opens the file through it), the file it leads to, so that
 // the link stays. A link that cannot be followed is replaced itself, as any
 // file would be.
-std::string ReplacementTarget(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+std::wstring ReplacementTarget(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return path;
-    char buffer[MAX_PATH + 8] = {};
-    const DWORD length = GetFinalPathNameByHandleA(file, buffer, sizeof buffer, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    wchar_t buffer[MAX_PATH + 8] = {};
+    const DWORD length = GetFinalPathNameByHandleW(file, buffer, MAX_PATH + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     CloseHandle(file);
-    if (length == 0 || length >= sizeof buffer) return path;
-    std::string target(buffer, length);
+    if (length == 0 || length >= MAX_PATH + 8) return path;
+    std::wstring target(buffer, length);
     // The answer is in the long-path form: \\?\C:\... or \\?\UNC\server\...
-    if (target.rfind("\\\\?\\UNC\\", 0) == 0) {
-        target = "\\\\" + target.substr(8);
-    } else if (target.rfind("\\\\?\\", 0) == 0) {
+    if (target.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        target = L"\\\\" + target.substr(8);
+    } else if (target.rfind(L"\\\\?\\", 0) == 0) {
         target = target.substr(4);
     }
     // A file reached without a link keeps the name it was given.
@@ -67,8 +73,8 @@ std::string ReplacementTarget(const std::string& path) {
 }
 
 // A directory is never replaced; a device is refused when it is opened.
-bool MayReplace(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+bool MayReplace(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -104,35 +110,36 @@ Filled FillAndClose(HANDLE file, const std::string& path, const FileFiller& fill
 // A new file beside `target` that takes its place once written. Nothing,
 // with nothing left behind, when the new file cannot be made or cannot take
 // the old one's place.
-std::optional<ReplaceResult> ReplaceThroughNewFile(const std::string& target, const FileFiller& fill) {
-    char temporary[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(DirectoryOf(target).c_str(), "pnl", 0, temporary) == 0) return std::nullopt;
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::optional<ReplaceResult> ReplaceThroughNewFile(const std::wstring& target, const std::string& path,
+                                                   const FileFiller& fill) {
+    wchar_t temporary[MAX_PATH + 1] = {};
+    if (GetTempFileNameW(DirectoryOf(target).c_str(), L"pnl", 0, temporary) == 0) return std::nullopt;
+    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DeleteFileA(temporary);
+        DeleteFileW(temporary);
         return std::nullopt;
     }
     Filled filled = Filled::GivenUp;
     try {
-        filled = FillAndClose(file, target, fill);
+        filled = FillAndClose(file, path, fill);
     } catch (...) {
-        DeleteFileA(temporary);
+        DeleteFileW(temporary);
         throw;
     }
     if (filled == Filled::GivenUp) {
-        DeleteFileA(temporary);
+        DeleteFileW(temporary);
         return ReplaceResult::GivenUp;
     }
-    // A file already there is replaced by ReplaceFileA, which gives the new
+    // A file already there is replaced by ReplaceFileW, which gives the new
     // file the old one's security descriptor and attributes: a picture its
     // owner made private stays private. The new file's own would be those
     // the folder hands down.
-    const bool existing = GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const bool moved = existing ? ReplaceFileA(target.c_str(), temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+    const bool existing = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool moved = existing ? ReplaceFileW(target.c_str(), temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                                                nullptr, nullptr) != 0
-                                : MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+                                : MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
     if (!moved) {
-        DeleteFileA(temporary);
+        DeleteFileW(temporary);
         return std::nullopt;
     }
     return ReplaceResult::Replaced;
@@ -140,14 +147,14 @@ std::optional<ReplaceResult> ReplaceThroughNewFile(const std::string& target, co
 
 // Writing in place, as a plain create-or-truncate does, for a file that may
 // be written where no new file may be made or the file may not be replaced.
-ReplaceResult WriteInPlace(const std::string& target, const FileFiller& fill) {
-    HANDLE file = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+ReplaceResult WriteInPlace(const std::wstring& target, const std::string& path, const FileFiller& fill) {
+    HANDLE file = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return ReplaceResult::NotWritable;
     if (GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
         return ReplaceResult::NotWritable;
     }
-    return FillAndClose(file, target, fill) == Filled::Done ? ReplaceResult::Replaced : ReplaceResult::GivenUp;
+    return FillAndClose(file, path, fill) == Filled::Done ? ReplaceResult::Replaced : ReplaceResult::GivenUp;
 }
 
 // A file shared with other readers (FILE_SHARE_READ).
@@ -182,7 +189,7 @@ private:
 class Win32Files final : public Files {
 public:
     bool ReadWholeExclusive(const std::string& path, std::string& bytes) override {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+        HANDLE file = CreateFileW(WideFromRun(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         const DWORD size = GetFileSize(file, nullptr);
@@ -217,7 +224,7 @@ public:
     }
 
     std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        HANDLE file = CreateFileW(WideFromRun(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return nullptr;
         LARGE_INTEGER size{};
@@ -230,10 +237,10 @@ public:
     }
 
     ReplaceResult ReplaceWhole(const std::string& path, const FileFiller& fill) override {
-        const std::string target = ReplacementTarget(path);
+        const std::wstring target = ReplacementTarget(WideFromRun(path));
         if (!MayReplace(target)) return ReplaceResult::NotWritable;
-        if (const std::optional<ReplaceResult> result = ReplaceThroughNewFile(target, fill)) return *result;
-        return WriteInPlace(target, fill);
+        if (const std::optional<ReplaceResult> result = ReplaceThroughNewFile(target, path, fill)) return *result;
+        return WriteInPlace(target, path, fill);
     }
 
     bool NamesIgnoreCase() override { return true; }

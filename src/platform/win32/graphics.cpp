@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/dib.h"
+#include "platform/win32/run_text.h"
 
 namespace paneloom::platform {
 
@@ -32,8 +33,10 @@ const BITMAPINFO* AlignedInfo(const std::uint8_t* info, std::size_t infoSize, st
 class Win32Graphics final : public Graphics {
 public:
     BitmapHandle LoadBitmapFile(const std::string& path) override {
-        HANDLE image = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
-                                  LR_CREATEDIBSECTION | LR_DEFAULTSIZE | LR_LOADFROMFILE);
+        // A UTF-8 run's name reaches the file through the wide function.
+        const UINT flags = LR_CREATEDIBSECTION | LR_DEFAULTSIZE | LR_LOADFROMFILE;
+        HANDLE image = RunInUtf8() ? LoadImageW(nullptr, WideFromRun(path).c_str(), IMAGE_BITMAP, 0, 0, flags)
+                                   : LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, flags);
         return reinterpret_cast<BitmapHandle>(image);
     }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/run_text.h"
+
 namespace paneloom::platform {
 
 namespace {
@@ -20,6 +22,9 @@ public:
     }
 
     bool ChangeDirectory(const std::string& directory) override {
+        // A UTF-8 run's folder (its output's, under a profile named in any
+        // script) is reached whole only through the wide call.
+        if (RunInUtf8()) return SetCurrentDirectoryW(WideFromRun(directory).c_str()) != FALSE;
         return SetCurrentDirectoryA(directory.c_str()) != FALSE;
     }
 };

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/win32/run_text.h"
+
 namespace paneloom::platform {
 
 namespace {
@@ -70,6 +72,10 @@ public:
         }
 
         // The name is read whole, however long; the caller cuts it to fit.
+        if (RunInUtf8()) {
+            ReadWideName(key.get(), description);
+            return true;
+        }
         DWORD nameSize = 0;
         if (RegQueryValueExA(key.get(), "ProcessorNameString", nullptr, nullptr, nullptr, &nameSize) ==
                 ERROR_SUCCESS &&
@@ -82,6 +88,21 @@ public:
             }
         }
         return true;
+    }
+
+    // Under a UTF-8 run, the name in UTF-8 from the wide value.
+    static void ReadWideName(HKEY key, ProcessorDescription& description) {
+        DWORD nameSize = 0;
+        if (RegQueryValueExW(key, L"ProcessorNameString", nullptr, nullptr, nullptr, &nameSize) != ERROR_SUCCESS ||
+            nameSize == 0) {
+            return;
+        }
+        std::wstring buffer(nameSize / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = nameSize;
+        if (RegQueryValueExW(key, L"ProcessorNameString", nullptr, nullptr, reinterpret_cast<BYTE*>(&buffer[0]),
+                             &got) == ERROR_SUCCESS) {
+            description.name = RunFromWideBuffer(buffer.data(), got / sizeof(wchar_t));
+        }
     }
 
     std::vector<LogicalDrive> LogicalDrives() override {
@@ -113,17 +134,22 @@ public:
         DWORD flags = 0;
         // A drive without a medium must fail quietly, not ask the user with a
         // dialog box: this program opens no window.
+        wchar_t wideLabel[256] = {};
+        wchar_t wideFileSystem[256] = {};
+        const bool wide = RunInUtf8();
         const UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-        const BOOL ok = GetVolumeInformationA(root.c_str(), label, sizeof label, &serial, &maxComponent, &flags,
-                                              fileSystem, sizeof fileSystem);
+        const BOOL ok = wide ? GetVolumeInformationW(WideFromRun(root).c_str(), wideLabel, 256, &serial,
+                                                     &maxComponent, &flags, wideFileSystem, 256)
+                             : GetVolumeInformationA(root.c_str(), label, sizeof label, &serial, &maxComponent,
+                                                     &flags, fileSystem, sizeof fileSystem);
         const DWORD lastError = GetLastError();
         SetErrorMode(previousMode);
         if (!ok) {
             error = lastError;
             return false;
         }
-        record.label = BufferText(label, sizeof label);
-        record.fileSystem = BufferText(fileSystem, sizeof fileSystem);
+        record.label = wide ? RunFromWideBuffer(wideLabel, 256) : BufferText(label, sizeof label);
+        record.fileSystem = wide ? RunFromWideBuffer(wideFileSystem, 256) : BufferText(fileSystem, sizeof fileSystem);
         record.serialNumber = serial;
         record.maxComponentLength = maxComponent;
         record.fileSystemFlags = flags;
@@ -161,6 +187,7 @@ public:
     }
 
     bool QueryUserName(std::string& name) override {
+        if (RunInUtf8()) return QueryWideUserName(name);
         char buffer[256] = {};
         DWORD size = sizeof buffer;
         if (GetUserNameA(buffer, &size)) {
@@ -172,6 +199,22 @@ public:
         DWORD largerSize = size;
         if (!GetUserNameA(&larger[0], &largerSize)) return false;
         name = BufferText(larger.data(), larger.size());
+        return true;
+    }
+
+private:
+    static bool QueryWideUserName(std::string& name) {
+        wchar_t buffer[256] = {};
+        DWORD size = 256;
+        if (GetUserNameW(buffer, &size)) {
+            name = RunFromWideBuffer(buffer, 256);
+            return true;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return false;
+        std::wstring larger(size + 1, L'\0');
+        DWORD largerSize = size;
+        if (!GetUserNameW(&larger[0], &largerSize)) return false;
+        name = RunFromWideBuffer(larger.data(), larger.size());
         return true;
     }
 };

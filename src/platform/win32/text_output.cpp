@@ -7,6 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/run_text.h"
+#include "platform/win32/unicode_line.h"
+
 namespace paneloom::platform {
 
 namespace {
@@ -14,7 +17,8 @@ namespace {
 HDC ToHandle(DcHandle dc) { return reinterpret_cast<HDC>(dc); }
 HFONT ToHandle(FontHandle font) { return reinterpret_cast<HFONT>(font); }
 
-int Length(const std::string& text) {
+template <typename Text>
+int Length(const Text& text) {
     return static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
 }
 
@@ -31,8 +35,18 @@ struct VisiblePart {
     int x = 0;
 };
 
-VisiblePart FindVisiblePart(HDC dc, int x, int y, const std::string& text) {
-    const int length = Length(text);
+// GetTextExtentExPoint in the width of the text's characters.
+BOOL ExtentsOf(HDC dc, const std::string& text, int length, INT* ends, SIZE* size) {
+    return GetTextExtentExPointA(dc, text.data(), length, 0, nullptr, ends, size);
+}
+
+BOOL ExtentsOf(HDC dc, const std::wstring& text, int length, INT* ends, SIZE* size) {
+    return GetTextExtentExPointW(dc, text.data(), length, 0, nullptr, ends, size);
+}
+
+template <typename Text>
+VisiblePart FindVisiblePart(HDC dc, int x, int y, const Text& text) {
+    const int length = static_cast<int>(std::min<std::size_t>(text.size(), INT_MAX));
     const VisiblePart whole{0, length, x};
     BITMAP bitmap{};
     const HGDIOBJ selected = GetCurrentObject(dc, OBJ_BITMAP);
@@ -48,7 +62,7 @@ VisiblePart FindVisiblePart(HDC dc, int x, int y, const std::string& text) {
     // The end of each character's cell, measured from x.
     std::vector<INT> ends(static_cast<std::size_t>(length));
     SIZE size{};
-    if (!GetTextExtentExPointA(dc, text.data(), length, 0, nullptr, ends.data(), &size)) return whole;
+    if (!ExtentsOf(dc, text, length, ends.data(), &size)) return whole;
     const std::int64_t left = -margin;
     const std::int64_t right = std::int64_t{bitmap.bmWidth} + margin;
     int first = -1;
@@ -80,6 +94,7 @@ public:
     }
 
     FontHandle CreateFontFromRecord(const LogFontRecord& record) override {
+        if (RunInUtf8()) return CreateWideFont(record);
         LOGFONTA font{};
         // Heights beyond the bound and weights off the 0 to 1000 scale are
         // brought into range: GDI would otherwise build glyphs of any size
@@ -118,7 +133,15 @@ public:
 
     bool MeasureString(DcHandle dc, const std::string& text, TextExtent& extent) override {
         SIZE size{};
-        if (!GetTextExtentPoint32A(ToHandle(dc), text.data(), Length(text), &size)) return false;
+        if (RunInUtf8()) {
+            const std::wstring wide = WideFromRun(text);
+            if (!MeasureShapedLine(ToHandle(dc), wide, size) &&
+                !GetTextExtentPoint32W(ToHandle(dc), wide.c_str(), Length(wide), &size)) {
+                return false;
+            }
+        } else if (!GetTextExtentPoint32A(ToHandle(dc), text.data(), Length(text), &size)) {
+            return false;
+        }
         extent.cx = size.cx;
         extent.cy = size.cy;
         return true;
@@ -126,9 +149,31 @@ public:
 
     bool WriteString(DcHandle dc, std::int32_t x, std::int32_t y, const std::string& text) override {
         const HDC handle = ToHandle(dc);
+        if (RunInUtf8()) return WriteWide(handle, x, y, WideFromRun(text));
         const VisiblePart part = FindVisiblePart(handle, x, y, text);
         if (part.count == 0) return true;
         return TextOutA(handle, part.x, y, text.data() + part.first, part.count) != FALSE;
+    }
+
+private:
+    // A UTF-8 run's face name, as the wide font record holds it.
+    static FontHandle CreateWideFont(const LogFontRecord& record) {
+        LOGFONTW font{};
+        font.lfHeight = std::clamp(record.height, -kMaxFontPixels, kMaxFontPixels);
+        font.lfWeight = std::clamp<std::int32_t>(record.weight, 0, 1000);
+        font.lfCharSet = record.charSet;
+        const std::wstring face = WideFromRun(std::string(record.faceName, strnlen(record.faceName, kFaceNameSize)));
+        face.copy(font.lfFaceName, LF_FACESIZE - 1);
+        return reinterpret_cast<FontHandle>(CreateFontIndirectW(&font));
+    }
+
+    static bool WriteWide(HDC dc, std::int32_t x, std::int32_t y, const std::wstring& text) {
+        if (WriteShapedLine(dc, x, y, text)) return true;
+        // A line the selected face draws alone goes to GDI as an ANSI line
+        // does: only what can reach the bitmap is handed over.
+        const VisiblePart part = FindVisiblePart(dc, x, y, text);
+        if (part.count == 0) return true;
+        return TextOutW(dc, part.x, y, text.data() + part.first, part.count) != FALSE;
     }
 };
 

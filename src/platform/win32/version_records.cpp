@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/win32/run_text.h"
 #include "platform/win32/system_library.h"
 
 namespace paneloom::platform {
@@ -13,34 +14,38 @@ namespace {
 typedef DWORD(WINAPI* GetFileVersionInfoSizeFn)(LPCSTR lptstrFilename, LPDWORD lpdwHandle);
 typedef BOOL(WINAPI* GetFileVersionInfoFn)(LPCSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
 typedef BOOL(WINAPI* VerQueryValueFn)(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, PUINT puLen);
+typedef DWORD(WINAPI* GetFileVersionInfoSizeWFn)(LPCWSTR lptstrFilename, LPDWORD lpdwHandle);
+typedef BOOL(WINAPI* GetFileVersionInfoWFn)(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
+typedef BOOL(WINAPI* VerQueryValueWFn)(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID* lplpBuffer, PUINT puLen);
 
 // The version functions of VERSION.dll. The program does not import that
 // library, which is not one of the libraries Windows always takes from the
 // system folder: an import would be looked for in the program's folder
 // first, where anyone who may write there could plant one. It is loaded
 // here from the system folder at its first use instead. Where it cannot be
-// loaded, no file has a record.
+// loaded, no file has a record. A UTF-8 run names the file and reads its
+// texts through the wide functions, so a name or a text outside the ANSI
+// code page comes through.
 class Win32VersionRecords final : public VersionRecords {
 public:
     std::uint32_t RecordSize(const std::string& path) override {
         if (!Load()) return 0;
         DWORD ignored = 0;
-        return getSize_(path.c_str(), &ignored);
+        return RunInUtf8() ? getSizeW_(WideFromRun(path).c_str(), &ignored) : getSize_(path.c_str(), &ignored);
     }
 
     bool ReadRecord(const std::string& path, std::vector<std::uint8_t>& record) override {
         if (record.empty() || !Load()) return false;
-        return getInfo_(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data()) != FALSE;
+        const DWORD size = static_cast<DWORD>(record.size());
+        return (RunInUtf8() ? getInfoW_(WideFromRun(path).c_str(), 0, size, record.data())
+                            : getInfo_(path.c_str(), 0, size, record.data())) != FALSE;
     }
 
     bool QueryBinary(std::vector<std::uint8_t>& record, const std::string& subBlock,
                      std::vector<std::uint8_t>& bytes) override {
         void* value = nullptr;
         UINT length = 0;
-        if (record.empty() || !Load() || !queryValue_(record.data(), subBlock.c_str(), &value, &length) ||
-            value == nullptr) {
-            return false;
-        }
+        if (record.empty() || !Load() || !Query(record, subBlock, value, length)) return false;
         const auto* begin = static_cast<const std::uint8_t*>(value);
         bytes.assign(begin, begin + length);
         return true;
@@ -49,9 +54,15 @@ public:
     bool QueryText(std::vector<std::uint8_t>& record, const std::string& subBlock, std::string& text) override {
         void* value = nullptr;
         UINT length = 0;
-        if (record.empty() || !Load() || !queryValue_(record.data(), subBlock.c_str(), &value, &length) ||
-            value == nullptr) {
-            return false;
+        if (record.empty() || !Load() || !Query(record, subBlock, value, length)) return false;
+        if (RunInUtf8()) {
+            // The wide text, NUL-terminated inside the record; the length
+            // the call gives counts its characters.
+            const wchar_t* chars = static_cast<const wchar_t*>(value);
+            const auto* recordEnd = reinterpret_cast<const wchar_t*>(record.data() + record.size());
+            const std::size_t limit = chars < recordEnd ? static_cast<std::size_t>(recordEnd - chars) : length;
+            text = RunFromWideBuffer(chars, limit);
+            return true;
         }
         // The text is NUL-terminated inside the record. The length the call
         // gives counts characters, which in a double-byte code page is fewer
@@ -67,7 +78,13 @@ public:
     }
 
 private:
-    // True when the three functions are at hand; a library that cannot be
+    bool Query(std::vector<std::uint8_t>& record, const std::string& subBlock, void*& value, UINT& length) {
+        const BOOL found = RunInUtf8() ? queryValueW_(record.data(), WideFromRun(subBlock).c_str(), &value, &length)
+                                       : queryValue_(record.data(), subBlock.c_str(), &value, &length);
+        return found && value != nullptr;
+    }
+
+    // True when the functions are at hand; a library that cannot be
     // loaded is tried again at the next use.
     bool Load() {
         if (queryValue_ != nullptr) return true;
@@ -76,12 +93,19 @@ private:
         const auto getSize = LookUpFunction<GetFileVersionInfoSizeFn>(library, "GetFileVersionInfoSizeA");
         const auto getInfo = LookUpFunction<GetFileVersionInfoFn>(library, "GetFileVersionInfoA");
         const auto queryValue = LookUpFunction<VerQueryValueFn>(library, "VerQueryValueA");
-        if (getSize == nullptr || getInfo == nullptr || queryValue == nullptr) {
+        const auto getSizeW = LookUpFunction<GetFileVersionInfoSizeWFn>(library, "GetFileVersionInfoSizeW");
+        const auto getInfoW = LookUpFunction<GetFileVersionInfoWFn>(library, "GetFileVersionInfoW");
+        const auto queryValueW = LookUpFunction<VerQueryValueWFn>(library, "VerQueryValueW");
+        if (getSize == nullptr || getInfo == nullptr || queryValue == nullptr || getSizeW == nullptr ||
+            getInfoW == nullptr || queryValueW == nullptr) {
             FreeLibrary(library);
             return false;
         }
         getSize_ = getSize;
         getInfo_ = getInfo;
+        getSizeW_ = getSizeW;
+        getInfoW_ = getInfoW;
+        queryValueW_ = queryValueW;
         queryValue_ = queryValue;
         return true;
     }
@@ -89,6 +113,9 @@ private:
     GetFileVersionInfoSizeFn getSize_ = nullptr;
     GetFileVersionInfoFn getInfo_ = nullptr;
     VerQueryValueFn queryValue_ = nullptr;
+    GetFileVersionInfoSizeWFn getSizeW_ = nullptr;
+    GetFileVersionInfoWFn getInfoW_ = nullptr;
+    VerQueryValueWFn queryValueW_ = nullptr;
 };
 
 }  // namespace

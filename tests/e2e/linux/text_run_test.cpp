@@ -45,6 +45,37 @@ TEST(LinuxProgramText, TheSampleConfigurationDrawsItsCentredItemOnTheMiddle) {
     EXPECT_FALSE(scratch.Exists("paneloomerror.log")) << scratch.Read("paneloomerror.log");
 }
 
+TEST(LinuxProgramText, TheSampleLinesInOtherScriptsDrawAsOnEveryBuild) {
+    ScratchDir scratch;
+    const std::string configuration = testing::SampleScriptsConfiguration();
+    ASSERT_FALSE(configuration.empty());
+    scratch.Write("paneloom.xml", configuration);
+    scratch.Write("plain.bmp",
+                  testing::PlainPicture(testing::kLinesWidth, testing::kLinesHeight, testing::kLinesBackground));
+    ASSERT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+    Picture picture;
+    ASSERT_TRUE(testing::ReadPicture(scratch.Read("drawn.bmp"), picture));
+    testing::ExpectSampleScriptsLaidOut(picture);
+}
+
+TEST(LinuxProgramText, AUnicodeFileDrawsAsItsUtf8) {
+    const std::string utf8 = testing::SampleScriptsConfiguration();
+    ASSERT_FALSE(utf8.empty());
+    std::string first;
+    for (const std::string& saved :
+         {utf8, testing::SavedAsUtf16(utf8, true), testing::SavedAsUtf16(utf8, false)}) {
+        ScratchDir scratch;
+        scratch.Write("paneloom.xml", saved);
+        scratch.Write("plain.bmp",
+                      testing::PlainPicture(testing::kLinesWidth, testing::kLinesHeight, testing::kLinesBackground));
+        ASSERT_EQ(0, RunWithArguments({"paneloom"}, scratch.path().string()));
+        ASSERT_TRUE(scratch.Exists("drawn.bmp"));
+        const std::string drawn = scratch.Read("drawn.bmp");
+        if (first.empty()) first = drawn;
+        EXPECT_TRUE(drawn == first) << "differs from the UTF-8 file's picture";
+    }
+}
+
 TEST(LinuxProgramText, AnEmptyOutputShowsTheDefaultLines) {
     ScratchDir scratch;
     scratch.Write("paneloom.xml",

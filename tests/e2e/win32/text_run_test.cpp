@@ -46,6 +46,20 @@ TEST(WindowsProgramText, TheSampleConfigurationDrawsItsCentredItemOnTheMiddle) {
     EXPECT_FALSE(scratch.Exists("paneloomerror.log")) << scratch.Read("paneloomerror.log");
 }
 
+TEST(WindowsProgramText, TheSampleLinesInOtherScriptsDrawAsOnEveryBuild) {
+    ScratchDir scratch;
+    const std::string configuration = testing::SampleScriptsConfiguration();
+    ASSERT_FALSE(configuration.empty());
+    scratch.Write("paneloom.xml", configuration);
+    scratch.Write("plain.bmp",
+                  testing::PlainPicture(testing::kLinesWidth, testing::kLinesHeight, testing::kLinesBackground));
+    ASSERT_EQ(0, RunWithCommandLine("\"" + ProgramPath() + "\"", scratch.path().string()));
+    Picture picture;
+    ASSERT_TRUE(testing::ReadPicture(scratch.Read("drawn.bmp"), picture));
+    testing::ExpectSampleScriptsLaidOut(picture);
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log")) << scratch.Read("paneloomerror.log");
+}
+
 TEST(WindowsProgramText, AnEmptyOutputShowsTheDefaultLines) {
     ScratchDir scratch;
     scratch.Write("paneloom.xml",

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -9,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include "codepage/ansi_text.h"
 #include "common/format.h"
 #include "e2e/program_runner.h"
 #include "formats/pe_version.h"
 #include "platform/version_records.h"
+#include "support/pe_image.h"
 #include "variables/variables_fixture.h"
 
 namespace paneloom {
@@ -156,6 +159,45 @@ TEST_F(RealWindowsValues, UserNameIsTheLoggedOnUser) {
     const DWORD length = GetEnvironmentVariableA("USERNAME", expected, sizeof expected);
     if (length == 0 || length >= sizeof expected) GTEST_SKIP() << "no USERNAME to compare with";
     EXPECT_EQ(std::string(expected, length), Substitute("%USERNAME%"));
+}
+
+// A run of the code page a configuration chooses, back to the ANSI code
+// page afterwards.
+class RunCodePageValues : public testing::SubstitutionTest {
+protected:
+    ~RunCodePageValues() override { SelectRunCodePage({}); }
+};
+
+TEST_F(RunCodePageValues, AUtf8RunReadsVersionStringsOfAnyScriptFromAFileOfAnyName) {
+    namespace pe = testing::pe;
+    const std::vector<pe::VBlock> strings = {
+        pe::Text(u"CompanyName", u"\u041A\u043E\u043C\u043F\u0430\u043D\u0438\u044F \u56FE"),
+        pe::Text(u"ProductName", u"Paneloom"),
+        pe::Text(u"ProductVersion", u"2.5.1"),
+        pe::Text(u"LegalCopyright", u"\u00A9 2024"),
+    };
+    const pe::Bytes record =
+        pe::Serialize(pe::Root({pe::StringInfo({pe::Table(u"040904b0", strings)}), pe::VarInfo({{0x0409, 0x04B0}})}));
+    const pe::BuiltImage image = pe::BuildImage(pe::VersionTree(record));
+    struct Case {
+        const char* configuration;  // the text that chooses the run's code page
+        const char* name;           // UTF-8 in a UTF-8 run
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"<a>\xD0\x96</a>", "\xD0\xBF\xD1\x80\xD0\xBE\xD0\xB3.exe",
+         "\xD0\x9A\xD0\xBE\xD0\xBC\xD0\xBF\xD0\xB0\xD0\xBD\xD0\xB8\xD1\x8F \xE5\x9B\xBE|Paneloom|2.5.1|\xC2\xA9 2024"},
+        // The ANSI run sees the strings as the ANSI functions give them.
+        {"<a>plain</a>", "prog.exe", "???????? ?|Paneloom|2.5.1|\xA9 2024"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(scratch.path() / std::filesystem::u8path(c.name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.bytes.data()), static_cast<std::streamsize>(image.bytes.size()));
+        SelectRunCodePage(c.configuration);
+        settings.executablePath = c.name;
+        EXPECT_EQ(c.expected, Substitute(kAllFour));
+    }
 }
 
 }  // namespace
