@@ -15,6 +15,7 @@
 #include <png.h>
 #include <webp/decode.h>
 
+#include "formats/dib.h"
 #include "formats/orientation.h"
 #include "formats/picture.h"
 #include "platform/linux/drawing/bmp_decoder.h"
@@ -259,6 +260,9 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out) {
     s.errors.manager.emit_message = JpegMessage;
     s.errors.manager.output_message = JpegSilent;
     if (!JpegGuarded(s, [](JpegSession& s) { jpeg_create_decompress(&s.cinfo); })) return false;
+    // A progressive picture keeps all its coefficients while it is decoded;
+    // beyond the readers' limit libjpeg refuses instead of allocating.
+    s.cinfo.mem->max_memory_to_use = static_cast<long>(formats::kMaxPixelBytes);
     bool decoded = false;
     try {
         Dib dib;
