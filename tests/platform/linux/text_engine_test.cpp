@@ -14,6 +14,7 @@
 #include <string>
 
 #include "common/utf8.h"
+#include "platform/linux/text/font_mapper.h"
 #include "platform/linux/white_dib.h"
 
 namespace {
@@ -23,6 +24,7 @@ using paneloom::platform::lnx::Cp1252ToUnicode;
 using paneloom::platform::lnx::Dib;
 using paneloom::platform::lnx::DrawState;
 using paneloom::platform::lnx::Font;
+using paneloom::platform::lnx::FontMapper;
 using paneloom::platform::lnx::kMaxFontPixels;
 using paneloom::platform::lnx::RgbQuad;
 using paneloom::platform::lnx::TextEngine;
@@ -773,6 +775,22 @@ TEST(TextEngineHostileText, MeasuringRasterisesNothingAndDrawingOnlyWhatLands) {
         EXPECT_LE(drawn.rasterised - start.rasterised, static_cast<std::uint64_t>(64 / c.widestAdvance + 3));
         EXPECT_LE(drawn.bytes, drawn.capacity);
     }
+}
+
+TEST(TextEngineHostileText, FallbackAnswersAreRememberedUpToTheirCap) {
+    std::string han;  // more distinct characters than the mapper keeps answers for
+    for (char32_t code = 0x4E00; code < 0x4E00 + 10000; ++code) paneloom::AppendUtf8(han, code);
+    const auto font = MakeFont(-15, 300, "Arial");  // a request no other test makes
+    ASSERT_NE(font, nullptr);
+    ExpectDrawable(*font, "\xE4\xB8\x80", "fonts-wqy-microhei");
+    const std::int32_t first = Engine().Measure(*font, "\xE4\xB8\x80", 0).cx;
+    const std::size_t before = Engine().GlyphMemoryUse().fallbackCharacters;
+
+    EXPECT_GT(Engine().Measure(*font, han, 0).cx, 0);
+
+    EXPECT_LE(Engine().GlyphMemoryUse().fallbackCharacters - before, FontMapper::kRememberedCharacters);
+    // A forgotten answer is found again, the same.
+    EXPECT_EQ(first, Engine().Measure(*font, "\xE4\xB8\x80", 0).cx);
 }
 
 TEST(TextEngineDraw, AnInvalidBitmapIsLeftAlone) {

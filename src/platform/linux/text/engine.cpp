@@ -349,7 +349,7 @@ void TextEngine::Draw(Dib& dib, const Font& font, std::int32_t x, std::int32_t y
 
 TextEngine::GlyphMemory TextEngine::GlyphMemoryUse() const {
     const GlyphBudget& budget = *impl_->glyphMemory;
-    return {budget.Used(), budget.Capacity(), budget.Rasterised()};
+    return {budget.Used(), budget.Capacity(), budget.Rasterised(), impl_->mapper.RememberedCharacters()};
 }
 
 std::int32_t TextEngine::CellHeight(const Font& font) const { return font.CellHeight(); }

@@ -136,6 +136,7 @@ public:
         std::size_t bytes = 0;
         std::size_t capacity = 0;
         std::uint64_t rasterised = 0;
+        std::size_t fallbackCharacters = 0;  // the font mapper's remembered answers
     };
     GlyphMemory GlyphMemoryUse() const;
 

@@ -94,6 +94,9 @@ const FaceMatch& FontMapper::Fallback(const std::string& face, int weight, char3
         listIt = fallbacks_.emplace(key, std::move(list)).first;
     }
     FallbackList& list = listIt->second;
+    if (list.byCharacter.size() >= kRememberedCharacters && list.byCharacter.count(code) == 0) {
+        list.byCharacter.clear();
+    }
     const auto [found, added] = list.byCharacter.emplace(code, -1);
     if (added) {
         for (std::size_t i = 0; i < list.matches.size(); ++i) {
@@ -112,6 +115,12 @@ const FaceMatch& FontMapper::Fallback(const std::string& face, int weight, char3
         }
     }
     return found->second < 0 ? none_ : list.matches[static_cast<std::size_t>(found->second)];
+}
+
+std::size_t FontMapper::RememberedCharacters() const {
+    std::size_t count = 0;
+    for (const auto& entry : fallbacks_) count += entry.second.byCharacter.size();
+    return count;
 }
 
 }  // namespace paneloom::platform::lnx

@@ -47,8 +47,17 @@ public:
     // A face that has `code`, for a request whose own face lacks it: the
     // first face, in fontconfig's order of preference for the same face name
     // and weight, whose character set holds it. Not found when none does.
-    // Remembered by character.
+    // Remembered by character, up to kRememberedCharacters per request.
     const FaceMatch& Fallback(const std::string& face, int weight, char32_t code, const FaceCheck& usable);
+
+    // How many characters' fallback answers are remembered, for every
+    // request together.
+    std::size_t RememberedCharacters() const;
+
+    // A text may hold every character there is; past this many answers a
+    // request forgets them and finds them again, which costs a walk over its
+    // faces' character sets, as the first time did.
+    static constexpr std::size_t kRememberedCharacters = 4096;
 
 private:
     // The faces fontconfig offers for one request, best first, each adding
