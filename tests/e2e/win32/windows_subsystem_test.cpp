@@ -3,10 +3,14 @@
 // no console is there to wait on.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "e2e/program_runner.h"
+#include "formats/pe_version.h"
 #include "support/scratch.h"
 
 namespace paneloom {
@@ -56,6 +60,22 @@ INSTANTIATE_TEST_SUITE_P(
                       ExitCase{"the picture cannot be read at the screen's depth",
                                "<globalsettings><inputbmp name=\"Gone.bmp\"/><usescreendepth/></globalsettings>", 2,
                                "Could not LoadBMPImage <gone.bmp>!"}));
+
+// Each build's version record names its own file, which Explorer and the
+// task manager show.
+TEST(WindowsSubsystemRecord, EachProgramNamesItsOwnFile) {
+    const std::pair<const char*, const char*> programs[] = {{PANELOOM_PROGRAM, "Paneloom.exe"},
+                                                            {PANELOOM_WINDOWS_SUBSYSTEM_PROGRAM, "PaneloomW.exe"}};
+    for (const auto& [program, name] : programs) {
+        std::ifstream in(program, std::ios::binary);
+        const std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        formats::VersionResource record;
+        ASSERT_TRUE(record.LoadFromImage(image.data(), image.size())) << program;
+        std::string original;
+        ASSERT_TRUE(record.QueryString("040904b0", "OriginalFilename", original)) << program;
+        EXPECT_EQ(name, original);
+    }
+}
 
 }  // namespace
 }  // namespace paneloom
