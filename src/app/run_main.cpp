@@ -12,6 +12,7 @@
 #include "platform/process.h"
 #include "render/bitmap_file.h"
 #include "render/output.h"
+#include "render/screen_picture.h"
 #include "render/wallpaper.h"
 
 namespace paneloom {
@@ -86,10 +87,17 @@ int Run(RunContext& context) {
         ParseGlobalSettings(globals, settings);
     }
 
-    ApplyWallpaperStyle(settings.backgroundStyle);
+    // A picture composed at the screen's size is shown centred, pixel for
+    // pixel; that style is written only with the picture, so that a run that
+    // stops before never leaves the user's own picture in another style.
+    const bool composing = PlanScreenPicture(settings, context.screen);
+    if (!composing) ApplyWallpaperStyle(settings.backgroundStyle);
+    if (composing) settings.inputBitmapPath = context.screen.source;
 
     RunObjects objects;
-    if (!settings.useScreenDepth) {
+    if (composing && settings.inputBitmapPath.empty()) {
+        // Nothing to start from: the desktop colour alone.
+    } else if (!settings.useScreenDepth) {
         objects.bitmap = objects.graphics.LoadBitmapFile(settings.inputBitmapPath);
         if (objects.bitmap == nullptr) {
             LogError(StringPrintf("Could not LoadImage <%s>!\n", settings.inputBitmapPath.c_str()));
@@ -99,6 +107,8 @@ int Run(RunContext& context) {
         LogError(StringPrintf("Could not LoadBMPImage <%s>!\n", settings.inputBitmapPath.c_str()));
         return kExitLoadBMPImageFailed;
     }
+
+    if (composing) ComposeScreenBitmap(context.screen, objects.bitmap);
 
     objects.dc = objects.graphics.CreateScreenCompatibleDC();
     objects.previous = objects.graphics.SelectBitmap(objects.dc, objects.bitmap);
@@ -115,6 +125,7 @@ int Run(RunContext& context) {
     objects.graphics.DeletePalette(objects.palette);
     objects.palette = nullptr;
 
+    if (composing) ApplyWallpaperStyle(0);
     SetDesktopWallpaper(settings.outputBitmapPath);
     return kExitDone;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "config/run_settings.h"
+#include "render/screen_picture.h"
 #include "variables/variable_caches.h"
 
 namespace paneloom {
@@ -23,6 +24,9 @@ struct RunContext {
     RunSettings settings;
     // The machine's records that the variables query once per run.
     VariableCaches caches;
+    // The picture composed at the screen's size, when the configuration
+    // asks for one.
+    ScreenPicture screen;
 };
 
 // One run in a context of its own.

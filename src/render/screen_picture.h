@@ -1,0 +1,56 @@
+// The picture at the screen's size: which picture to start from (the one
+// named, or the one the desktop shows, never the program's own output), and
+// composing it onto the screen as the wallpaper style lays it out, so that
+// the text is drawn in screen pixels and the desktop shows the result pixel
+// for pixel.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "config/run_settings.h"
+#include "platform/desktop.h"
+#include "platform/graphics.h"
+#include "platform/scaler.h"
+
+namespace paneloom {
+
+// What a run composes, decided before any desktop setting is written.
+struct ScreenPicture {
+    bool compose = false;
+    std::string source;  // the picture to load; empty: the desktop colour alone
+    platform::WallpaperStyle style = platform::WallpaperStyle::Center;
+    std::uint32_t colour = 0;  // the desktop colour, 0x00BBGGRR
+    platform::ScreenSize screen;
+};
+
+// The size a picture is composed at where no screen is known and there is
+// no picture either.
+constexpr std::int32_t kFallbackWidth = 1920;
+constexpr std::int32_t kFallbackHeight = 1080;
+
+// Fills `plan` from the settings, the desktop and the user's record, and
+// records a picture the user chose since the last run. False, with `plan`
+// not composing, when the configuration asks for no composing.
+bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan);
+
+// `source` laid out on a width x height picture of `colour` (0x00BBGGRR) as
+// `style` says: centred, tiled from the top left corner, stretched, scaled
+// to cover and cropped about the centre (fill), or scaled to fit whole
+// between bands (fit). Where the scaler fails, the picture is centred
+// unscaled.
+platform::Pixels ComposePixels(const platform::Pixels& source, platform::WallpaperStyle style, std::int32_t width,
+                               std::int32_t height, std::uint32_t colour, platform::Scaler& scaler);
+
+// A bitmap's pixels, and a bitmap compatible with the screen made from
+// pixels; false or null when the system cannot do it.
+bool PixelsOfBitmap(platform::BitmapHandle bitmap, platform::Pixels& pixels);
+platform::BitmapHandle BitmapOfPixels(const platform::Pixels& pixels);
+
+// Replaces `bitmap` (null when no picture was loaded) by the picture
+// composed as `plan` says, at the screen's size (the picture's own where no
+// screen is known). `bitmap` is left as it is when the composed picture
+// cannot be made.
+void ComposeScreenBitmap(const ScreenPicture& plan, platform::BitmapHandle& bitmap);
+
+}  // namespace paneloom
