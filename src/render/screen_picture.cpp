@@ -59,7 +59,10 @@ bool ScaledPart(const Pixels& source, const platform::ScaledPart& part, platform
         Place(source, result, -part.left, -part.top);
         return true;
     }
-    return scaler.Scale(source, part, result);
+    if (!scaler.Scale(source, part, result)) return false;
+    // The unused byte is the scaler's to fill (pixman sets it).
+    for (std::uint32_t& pixel : result.data) pixel &= 0xFFFFFF;
+    return true;
 }
 
 // The full path of `path`, or the path itself where it has none.
