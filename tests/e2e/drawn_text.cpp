@@ -55,9 +55,14 @@ bool ReadPicture(const std::string& bytes, Picture& picture) {
 }
 
 std::string PlainPicture(std::int32_t width, std::int32_t height, std::uint32_t colour) {
+    return HalvesPicture(width, height, colour, colour);
+}
+
+std::string HalvesPicture(std::int32_t width, std::int32_t height, std::uint32_t left, std::uint32_t right) {
     BmpParts parts = testing::BlankBmp(width, height);
     std::string row(Stride(width, 24), '\0');
     for (std::int32_t x = 0; x < width; ++x) {
+        const std::uint32_t colour = x < width / 2 ? left : right;
         row[3 * static_cast<std::size_t>(x)] = static_cast<char>(colour >> 16);
         row[3 * static_cast<std::size_t>(x) + 1] = static_cast<char>(colour >> 8);
         row[3 * static_cast<std::size_t>(x) + 2] = static_cast<char>(colour);

@@ -11,7 +11,6 @@
 
 #include "desktops/linux/desktop_session.h"
 #include "e2e/drawn_text.h"
-#include "support/bmp_maker.h"
 
 namespace paneloom {
 namespace {
@@ -23,14 +22,8 @@ constexpr std::uint32_t kRed = 0x0000FF;  // 0x00BBGGRR
 constexpr std::uint32_t kBlue = 0xFF0000;
 constexpr std::uint32_t kDesktopColour = 0x302010;  // '#102030'
 
-// A 24-bit picture whose left half is red and right half blue.
 std::string Halves(std::int32_t width, std::int32_t height) {
-    testing::BmpParts bmp = testing::BlankBmp(width, height, 24);
-    for (std::int32_t y = 0; y < height; ++y) {
-        for (std::int32_t x = 0; x < width; ++x) bmp.bits += x < width / 2 ? std::string("\0\0\xFF", 3) : std::string("\xFF\0\0", 3);
-        bmp.bits += std::string(testing::Stride(width, 24) - static_cast<std::size_t>(width) * 3, '\0');
-    }
-    return testing::MakeBmp(bmp);
+    return testing::HalvesPicture(width, height, kRed, kBlue);
 }
 
 std::string ReadWhole(const std::string& path) {
