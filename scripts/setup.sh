@@ -9,7 +9,7 @@ NATIVE="
   cmake ninja-build g++ pkg-config libgtest-dev googletest
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
   fontconfig fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei
-  libpng-dev libpixman-1-dev
+  libpng-dev libjpeg-dev libwebp-dev libpixman-1-dev
 "
 # Everything else: the sanitizer, fuzz and Windows builds, the packages and
 # their checks. The desktop tests start real desktop services: a session bus
@@ -19,7 +19,7 @@ NATIVE="
 # which its package only recommends. The Windows fault tests measure the
 # program's memory under Wine with /usr/bin/time.
 REST="
-  clang libclang-rt-14-dev llvm libbenchmark-dev
+  clang libclang-rt-14-dev llvm libbenchmark-dev libjpeg-turbo-progs
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   wine64 wine msitools wixl time
   libglib2.0-bin gsettings-desktop-schemas dconf-gsettings-backend
@@ -27,7 +27,7 @@ REST="
   dpkg-dev file lintian groff-base man-db systemd desktop-file-utils
   dbus dconf-service mate-desktop-common cinnamon-desktop-data
   xfconf libxfconf-0-3
-  xvfb x11-apps x11-utils x11-xserver-utils feh libjpeg-turbo-progs
+  xvfb x11-apps x11-utils x11-xserver-utils feh
   sway swaybg grim
 "
 

@@ -175,6 +175,16 @@ std::uint32_t TableEntriesRead(const InfoHeader& header);
 // of BI_BITFIELDS and the table entries it reads.
 std::size_t MasksAndTableBytes(const InfoHeader& header);
 
+// Whether a .bmp file of `fileSize` bytes, whose first bytes are `head`
+// (`headSize` of them: the file header, the information header of any of
+// the four forms and, after a 40-byte one, its masks), holds everything its
+// headers point at: an information header of a known form, the colour
+// table, and the pixel bits from bfOffBits (or, when it is 0, from the end
+// of the table) for the rows the header gives. The platform loader reads
+// such a file without looking; the question is asked before it is handed
+// one.
+bool BmpHoldsItsBits(const std::uint8_t* head, std::size_t headSize, std::uint64_t fileSize);
+
 // The full colour table of a depth, as GetDIBits fills it and the written
 // file holds it: 2^depth entries up to 8 bits per pixel, none above.
 std::size_t FullTableBytes(std::uint32_t bitCount);

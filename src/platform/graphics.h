@@ -45,9 +45,14 @@ class Graphics {
 public:
     virtual ~Graphics() = default;
 
-    // Loads a .bmp file as a device-independent section at the file's own
-    // depth (LoadImageA with LR_LOADFROMFILE | LR_CREATEDIBSECTION |
-    // LR_DEFAULTSIZE); null when the file cannot be loaded.
+    // Loads a picture file, whatever its name, as a device-independent
+    // section: a .bmp at the file's own depth (LoadImageA with
+    // LR_LOADFROMFILE | LR_CREATEDIBSECTION | LR_DEFAULTSIZE, once its
+    // headers are known to point inside the file); any other format the
+    // platform's codecs read (formats/picture.h tells them apart) at 24 bits
+    // per pixel, upright, transparency over black. Null when the file cannot
+    // be loaded, is truncated or corrupt, or its header describes more than
+    // the readers' limit.
     virtual BitmapHandle LoadBitmapFile(const std::string& path) = 0;
 
     // A memory device context compatible with the screen; null on failure.

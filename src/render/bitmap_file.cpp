@@ -22,24 +22,30 @@ struct InputLayout {
 };
 
 // The colour count and the offset of the pixel bits follow fixed rules: the
-// bits come straight after the 40-byte header, the masks (BI_BITFIELDS above
-// 8 bits) and the colour table, wherever bfOffBits points. Everything else
-// here refuses, from the header alone, what the system would be handed but
-// could not read safely: only a file that holds all that its header
-// describes (`blockSize` bytes follow the file header), and a bitmap within
-// the readers' limit at the screen's depth of at most 32 bits. For RLE data
-// without a size the rest of the file is the stream.
-bool PlanInput(const formats::InfoHeader& h, std::uint64_t blockSize, InputLayout& layout) {
-    if (h.size != formats::kInfoHeaderSize) return false;  // other header forms are not read
+// bits come straight after the information header (of whichever form), the
+// masks that follow a 40-byte one (BI_BITFIELDS above 8 bits) and the
+// colour table, wherever bfOffBits points. Everything else here refuses,
+// from the header alone, what the system would be handed but could not
+// read safely: only a file that holds all that its header describes
+// (`blockSize` bytes follow the file header), and a bitmap within the
+// readers' limit at the screen's depth of at most 32 bits. For RLE data
+// without a size the rest of the file is the stream. `form` is the size of
+// the header as the file has it; `h` holds its fields in the 40-byte form.
+bool PlanInput(const formats::InfoHeader& h, std::uint32_t form, std::uint64_t blockSize, InputLayout& layout) {
     if (!formats::DescribesReadablePixels(h)) return false;
+    const bool core = form == formats::kCoreHeaderSize;
+    if (core && h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 24) return false;
+    const std::uint64_t entrySize = core ? formats::kRgbTripleSize : formats::kRgbQuadSize;
+    const std::uint64_t masks = h.compression == formats::kBiBitfields && form == formats::kInfoHeaderSize
+                                    ? formats::kMaskBytes
+                                    : 0;
 
     layout.colourCount = formats::ColourCount(h);
     if (h.bitCount <= 8) {
         if (layout.colourCount > 256) return false;
-        layout.bitsOffset = formats::kInfoHeaderSize + formats::kRgbQuadSize * layout.colourCount;
+        layout.bitsOffset = form + entrySize * layout.colourCount;
     } else {
-        layout.bitsOffset = formats::kInfoHeaderSize + formats::kRgbQuadSize * std::uint64_t{h.clrUsed} +
-                            (h.compression == formats::kBiBitfields ? formats::kMaskBytes : 0);
+        layout.bitsOffset = form + formats::kRgbQuadSize * std::uint64_t{h.clrUsed} + masks;
     }
     if (layout.bitsOffset > blockSize) return false;
     const std::uint64_t available = blockSize - layout.bitsOffset;
@@ -86,39 +92,72 @@ std::uint32_t BandLines(std::uint64_t stride, std::uint32_t lines) {
     return static_cast<std::uint32_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(lines, kBandBytes / stride)));
 }
 
+// Skips `count` bytes of the file.
+bool Skip(platform::ReadableFile& file, std::uint64_t count) {
+    std::uint8_t discard[4096];
+    while (count != 0) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(count, sizeof discard));
+        if (!ReadExactly(file, discard, size)) return false;
+        count -= size;
+    }
+    return true;
+}
+
 // The input file from its start to its pixel bits: the information header
 // with the masks and colour table that the system reads and the logical
 // palette takes (`info`), once the headers are known to describe a bitmap
-// that the file holds. False when they do not.
+// that the file holds. False when they do not. Every header form the
+// format defines is read (the OS/2 core header of 12 bytes, the 40-byte one,
+// V4 of 108 and V5 of 124 bytes); `info` always has the 40-byte form the
+// system takes, with the masks of a V4 or V5 header after it and a core
+// header's colour triples widened to quads.
 bool ReadHeaders(platform::ReadableFile& file, InputLayout& layout, std::vector<std::uint8_t>& info) {
     const std::uint64_t length = file.Size();
-    std::uint8_t fileHeader[formats::kFileHeaderSize];
-    if (length < formats::kFileHeaderSize || !ReadExactly(file, fileHeader, sizeof fileHeader) ||
-        !formats::HasBmpSignature(fileHeader)) {
+    if (length < formats::kFileHeaderSize) return false;
+    const std::uint64_t blockSize = length - formats::kFileHeaderSize;
+    std::uint8_t header[formats::kV5HeaderSize] = {};
+    if (blockSize < 4 || !ReadExactly(file, header, 4)) return false;
+    const std::uint32_t form = ReadU32(header);
+    if (form != formats::kCoreHeaderSize && form != formats::kInfoHeaderSize && form != formats::kV4HeaderSize &&
+        form != formats::kV5HeaderSize) {
         return false;
     }
-    const std::uint64_t blockSize = length - formats::kFileHeaderSize;
-    std::uint8_t header[formats::kInfoHeaderSize];
-    if (blockSize < sizeof header || !ReadExactly(file, header, sizeof header)) return false;
-    const formats::InfoHeader h = formats::InfoHeader::Read(header);
-    if (!PlanInput(h, blockSize, layout)) return false;
+    if (blockSize < form || !ReadExactly(file, header + 4, form - 4)) return false;
+    const bool core = form == formats::kCoreHeaderSize;
+    formats::InfoHeader h = core ? formats::InfoHeader::ReadCore(header) : formats::InfoHeader::Read(header);
+    if (!PlanInput(h, form, blockSize, layout)) return false;
 
     // What the system reads after the header (masks, colour table) and the
     // entries the logical palette takes; anything else before the pixel
     // bits is skipped.
-    const std::uint64_t paletteBytes = layout.colourCount <= 256 ? formats::kRgbQuadSize * layout.colourCount : 0;
-    info.assign(header, header + sizeof header);
-    info.resize(formats::kInfoHeaderSize +
-                static_cast<std::size_t>(std::max<std::uint64_t>(formats::MasksAndTableBytes(h), paletteBytes)));
-    if (!ReadExactly(file, info.data() + sizeof header, info.size() - sizeof header)) return false;
-    std::uint64_t skip = layout.bitsOffset - info.size();
-    std::uint8_t discard[4096];
-    while (skip != 0) {
-        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(skip, sizeof discard));
-        if (!ReadExactly(file, discard, size)) return false;
-        skip -= size;
+    const std::uint64_t paletteEntries = layout.colourCount <= 256 ? layout.colourCount : 0;
+    const std::size_t tableBytes = static_cast<std::size_t>(
+        std::max<std::uint64_t>(formats::MasksAndTableBytes(h), formats::kRgbQuadSize * paletteEntries));
+    h.size = formats::kInfoHeaderSize;
+    info.assign(formats::kInfoHeaderSize + tableBytes, 0);
+    h.Write(info.data());
+    std::uint64_t consumed = form;
+    if (core) {
+        // Triples: only the entries the palette takes lie before the bits.
+        std::vector<std::uint8_t> triples(static_cast<std::size_t>(formats::kRgbTripleSize * paletteEntries));
+        if (!ReadExactly(file, triples.data(), triples.size())) return false;
+        for (std::size_t i = 0; i < paletteEntries; ++i) {
+            formats::RgbQuad::ReadTriple(triples.data() + formats::kRgbTripleSize * i)
+                .Write(info.data() + formats::kInfoHeaderSize + formats::kRgbQuadSize * i);
+        }
+        consumed += triples.size();
+    } else {
+        std::size_t at = formats::kInfoHeaderSize;
+        if (form != formats::kInfoHeaderSize && h.compression == formats::kBiBitfields) {
+            std::copy(header + formats::kInfoHeaderSize, header + formats::kInfoHeaderSize + formats::kMaskBytes,
+                      info.begin() + formats::kInfoHeaderSize);
+            at += formats::kMaskBytes;
+        }
+        if (!ReadExactly(file, info.data() + at, info.size() - at)) return false;
+        consumed += info.size() - at;
     }
-    return true;
+    if (consumed > layout.bitsOffset) return false;
+    return Skip(file, layout.bitsOffset - consumed);
 }
 
 // Gives the screen context back with the palette it had selected before.
@@ -165,11 +204,73 @@ bool SetRowsInBands(platform::ReadableFile& file, const std::vector<std::uint8_t
     return true;
 }
 
+// A picture in another format, decoded by the platform loader into a
+// section of its own, and then brought to the screen's depth as a .bmp's
+// rows are, a band at a time. Such a picture has no colour table, so no
+// palette.
+bool LoadPictureAtScreenDepth(const std::string& path, platform::BitmapHandle& bitmap) {
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    struct Decoded {
+        platform::Graphics& graphics;
+        platform::BitmapHandle bitmap;
+        ~Decoded() {
+            if (bitmap != nullptr) graphics.DeleteBitmap(bitmap);
+        }
+    } decoded{graphics, graphics.LoadBitmapFile(path)};
+    platform::BitmapRecord record;
+    if (decoded.bitmap == nullptr || !graphics.GetBitmapRecord(decoded.bitmap, record)) return false;
+    const std::uint32_t bitCount = std::uint32_t{record.planes} * record.bitsPerPixel;
+    if (record.width <= 0 || record.height <= 0 || !formats::IsSupportedDepth(bitCount)) return false;
+
+    formats::InfoHeader h;
+    h.size = formats::kInfoHeaderSize;
+    h.width = record.width;
+    h.height = record.height;
+    h.planes = 1;
+    h.bitCount = static_cast<std::uint16_t>(bitCount);
+    h.compression = formats::kBiRgb;
+    std::vector<std::uint8_t> info(formats::kInfoHeaderSize + formats::FullTableBytes(bitCount), 0);
+    h.Write(info.data());
+
+    MadeObjects made;
+    made.screen = graphics.GetScreenDC();
+    if (made.screen == nullptr) return false;
+    made.bitmap = graphics.CreateDeviceBitmap(made.screen, info.data(), info.size(), nullptr, 0);
+    if (made.bitmap == nullptr) return false;
+    const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
+    const auto lines = static_cast<std::uint32_t>(h.height);
+    const std::uint32_t band = BandLines(stride, lines);
+    std::unique_ptr<std::uint8_t[]> rows(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(stride * band)]);
+    if (rows == nullptr) return false;
+    for (std::uint32_t first = 0; first < lines;) {
+        const std::uint32_t count = std::min(band, lines - first);
+        const auto size = static_cast<std::size_t>(stride * count);
+        if (graphics.GetDeviceIndependentBits(made.screen, decoded.bitmap, first, count, rows.get(), size, info.data(),
+                                              info.size()) != static_cast<int>(count) ||
+            graphics.SetDeviceIndependentBits(made.screen, made.bitmap, first, count, rows.get(), size, info.data(),
+                                              info.size()) != static_cast<int>(count)) {
+            return false;
+        }
+        first += count;
+    }
+    bitmap = made.bitmap;
+    made.bitmap = nullptr;
+    return true;
+}
+
 }  // namespace
 
 bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette) {
-    const std::unique_ptr<platform::ReadableFile> file = platform::Get<platform::Files>().OpenForReading(path);
+    std::unique_ptr<platform::ReadableFile> file = platform::Get<platform::Files>().OpenForReading(path);
     if (file == nullptr) return false;
+    std::uint8_t fileHeader[formats::kFileHeaderSize] = {};
+    const std::size_t got = file->Read(fileHeader, sizeof fileHeader);
+    if (got < 2 || !formats::HasBmpSignature(fileHeader)) {
+        // Not a .bmp: a picture in whatever other format the platform reads.
+        file.reset();
+        return LoadPictureAtScreenDepth(path, bitmap);
+    }
+    if (got < sizeof fileHeader) return false;
     InputLayout layout;
     std::vector<std::uint8_t> info;
     if (!ReadHeaders(*file, layout, info)) return false;

@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "formats/dib.h"
+#include "formats/picture.h"
+#include "platform/win32/picture_codecs.h"
 
 namespace paneloom::platform {
 
@@ -29,12 +33,68 @@ const BITMAPINFO* AlignedInfo(const std::uint8_t* info, std::size_t infoSize, st
     return reinterpret_cast<const BITMAPINFO*>(aligned.data());
 }
 
+HBITMAP LoadBmpFile(const std::string& path) {
+    return static_cast<HBITMAP>(
+        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE | LR_LOADFROMFILE));
+}
+
+// Reads up to `size` bytes from where the last read ended; false on an error.
+bool ReadUpTo(HANDLE file, std::uint8_t* buffer, std::size_t size, std::size_t& got) {
+    got = 0;
+    while (got < size) {
+        DWORD n = 0;
+        const auto ask = static_cast<DWORD>(std::min<std::size_t>(size - got, 1u << 30));
+        if (!ReadFile(file, buffer + got, ask, &n, nullptr)) return false;
+        if (n == 0) break;
+        got += n;
+    }
+    return true;
+}
+
+// A picture file told by its first bytes. A .bmp goes to LoadImageA, which
+// trusts its headers and reads wherever they point: it is handed only a
+// file that holds the bits they describe. Every other format goes to the
+// system's codecs.
+HBITMAP LoadPicture(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LoadBmpFile(path);  // fails as it always did
+    struct Closer {
+        HANDLE file;
+        ~Closer() {
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        }
+    } closer{file};
+    LARGE_INTEGER length{};
+    constexpr std::size_t kHead = formats::kFileHeaderSize + formats::kV5HeaderSize + formats::kMaskBytes;
+    std::vector<std::uint8_t> bytes(kHead);
+    std::size_t got = 0;
+    if (!GetFileSizeEx(file, &length) || length.QuadPart < 0 || !ReadUpTo(file, bytes.data(), kHead, got)) {
+        return nullptr;
+    }
+    const auto size = static_cast<std::uint64_t>(length.QuadPart);
+    if (formats::SniffPicture(bytes.data(), got) == formats::PictureKind::Bmp) {
+        if (!formats::BmpHoldsItsBits(bytes.data(), got, size)) return nullptr;
+        CloseHandle(file);
+        closer.file = INVALID_HANDLE_VALUE;
+        return LoadBmpFile(path);
+    }
+    // A compressed picture within the readers' limit is far smaller.
+    if (size == 0 || size > formats::kMaxPixelBytes || got > size) return nullptr;
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    std::size_t rest = 0;
+    if (!ReadUpTo(file, bytes.data() + got, bytes.size() - got, rest) || got + rest != bytes.size()) return nullptr;
+    return win32::DecodePicture(bytes);
+}
+
 class Win32Graphics final : public Graphics {
 public:
     BitmapHandle LoadBitmapFile(const std::string& path) override {
-        HANDLE image = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
-                                  LR_CREATEDIBSECTION | LR_DEFAULTSIZE | LR_LOADFROMFILE);
-        return reinterpret_cast<BitmapHandle>(image);
+        return reinterpret_cast<BitmapHandle>(LoadPicture(path));
     }
 
     DcHandle CreateScreenCompatibleDC() override {

@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "platform/linux/drawing/bmp_decoder.h"
 #include "platform/linux/drawing/objects.h"
 #include "platform/linux/drawing/packed_dib.h"
+#include "platform/linux/drawing/picture_decoders.h"
 
 namespace paneloom::platform {
 
@@ -46,7 +46,7 @@ class LinuxGraphics final : public Graphics {
 public:
     BitmapHandle LoadBitmapFile(const std::string& path) override {
         auto* bitmap = new BitmapObject;
-        if (!lnx::DecodeBmpFile(path, bitmap->dib)) {
+        if (!lnx::LoadPictureFile(path, bitmap->dib)) {
             delete bitmap;
             return nullptr;
         }

@@ -1,0 +1,25 @@
+// Picture files told apart by their first bytes, never by their names, and
+// the size limit every decoder applies from a picture's header before it
+// decodes a row. The codecs themselves live behind the drawing seam; what
+// is here holds for every format and both builds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace paneloom::formats {
+
+enum class PictureKind { Unknown, Bmp, Jpeg, Png, Gif, Tiff, WebP };
+
+// Bytes SniffPicture looks at; fewer are fine for a shorter file.
+inline constexpr std::size_t kSniffBytes = 16;
+
+// What the first `size` bytes of a file say it is.
+PictureKind SniffPicture(const std::uint8_t* head, std::size_t size);
+
+// Whether a picture of `width` x `height` pixels stays within the readers'
+// limit (kMaxPixelBytes of rows at the screen's 32 bits per pixel, as for a
+// .bmp): both positive, each within a signed 32-bit bitmap dimension.
+bool PictureFitsLimit(std::uint64_t width, std::uint64_t height);
+
+}  // namespace paneloom::formats

@@ -1,0 +1,145 @@
+#include "platform/win32/picture_codecs.h"
+
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "formats/orientation.h"
+#include "formats/picture.h"
+
+namespace paneloom::platform::win32 {
+
+namespace {
+
+// Holds one COM interface and releases it.
+template <class T>
+class ComHolder {
+public:
+    ComHolder() = default;
+    ~ComHolder() {
+        if (p_ != nullptr) p_->Release();
+    }
+    ComHolder(const ComHolder&) = delete;
+    ComHolder& operator=(const ComHolder&) = delete;
+    T** Put() { return &p_; }
+    T* operator->() const { return p_; }
+    T* Get() const { return p_; }
+
+private:
+    T* p_ = nullptr;
+};
+
+// COM for the length of one decode, on whatever terms the thread already has.
+class ComScope {
+public:
+    ComScope() : result_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    HRESULT result_;
+};
+
+// Source rows are fetched this many bytes at a time.
+constexpr std::size_t kBandBytes = std::size_t{1} << 19;
+
+}  // namespace
+
+HBITMAP DecodePicture(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return nullptr;
+    ComScope com;
+    ComHolder<IWICImagingFactory> factory;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                reinterpret_cast<void**>(factory.Put())))) {
+        return nullptr;
+    }
+    ComHolder<IWICStream> stream;
+    ComHolder<IWICBitmapDecoder> decoder;
+    ComHolder<IWICBitmapFrameDecode> frame;
+    if (FAILED(factory->CreateStream(stream.Put())) ||
+        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()))) ||
+        FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                decoder.Put())) ||
+        FAILED(decoder->GetFrame(0, frame.Put()))) {
+        return nullptr;
+    }
+    UINT width = 0;
+    UINT height = 0;
+    if (FAILED(frame->GetSize(&width, &height)) || !formats::PictureFitsLimit(width, height)) return nullptr;
+
+    ComHolder<IWICFormatConverter> converter;
+    // Premultiplied colour is colour over black.
+    if (FAILED(factory->CreateFormatConverter(converter.Put())) ||
+        FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
+                                     0.0, WICBitmapPaletteTypeCustom))) {
+        return nullptr;
+    }
+
+    const int tag = formats::SniffPicture(bytes.data(), bytes.size()) == formats::PictureKind::Jpeg
+                        ? formats::JpegExifOrientation(bytes.data(), bytes.size())
+                        : 1;
+    const formats::Orientation orientation(tag, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = orientation.UprightWidth();
+    info.bmiHeader.biHeight = orientation.UprightHeight();  // bottom-up, as LoadImageA makes them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (section == nullptr || bits == nullptr) {
+        if (section != nullptr) DeleteObject(section);
+        return nullptr;
+    }
+
+    const std::size_t stride = (static_cast<std::size_t>(info.bmiHeader.biWidth) * 3 + 3) & ~std::size_t{3};
+    const auto uprightHeight = static_cast<std::size_t>(orientation.UprightHeight());
+    auto* rows = static_cast<std::uint8_t*>(bits);
+    auto pixelAt = [&](std::int32_t ux, std::int32_t uy) {
+        return rows + stride * (uprightHeight - 1 - static_cast<std::size_t>(uy)) + 3 * static_cast<std::size_t>(ux);
+    };
+
+    const std::size_t sourceStride = 4 * std::size_t{width};
+    const UINT band = static_cast<UINT>(std::max<std::size_t>(1, std::min<std::size_t>(height, kBandBytes / sourceStride)));
+    std::vector<std::uint8_t> buffer;
+    try {
+        buffer.resize(sourceStride * band);
+    } catch (const std::bad_alloc&) {
+        DeleteObject(section);
+        return nullptr;
+    }
+    for (UINT first = 0; first < height; first += band) {
+        const UINT count = std::min(band, height - first);
+        const WICRect rect{0, static_cast<INT>(first), static_cast<INT>(width), static_cast<INT>(count)};
+        if (FAILED(converter->CopyPixels(&rect, static_cast<UINT>(sourceStride), static_cast<UINT>(sourceStride * count),
+                                         buffer.data()))) {
+            DeleteObject(section);
+            return nullptr;
+        }
+        for (UINT r = 0; r < count; ++r) {
+            const std::uint8_t* in = buffer.data() + sourceStride * r;
+            const auto y = static_cast<std::int32_t>(first + r);
+            if (orientation.Upright()) {
+                std::uint8_t* out = pixelAt(0, y);
+                for (UINT x = 0; x < width; ++x, in += 4, out += 3) std::memcpy(out, in, 3);
+                continue;
+            }
+            for (UINT x = 0; x < width; ++x, in += 4) {
+                std::int32_t ux = 0;
+                std::int32_t uy = 0;
+                orientation.Place(static_cast<std::int32_t>(x), y, ux, uy);
+                std::memcpy(pixelAt(ux, uy), in, 3);
+            }
+        }
+    }
+    return section;
+}
+
+}  // namespace paneloom::platform::win32
