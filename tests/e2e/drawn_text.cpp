@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "support/bmp_maker.h"
+#include "support/picture_maker.h"
 
 namespace paneloom::testing {
 
@@ -69,6 +70,16 @@ std::string HalvesPicture(std::int32_t width, std::int32_t height, std::uint32_t
     }
     for (std::int32_t y = 0; y < height; ++y) parts.bits += row;
     return MakeBmp(parts);
+}
+
+std::string HalvesPng(std::int32_t width, std::int32_t height, std::uint32_t left, std::uint32_t right) {
+    ColourGrid grid;
+    grid.width = width;
+    grid.height = height;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) grid.colours.push_back(0xFF000000u | (x < width / 2 ? left : right));
+    }
+    return GridAsPng(grid, PngForm());
 }
 
 std::int32_t FirstRowWith(const Picture& picture, std::uint32_t colour) {

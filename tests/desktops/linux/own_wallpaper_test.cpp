@@ -22,9 +22,7 @@ constexpr std::uint32_t kRed = 0x0000FF;  // 0x00BBGGRR
 constexpr std::uint32_t kBlue = 0xFF0000;
 constexpr std::uint32_t kDesktopColour = 0x302010;  // '#102030'
 
-std::string Halves(std::int32_t width, std::int32_t height) {
-    return testing::HalvesPicture(width, height, kRed, kBlue);
-}
+std::string Halves(std::int32_t width, std::int32_t height) { return testing::HalvesPng(width, height, kRed, kBlue); }
 
 std::string ReadWhole(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -72,8 +70,8 @@ protected:
 };
 
 TEST_F(OwnWallpaper, TheRoundTripStartsFromTheUsersPictureEveryTime) {
-    session.Write("halves.bmp", Halves(40, 20));
-    Show("halves.bmp", "zoom");
+    session.Write("halves.png", Halves(40, 20));
+    Show("halves.png", "zoom");
 
     // No display: the picture's own size.
     const Picture first = Run();
@@ -107,7 +105,7 @@ TEST_F(OwnWallpaper, TheRoundTripStartsFromTheUsersPictureEveryTime) {
     EXPECT_EQ(kDesktopColour, plain.At(plain.width - 1, plain.height - 1));
 
     // With a fallback named, the fallback.
-    session.Write("paneloom.xml", "<globalsettings><inputbmp wallpaper=\"current\" name=\"halves.bmp\" />"
+    session.Write("paneloom.xml", "<globalsettings><inputbmp wallpaper=\"current\" name=\"halves.png\" />"
                                   "<outputbmp name=\"out.bmp\" /></globalsettings>");
     const Picture fallback = Run();
     EXPECT_EQ(40, fallback.width);
@@ -117,10 +115,10 @@ TEST_F(OwnWallpaper, TheRoundTripStartsFromTheUsersPictureEveryTime) {
 TEST_F(OwnWallpaper, UnderXTheScreensSizeAndTheUsersStyleLayThePictureOut) {
     ASSERT_TRUE(testing::Installed("xrandr", "x11-xserver-utils"));
     ASSERT_TRUE(session.StartX(320, 200));
-    session.Write("halves.bmp", Halves(40, 40));
+    session.Write("halves.png", Halves(40, 40));
 
     // Fill: scaled to 320 x 320 and cropped to its middle rows.
-    Show("halves.bmp", "zoom");
+    Show("halves.png", "zoom");
     const Picture fill = Run();
     ASSERT_EQ(320, fill.width);
     ASSERT_EQ(200, fill.height);
@@ -132,7 +130,7 @@ TEST_F(OwnWallpaper, UnderXTheScreensSizeAndTheUsersStyleLayThePictureOut) {
     }
 
     // Fit: 200 x 200 in the middle, bands of the desktop colour beside it.
-    Show("halves.bmp", "scaled");
+    Show("halves.png", "scaled");
     const Picture fit = Run();
     ASSERT_EQ(320, fit.width);
     for (std::int32_t y : {0, 100, 199}) {

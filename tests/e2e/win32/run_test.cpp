@@ -177,11 +177,11 @@ TEST_F(WindowsProgramDesktop, TheUsersWallpaperIsComposedAtTheScreensSize) {
     constexpr std::uint32_t kRed = 0x0000FF;  // 0x00BBGGRR
     constexpr std::uint32_t kBlue = 0xFF0000;
     ScratchDir scratch;
-    scratch.Write("halves.bmp", testing::HalvesPicture(40, 20, kRed, kBlue));
-    scratch.Write("blue.bmp", testing::PlainPicture(30, 30, kBlue));
+    scratch.Write("halves.png", testing::HalvesPng(40, 20, kRed, kBlue));
+    scratch.Write("blue.png", testing::HalvesPng(30, 30, kBlue, kBlue));
     scratch.Write("paneloom.xml",
                   "<globalsettings><inputbmp wallpaper=\"current\" /><outputbmp name=\"out.bmp\" /></globalsettings>");
-    Set("Wallpaper", scratch.file("halves.bmp"));
+    Set("Wallpaper", scratch.file("halves.png"));
     Set("WallPaperStyle", "10");
     Set("TileWallPaper", "0");
     const std::int32_t width = GetSystemMetrics(SM_CXSCREEN);
@@ -216,7 +216,7 @@ TEST_F(WindowsProgramDesktop, TheUsersWallpaperIsComposedAtTheScreensSize) {
     EXPECT_EQ(first, scratch.Read("out.bmp"));
 
     // Another picture in the registry is the next original.
-    Set("Wallpaper", scratch.file("blue.bmp"));
+    Set("Wallpaper", scratch.file("blue.png"));
     Set("WallPaperStyle", "2");
     const testing::Picture blue = run();
     EXPECT_EQ(kBlue, blue.At(0, 0));
