@@ -5,6 +5,13 @@
 //
 //   cmake --preset linux -DPANELOOM_BUILD_BENCH=ON && cmake --build --preset linux
 //   build/linux/bench/bench_whole_run [rounds] [screendepth] [program [program]]
+//   build/linux/bench/bench_whole_run jpeg [rounds] [screendepth] [program]
+//
+// With `jpeg`, the picture is a 6000 x 4000 photo-like JPEG instead, and
+// the floor is `djpeg -bmp photo.jpg > out.bmp` of the same file (one
+// decode, one write of the same .bmp; Debian's libjpeg-turbo-progs); the
+// peak memory is then measured above a run whose picture is missing, as a
+// multiple of the decoded picture's 24-bit rows.
 //
 // For each picture the commands take turns, `rounds` times each (11 by
 // default; the one that goes first moves on from round to round), after
@@ -44,6 +51,7 @@
 #include <vector>
 
 #include "support/bmp_maker.h"
+#include "support/picture_maker.h"
 #include "support/scratch.h"
 
 namespace {
@@ -228,16 +236,81 @@ Comparison Compare(const ScratchDir& scratch, const std::vector<std::string>& pr
     return comparison;
 }
 
+// A photo-like picture: gradients with grain, which JPEG keeps as it keeps
+// a photo's detail.
+std::string Photo(std::int32_t width, std::int32_t height) {
+    paneloom::testing::ColourGrid grid = paneloom::testing::PatternGrid(width, height);
+    std::uint32_t state = 12345;
+    for (std::uint32_t& c : grid.colours) {
+        state = state * 1103515245u + 12345u;
+        const int grain = static_cast<int>((state >> 16) % 41) - 20;
+        std::uint32_t out = 0xFF000000u;
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int v = std::clamp(static_cast<int>((c >> shift) & 0xFF) + grain, 0, 255);
+            out |= static_cast<std::uint32_t>(v) << shift;
+        }
+        c = out;
+    }
+    return paneloom::testing::GridAsJpeg(grid, paneloom::testing::JpegForm{false, false, false, 90});
+}
+
+// The program and djpeg take turns over the same JPEG.
+int CompareJpeg(const std::string& program, int rounds, bool screenDepth) {
+    const ScratchDir scratch;
+    constexpr std::int32_t kWidth = 6000;
+    constexpr std::int32_t kHeight = 4000;
+    std::string configuration = Configuration(screenDepth);
+    const std::string from = "name=\"in.bmp\"";
+    configuration.replace(configuration.find(from), from.size(), "name=\"photo.jpg\"");
+    scratch.Write("paneloom.xml", configuration);
+
+    // The baseline: the same run with its picture missing.
+    std::vector<double> missingPeaks;
+    for (int i = 0; i < 3; ++i) {
+        missingPeaks.push_back(static_cast<double>(Timed({program}, std::string(), scratch.path()).peakKib));
+    }
+    scratch.Write("photo.jpg", Photo(kWidth, kHeight));
+    const std::vector<std::string> djpeg = {"/usr/bin/djpeg", "-bmp", "photo.jpg"};
+    const std::string copy = scratch.file("copy.bmp");
+    Timed(djpeg, copy, scratch.path());
+    Timed({program}, std::string(), scratch.path());
+
+    std::vector<double> elapsed[2], processor[2], peaks[2];
+    bool failed = false;
+    for (int i = 0; i < rounds; ++i) {
+        for (int turn = 0; turn < 2; ++turn) {
+            const int c = (turn + i) % 2;
+            const Sample s = c == 0 ? Timed(djpeg, copy, scratch.path()) : Timed({program}, std::string(), scratch.path());
+            failed |= s.code != 0;
+            elapsed[c].push_back(s.milliseconds);
+            processor[c].push_back(s.processorMilliseconds);
+            peaks[c].push_back(static_cast<double>(s.peakKib));
+        }
+    }
+    const double picture = static_cast<double>((kWidth * 3 + 3) / 4 * 4) * kHeight;
+    std::printf("program: %s%s\n", program.c_str(), screenDepth ? " with <usescreendepth/>" : "");
+    std::printf("%-24s %8s %8s %7s   %8s %8s %7s   %s\n", "picture", "run ms", "djpeg ms", "ratio", "run cpu",
+                "djpeg cpu", "ratio", "peak above missing-picture run / picture");
+    std::printf("%-24s %8.1f %8.1f %6.2fx   %8.1f %8.1f %6.2fx   %.2fx%s\n", "6000 x 4000 JPEG", Median(elapsed[1]),
+                Median(elapsed[0]), Median(elapsed[1]) / Median(elapsed[0]), Median(processor[1]),
+                Median(processor[0]), Median(processor[1]) / Median(processor[0]),
+                (Median(peaks[1]) - Median(missingPeaks)) * 1024.0 / picture, failed ? "  (a run failed)" : "");
+    return failed ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], kMeasureMode) == 0) return Measure(argc, argv);
     int rounds = 11;
     bool screenDepth = false;
+    bool jpeg = false;
     std::vector<std::string> programs;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "screendepth") {
+        if (argument == "jpeg") {
+            jpeg = true;
+        } else if (argument == "screendepth") {
             screenDepth = true;
         } else if (argument.find('/') != std::string::npos) {
             programs.push_back(fs::absolute(argument).string());
@@ -246,6 +319,12 @@ int main(int argc, char** argv) {
         }
     }
     if (programs.empty()) programs.push_back(PANELOOM_PROGRAM);
+    if (jpeg) {
+        std::printf("load average before: %s\n", LoadAverage().c_str());
+        const int result = CompareJpeg(programs.front(), rounds, screenDepth);
+        std::printf("load average after: %s\n", LoadAverage().c_str());
+        return result;
+    }
 
     const ScratchDir scratch;
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs the libFuzzer targets: sh scripts/fuzz.sh [SECONDS] [TARGET...]
 #
-# Each target starts from its committed seeds (fuzz/corpus/<name>/) plus what
+# Each target starts from its committed seeds (fuzz/corpus/<name>/), the
+# pictures fuzz_seeds makes for the decoders (build/fuzz/seeds/<name>/), plus what
 # earlier runs found (build/fuzz/corpus/<name>/), runs for SECONDS (default
 # 20) and fails on any crash, leak, hang or sanitizer report; the input that
 # caused it is kept in build/fuzz/artifacts/. With no TARGET, all of them.
@@ -17,8 +18,11 @@ cmake --build --preset fuzz -j "$(nproc)"
 
 targets="$*"
 if [ -z "$targets" ]; then
-    targets=$(cd build/fuzz/fuzz && ls fuzz_* | sed 's/^fuzz_//')
+    targets=$(cd build/fuzz/fuzz && ls fuzz_* | grep -v '^fuzz_seeds$' | sed 's/^fuzz_//')
 fi
+# Small valid pictures of every form the tests make, for the decoders.
+rm -rf build/fuzz/seeds
+build/fuzz/fuzz/fuzz_seeds build/fuzz/seeds
 
 mkdir -p build/fuzz/artifacts
 status=0
@@ -30,6 +34,7 @@ for name in $targets; do
     scratch=$(mktemp -d)
     seeds="$root/fuzz/corpus/$name"
     [ -d "$seeds" ] || seeds=""
+    [ -d "$root/build/fuzz/seeds/$name" ] && seeds="$seeds $root/build/fuzz/seeds/$name"
     echo "fuzz_$name: ${seconds}s"
     if ! (cd "$scratch" && "$root/build/fuzz/fuzz/fuzz_$name" \
             -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 -print_final_stats=1 \

@@ -22,4 +22,18 @@ PictureKind SniffPicture(const std::uint8_t* head, std::size_t size);
 // .bmp): both positive, each within a signed 32-bit bitmap dimension.
 bool PictureFitsLimit(std::uint64_t width, std::uint64_t height);
 
+// Whether a JPEG file holds the end of its picture: its segments up to the
+// first scan lie inside the file, and an end-of-image marker follows that
+// scan (in the scan's coded data a 0xFF byte is always followed by 0 or a
+// restart marker, so the marker cannot be mistaken). Data after the end,
+// such as the video of a motion photo, is allowed. A cut file fails.
+bool JpegHasItsEnd(const std::uint8_t* data, std::size_t size);
+
+// The picture size a JPEG (its frame header), PNG (IHDR) or GIF (logical
+// screen) file declares, read from its first segments; false when the
+// bytes are none of these or their header does not lie inside `size`. For
+// codecs that decode as soon as they are handed a file, this is where the
+// limit is applied.
+bool DeclaredPictureSize(const std::uint8_t* data, std::size_t size, std::uint32_t& width, std::uint32_t& height);
+
 }  // namespace paneloom::formats

@@ -186,7 +186,7 @@ TEST_F(PictureFormats, DamagedAndGiantPicturesAreRefusedOnBothPaths) {
         std::string bytes;
     } cases[] = {
         {"png cut in half", png.substr(0, png.size() / 2)},
-        {"png without its end", png.substr(0, png.size() - 12)},
+        {"png cut inside its last chunk", png.substr(0, png.size() - 12 - 6)},
         {"png corrupt", corrupt},
         {"png signature only", png.substr(0, 8)},
         {"jpeg cut in half", jpeg.substr(0, jpeg.size() / 2)},
@@ -206,6 +206,35 @@ TEST_F(PictureFormats, DamagedAndGiantPicturesAreRefusedOnBothPaths) {
         platform::PaletteHandle palette = nullptr;
         EXPECT_FALSE(LoadBMPImage("bad.png", bitmap, palette));
         EXPECT_EQ(nullptr, bitmap);
+    }
+}
+
+// Every header form a writer makes, as GIMP (V5) and old OS/2 tools (core)
+// write them, draws what the 40-byte form draws, on both paths.
+TEST_F(PictureFormats, EveryBmpHeaderFormDrawsTheSamePictureOnBothPaths) {
+    const testing::BmpParts base = testing::PatternBmp(13, 7, 8);
+    platform::BitmapHandle bitmap = nullptr;
+    platform::PaletteHandle palette = nullptr;
+    scratch.Write("base.bmp", testing::MakeBmp(base));
+    const Loaded expected = Fetch(graphics.LoadBitmapFile("base.bmp"));
+    ASSERT_EQ(13, expected.width);
+    for (std::uint32_t form : {12u, 40u, 108u, 124u}) {
+        SCOPED_TRACE(form);
+        testing::BmpParts bmp = base;
+        bmp.headerSize = form;
+        if (form == 12) {
+            bmp.table.clear();
+            for (std::size_t i = 0; i < base.table.size(); i += 4) bmp.table += base.table.substr(i, 3);
+        }
+        scratch.Write("form.bmp", testing::MakeBmp(bmp));
+        const Loaded loaded = Fetch(graphics.LoadBitmapFile("form.bmp"));
+        EXPECT_EQ(expected.colours, loaded.colours);
+        ASSERT_TRUE(LoadBMPImage("form.bmp", bitmap, palette));
+        ASSERT_NE(nullptr, palette);
+        graphics.DeletePalette(palette);
+        palette = nullptr;
+        const Loaded atScreenDepth = Fetch(bitmap);
+        EXPECT_EQ(expected.colours, atScreenDepth.colours);
     }
 }
 

@@ -226,12 +226,30 @@ TEST_F(ReaderRules, BitmapTheSystemCannotMakeIsReportedAndNothingIsKept) {
 
 TEST_F(ReaderRules, NotABitmapIsRefusedBeforeAnythingIsMade) {
     EXPECT_FALSE(Load(std::string("BM\0\0\0\0\0\0\0\0\0\0\0", 13)));
-    std::string file = MakeBmp(PatternBmp(2, 2, 24));
-    file[1] = 'N';
-    EXPECT_FALSE(Load(file));
     platform::ScopedFake<platform::Graphics> fake(graphics);
     EXPECT_FALSE(LoadBMPImage("absent.bmp", bitmap, palette));
     EXPECT_TRUE(graphics.calls.empty());
+}
+
+TEST_F(ReaderRules, AnythingButABmpGoesToThePlatformLoaderAndThenToTheScreensDepth) {
+    std::string file = MakeBmp(PatternBmp(2, 2, 24));
+    file[1] = 'N';
+    graphics.loadFails = true;
+    EXPECT_FALSE(Load(file));
+    EXPECT_EQ(std::vector<std::string>{"LoadBitmapFile in.bmp"}, graphics.calls);
+    EXPECT_EQ(nullptr, bitmap);
+
+    // The loaded picture (bitmap 1, 2 x 2 at 24 bits) is fetched and set
+    // into a screen bitmap, then deleted; no palette.
+    graphics.loadFails = false;
+    graphics.calls.clear();
+    EXPECT_TRUE(Load(file));
+    const std::vector<std::string> expected = {"LoadBitmapFile in.bmp", "GetBitmapRecord 1", "GetScreenDC",
+                                               "CreateDeviceBitmap", "GetDeviceIndependentBits rows",
+                                               "SetDeviceIndependentBits 0 2", "ReleaseScreenDC 3", "DeleteBitmap 1"};
+    EXPECT_EQ(expected, graphics.calls);
+    EXPECT_NE(nullptr, bitmap);
+    EXPECT_EQ(nullptr, palette);
 }
 
 // A file of `size` bytes that starts with `head` (zeros follow), shared
@@ -399,8 +417,12 @@ TEST(ReaderHostileFiles, HeadersDescribingWhatCannotBeAreRefused) {
         s.height = -2;
         s.bits = Rle8Stream();
     });
-    add("core header", [](BmpParts& s) { s.headerSize = 12; });
-    add("V5 header", [](BmpParts& s) { s.headerSize = 124; });
+    add("64-byte header", [](BmpParts& s) { s.headerSize = 64; });
+    add("core header at 16 bits", [](BmpParts& s) {
+        s.headerSize = 12;
+        s.bitCount = 16;
+        s.table.clear();
+    });
     for (const Case& c : cases) EXPECT_FALSE(LoadReal(scratch, MakeBmp(c.bmp))) << c.what;
 }
 

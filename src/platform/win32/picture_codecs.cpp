@@ -53,6 +53,17 @@ constexpr std::size_t kBandBytes = std::size_t{1} << 19;
 
 HBITMAP DecodePicture(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return nullptr;
+    // Wine's JPEG codec reads past its buffer on a cut file.
+    const bool jpeg = formats::SniffPicture(bytes.data(), bytes.size()) == formats::PictureKind::Jpeg;
+    if (jpeg && !formats::JpegHasItsEnd(bytes.data(), bytes.size())) return nullptr;
+    // Wine's codecs decode every pixel as soon as they are handed the file:
+    // the size its header declares is checked first.
+    std::uint32_t declaredWidth = 0;
+    std::uint32_t declaredHeight = 0;
+    if (formats::DeclaredPictureSize(bytes.data(), bytes.size(), declaredWidth, declaredHeight) &&
+        !formats::PictureFitsLimit(declaredWidth, declaredHeight)) {
+        return nullptr;
+    }
     ComScope com;
     ComHolder<IWICImagingFactory> factory;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
@@ -81,9 +92,7 @@ HBITMAP DecodePicture(const std::vector<std::uint8_t>& bytes) {
         return nullptr;
     }
 
-    const int tag = formats::SniffPicture(bytes.data(), bytes.size()) == formats::PictureKind::Jpeg
-                        ? formats::JpegExifOrientation(bytes.data(), bytes.size())
-                        : 1;
+    const int tag = jpeg ? formats::JpegExifOrientation(bytes.data(), bytes.size()) : 1;
     const formats::Orientation orientation(tag, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;

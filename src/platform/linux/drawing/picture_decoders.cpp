@@ -234,7 +234,6 @@ void PngReadRows(PngSession& s) {
             }
         }
     }
-    png_read_end(s.png, nullptr);
 }
 
 bool PngGuarded(PngSession& s, void (*step)(PngSession&)) {
@@ -252,7 +251,8 @@ struct PngStructs {
 }  // namespace
 
 bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out) {
-    if (data == nullptr || size == 0) return false;
+    // A cut file is refused before anything is decoded, as on Windows.
+    if (!formats::JpegHasItsEnd(data, size)) return false;
     JpegSession s{};
     s.cinfo.err = jpeg_std_error(&s.errors.manager);
     s.errors.manager.error_exit = JpegFail;
