@@ -210,6 +210,36 @@ std::vector<std::uint8_t> TopDownHeader(std::int32_t width, std::int32_t height,
     return info;
 }
 
+
+// The rows of a 24- or 32-bit bitmap where the system keeps them as a
+// file lays them out (bottom-up, padded to 4 bytes), read without a copy
+// through the system; false where they must be fetched.
+bool PixelsInPlace(platform::BitmapHandle bitmap, const platform::BitmapRecord& record, Pixels& pixels) {
+    if ((record.bitsPerPixel != 24 && record.bitsPerPixel != 32) || record.height < 1) return false;
+    std::vector<std::uint8_t> info(40, 0);
+    formats::InfoHeader header;
+    header.size = 40;
+    header.width = record.width;
+    header.height = record.height;
+    header.planes = 1;
+    header.bitCount = record.bitsPerPixel;
+    header.compression = formats::kBiRgb;
+    header.Write(info.data());
+    const std::uint8_t* rows = platform::Get<platform::Graphics>().RowsInPlace(bitmap, info.data(), info.size());
+    if (rows == nullptr) return false;
+    const std::size_t bytes = record.bitsPerPixel / 8;
+    const std::size_t stride = (static_cast<std::size_t>(record.width) * bytes + 3) / 4 * 4;
+    for (std::int32_t y = 0; y < pixels.height; ++y) {
+        const std::uint8_t* row = rows + stride * static_cast<std::size_t>(pixels.height - 1 - y);
+        std::uint32_t* out = &pixels.data[static_cast<std::size_t>(y) * static_cast<std::size_t>(pixels.width)];
+        for (std::int32_t x = 0; x < pixels.width; ++x, row += bytes) {
+            out[x] = static_cast<std::uint32_t>(row[0]) | (static_cast<std::uint32_t>(row[1]) << 8) |
+                     (static_cast<std::uint32_t>(row[2]) << 16);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool PixelsOfBitmap(platform::BitmapHandle bitmap, Pixels& pixels) {
@@ -225,6 +255,10 @@ bool PixelsOfBitmap(platform::BitmapHandle bitmap, Pixels& pixels) {
         read.data.resize(static_cast<std::size_t>(read.width) * static_cast<std::size_t>(read.height));
     } catch (const std::bad_alloc&) {
         return false;
+    }
+    if (PixelsInPlace(bitmap, record, read)) {
+        pixels = std::move(read);
+        return true;
     }
     // Room for a colour table, which a 32-bit header does not have but a
     // system may still write.
