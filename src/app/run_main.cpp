@@ -98,7 +98,9 @@ int Run(RunContext& context) {
     if (composing && settings.inputBitmapPath.empty()) {
         // Nothing to start from: the desktop colour alone.
     } else if (!settings.useScreenDepth) {
-        objects.bitmap = objects.graphics.LoadBitmapFile(settings.inputBitmapPath);
+        objects.bitmap = composing ? objects.graphics.LoadBitmapFileFor(settings.inputBitmapPath,
+                                                                        PictureNeedOf(context.screen))
+                                   : objects.graphics.LoadBitmapFile(settings.inputBitmapPath);
         if (objects.bitmap == nullptr) {
             LogError(StringPrintf("Could not LoadImage <%s>!\n", settings.inputBitmapPath.c_str()));
             return kExitLoadImageFailed;

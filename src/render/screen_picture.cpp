@@ -136,6 +136,25 @@ bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan) {
     return true;
 }
 
+platform::PictureNeed PictureNeedOf(const ScreenPicture& plan) {
+    platform::PictureNeed need;
+    if (!plan.screen.Known()) return need;
+    switch (plan.style) {
+        case WallpaperStyle::Fill:
+        case WallpaperStyle::Stretch:
+            need.cover = true;
+            break;
+        case WallpaperStyle::Fit:
+            break;
+        case WallpaperStyle::Center:
+        case WallpaperStyle::Tile:
+            return need;
+    }
+    need.width = plan.screen.width;
+    need.height = plan.screen.height;
+    return need;
+}
+
 Pixels ComposePixels(const Pixels& source, WallpaperStyle style, std::int32_t width, std::int32_t height,
                      std::uint32_t colour, platform::Scaler& scaler) {
     Pixels screen = Plain(width, height, colour);

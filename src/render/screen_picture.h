@@ -42,6 +42,10 @@ bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan);
 platform::Pixels ComposePixels(const platform::Pixels& source, platform::WallpaperStyle style, std::int32_t width,
                                std::int32_t height, std::uint32_t colour, platform::Scaler& scaler);
 
+// What the picture is loaded for: the screen, where the style scales the
+// picture to it; nothing (0 x 0) where the picture keeps its own size.
+platform::PictureNeed PictureNeedOf(const ScreenPicture& plan);
+
 // A bitmap's pixels, and a bitmap compatible with the screen made from
 // pixels; false or null when the system cannot do it.
 bool PixelsOfBitmap(platform::BitmapHandle bitmap, platform::Pixels& pixels);

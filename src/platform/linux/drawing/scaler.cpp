@@ -58,6 +58,15 @@ const Pixman* LoadPixman() {
 // pixman keeps coordinates in 16.16 fixed point.
 constexpr std::int32_t kMaxSide = 32767;
 
+// Up to this much shrinking (source pixels per output pixel) the bilinear
+// filter still reads every source pixel, as cairo judges it.
+constexpr double kBilinearShrink = 4.0 / 3.0;
+
+// An axis that shrinks averages a box of source pixels read through a
+// linear filter; one that grows only reads through the filter.
+pixman_kernel_t Reconstruct(double scale) { return scale > 1.0 ? PIXMAN_KERNEL_LINEAR : PIXMAN_KERNEL_CUBIC; }
+pixman_kernel_t Sample(double scale) { return scale > 1.0 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE; }
+
 class PixmanScaler final : public Scaler {
 public:
     bool Scale(const Pixels& source, const ScaledPart& part, Pixels& result) override {
@@ -84,23 +93,31 @@ public:
             pixman->setTransform(from, &transform);
             pixman->setRepeat(from, PIXMAN_REPEAT_PAD);
 
-            // Shrinking: each output pixel averages the box of source pixels
-            // it covers, read through a linear filter. Growing: a cubic
-            // filter between the source pixels.
-            auto reconstruct = [](double scale) { return scale > 1.0 ? PIXMAN_KERNEL_LINEAR : PIXMAN_KERNEL_CUBIC; };
-            auto sample = [](double scale) { return scale > 1.0 ? PIXMAN_KERNEL_BOX : PIXMAN_KERNEL_IMPULSE; };
-            auto bits = [](double scale) { return scale > 1.0 ? 1 : 4; };
-            int count = 0;
-            pixman_fixed_t* parameters = pixman->createConvolution(
-                &count, pixman_double_to_fixed(std::max(scaleX, 1.0)), pixman_double_to_fixed(std::max(scaleY, 1.0)),
-                reconstruct(scaleX), reconstruct(scaleY), sample(scaleX), sample(scaleY), bits(scaleX), bits(scaleY));
-            if (parameters != nullptr &&
-                pixman->setFilter(from, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, parameters, count)) {
-                pixman->composite(PIXMAN_OP_SRC, from, nullptr, to, part.left, part.top, 0, 0, 0, 0, part.width,
-                                  part.height);
-                done = true;
+            if (scaleX <= kBilinearShrink && scaleY <= kBilinearShrink) {
+                // Growing, or shrinking by little: every source pixel still
+                // reaches the output through the bilinear filter, which
+                // pixman runs on its fast paths. The picture comes here
+                // from a JPEG decoded at nearly the screen's size.
+                if (pixman->setFilter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0)) {
+                    pixman->composite(PIXMAN_OP_SRC, from, nullptr, to, part.left, part.top, 0, 0, 0, 0,
+                                      part.width, part.height);
+                    done = true;
+                }
+            } else {
+                // Shrinking: each output pixel averages the box of source
+                // pixels it covers, read through a linear filter.
+                int count = 0;
+                pixman_fixed_t* parameters = pixman->createConvolution(
+                    &count, pixman_double_to_fixed(std::max(scaleX, 1.0)), pixman_double_to_fixed(std::max(scaleY, 1.0)),
+                    Reconstruct(scaleX), Reconstruct(scaleY), Sample(scaleX), Sample(scaleY), 1, 1);
+                if (parameters != nullptr &&
+                    pixman->setFilter(from, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, parameters, count)) {
+                    pixman->composite(PIXMAN_OP_SRC, from, nullptr, to, part.left, part.top, 0, 0, 0, 0,
+                                      part.width, part.height);
+                    done = true;
+                }
+                std::free(parameters);
             }
-            std::free(parameters);
         }
         if (from != nullptr) pixman->unref(from);
         if (to != nullptr) pixman->unref(to);
