@@ -157,15 +157,17 @@ platform::PictureNeed PictureNeedOf(const ScreenPicture& plan) {
 
 Pixels ComposePixels(const Pixels& source, WallpaperStyle style, std::int32_t width, std::int32_t height,
                      std::uint32_t colour, platform::Scaler& scaler) {
-    Pixels screen = Plain(width, height, colour);
-    if (source.width < 1 || source.height < 1) return screen;
+    if (source.width < 1 || source.height < 1) return Plain(width, height, colour);
     const std::int64_t w = source.width;
     const std::int64_t h = source.height;
+    // Whether the picture is relatively wider than the screen.
+    const bool wider = w * height >= static_cast<std::int64_t>(width) * h;
     platform::ScaledPart part;
     std::int32_t x = 0;
     std::int32_t y = 0;
     switch (style) {
-        case WallpaperStyle::Tile:
+        case WallpaperStyle::Tile: {
+            Pixels screen = Plain(width, height, colour);
             for (std::int32_t row = 0; row < height; ++row) {
                 std::uint32_t* target = &screen.data[static_cast<std::size_t>(row) * width];
                 const std::uint32_t* line = &source.data[static_cast<std::size_t>(row % source.height) * source.width];
@@ -175,12 +177,17 @@ Pixels ComposePixels(const Pixels& source, WallpaperStyle style, std::int32_t wi
                 }
             }
             return screen;
+        }
+        case WallpaperStyle::Center: {
+            Pixels screen = Plain(width, height, colour);
+            Place(source, screen, (width - source.width) / 2, (height - source.height) / 2);
+            return screen;
+        }
         case WallpaperStyle::Stretch:
             part = {width, height, 0, 0, width, height};
             break;
-        case WallpaperStyle::Fill: {
-            // The side that is relatively shorter meets the screen's edges.
-            const bool wider = w * height >= static_cast<std::int64_t>(width) * h;
+        case WallpaperStyle::Fill:
+            // The relatively shorter side meets the screen's edges.
             part.scaledWidth = wider ? std::max(width, ScaleSide(source.width, height, h)) : width;
             part.scaledHeight = wider ? height : std::max(height, ScaleSide(source.height, width, w));
             part.left = (part.scaledWidth - width) / 2;
@@ -188,9 +195,7 @@ Pixels ComposePixels(const Pixels& source, WallpaperStyle style, std::int32_t wi
             part.width = width;
             part.height = height;
             break;
-        }
-        case WallpaperStyle::Fit: {
-            const bool wider = w * height >= static_cast<std::int64_t>(width) * h;
+        case WallpaperStyle::Fit:
             part.scaledWidth = wider ? width : std::min(width, ScaleSide(source.width, height, h));
             part.scaledHeight = wider ? std::min(height, ScaleSide(source.height, width, w)) : height;
             part.width = part.scaledWidth;
@@ -198,17 +203,17 @@ Pixels ComposePixels(const Pixels& source, WallpaperStyle style, std::int32_t wi
             x = (width - part.width) / 2;
             y = (height - part.height) / 2;
             break;
-        }
-        case WallpaperStyle::Center:
-            Place(source, screen, (width - source.width) / 2, (height - source.height) / 2);
-            return screen;
     }
     Pixels shown;
-    if (!ScaledPart(source, part, scaler, shown)) {
+    const bool scaled = ScaledPart(source, part, scaler, shown);
+    // A picture that covers the whole screen is the screen, not copied onto it.
+    if (scaled && part.width == width && part.height == height) return shown;
+    Pixels screen = Plain(width, height, colour);
+    if (scaled) {
+        Place(shown, screen, x, y);
+    } else {
         Place(source, screen, (width - source.width) / 2, (height - source.height) / 2);
-        return screen;
     }
-    Place(shown, screen, x, y);
     return screen;
 }
 
