@@ -13,15 +13,18 @@
 
 namespace paneloom {
 
-// Reads a .bmp file into a bitmap compatible with the screen, with a palette
-// when the file has 256 colours or fewer (otherwise `palette` is left as it
-// is). The file is opened for reading only, so others may read it at the
-// same time. False, with nothing created, when the file cannot be opened,
-// is not a regular file, is not a bitmap, does not hold everything its
-// headers describe or describes more than the readers' limit (decided from
-// its headers, before the pixels are read), cannot be held in memory, or
-// when the system cannot make the bitmap. An error while reading an opened
-// file is thrown as platform::FileError.
+// Reads a .bmp file (any of its header forms: core, 40-byte, V4, V5) into a
+// bitmap compatible with the screen, with a palette when the file has 256
+// colours or fewer (otherwise `palette` is left as it is). A file that does
+// not start as a .bmp does is a picture in another format: the platform
+// loader decodes it and its rows are set into the screen's bitmap, with no
+// palette. The file is opened for reading only, so others may read it at
+// the same time. False, with nothing created, when the file cannot be
+// opened, is not a regular file, is no picture the platform reads, does not
+// hold everything its headers describe or describes more than the readers'
+// limit (decided from its headers, before the pixels are read), cannot be
+// held in memory, or when the system cannot make the bitmap. An error while
+// reading an opened file is thrown as platform::FileError.
 bool LoadBMPImage(const std::string& path, platform::BitmapHandle& bitmap, platform::PaletteHandle& palette);
 
 // A bitmap on its way to the packed device-independent layout (information

@@ -337,8 +337,11 @@ std::string GiantJpegHeader(std::uint16_t width, std::uint16_t height) {
 
 #ifdef _WIN32
 
-std::string GridAsJpeg(const ColourGrid& grid, const JpegForm& form) {
-    if (form.progressive || form.grey || form.cmyk) return std::string();
+namespace {
+
+// The grid encoded by the system's encoder for `container`, from 24-bit
+// colour.
+std::string EncodeWithWic(const ColourGrid& grid, const GUID& container) {
     std::string out;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     IWICImagingFactory* factory = nullptr;
@@ -360,7 +363,7 @@ std::string GridAsJpeg(const ColourGrid& grid, const JpegForm& form) {
     bool made = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                            IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
                 SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-                SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatJpeg, nullptr, &encoder)) &&
+                SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder)) &&
                 SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
                 SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) && SUCCEEDED(frame->Initialize(options)) &&
                 SUCCEEDED(frame->SetSize(static_cast<UINT>(grid.width), static_cast<UINT>(grid.height))) &&
@@ -385,6 +388,15 @@ std::string GridAsJpeg(const ColourGrid& grid, const JpegForm& form) {
     CoUninitialize();
     return out;
 }
+
+}  // namespace
+
+std::string GridAsJpeg(const ColourGrid& grid, const JpegForm& form) {
+    if (form.progressive || form.grey || form.cmyk) return std::string();
+    return EncodeWithWic(grid, GUID_ContainerFormatJpeg);
+}
+
+std::string GridAsTiff(const ColourGrid& grid) { return EncodeWithWic(grid, GUID_ContainerFormatTiff); }
 
 std::string GridAsWebp(const ColourGrid&, bool) { return std::string(); }
 
@@ -437,6 +449,8 @@ std::string GridAsJpeg(const ColourGrid& grid, const JpegForm& form) {
     std::free(buffer);
     return out;
 }
+
+std::string GridAsTiff(const ColourGrid&) { return std::string(); }
 
 std::string GridAsWebp(const ColourGrid& grid, bool alpha) {
     std::vector<std::uint8_t> pixels;

@@ -70,6 +70,10 @@ struct JpegForm {
 // (the Windows Imaging Component makes baseline colour only).
 std::string GridAsJpeg(const ColourGrid& grid, const JpegForm& form = JpegForm());
 
+// The grid as a TIFF made by the Windows Imaging Component; empty
+// on Linux, which reads no TIFF.
+std::string GridAsTiff(const ColourGrid& grid);
+
 // A JPEG with an EXIF segment carrying orientation `tag` right after its
 // start marker.
 std::string WithExifOrientation(const std::string& jpeg, int tag, bool bigEndian = false);

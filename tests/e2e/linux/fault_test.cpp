@@ -32,6 +32,7 @@
 #include "e2e/linux/gnome_session.h"
 #include "e2e/program_runner.h"
 #include "support/bmp_maker.h"
+#include "support/picture_maker.h"
 #include "support/scratch.h"
 
 namespace paneloom {
@@ -358,28 +359,34 @@ TEST(LinuxProgramFaults, HundredMegabyteConfigurationIsReadThrough) {
     EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
-// A 1 GB file, sparse, whose header claims 100,000 x 100,000 pixels: both
-// readers refuse it from its headers, holding no more memory than a run
-// whose picture is missing.
-TEST(LinuxProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
+// A 1 GB file, sparse, whose header claims 100,000 x 100,000 pixels, and a
+// PNG and a JPEG whose headers claim 100,000 x 100,000 and 65,500 x 65,500:
+// both readers refuse them from their headers, holding no more memory than
+// a run whose picture is missing.
+TEST(LinuxProgramFaults, PicturesClaimingHugeDimensionsAreRefused) {
     ScratchDir scratch;
     scratch.Write("huge.bmp", testing::MakeBmp(testing::BlankBmp(100000, 100000)));
     fs::resize_file(scratch.path() / "huge.bmp", std::uintmax_t{1} << 30);
+    scratch.Write("huge.png", testing::GiantPngHeader(100000, 100000));
+    scratch.Write("huge.jpg", testing::GiantJpegHeader(65500, 65500));
     scratch.Write("paneloominfo.bmp", "the previous good picture");
 
-    for (const bool screenDepth : {false, true}) {
-        const std::string depth = screenDepth ? "<usescreendepth/>" : "";
-        scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"missing.bmp\"/>" + depth + "</globalsettings>");
-        const testing::MeasuredRun missing = testing::RunMeasured({"paneloom"}, scratch.path().string());
-        scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"huge.bmp\"/>" + depth + "</globalsettings>");
-        const testing::MeasuredRun huge = testing::RunMeasured({"paneloom"}, scratch.path().string());
-        EXPECT_EQ(screenDepth ? 2 : 3, huge.code);
-        EXPECT_EQ(missing.code, huge.code);
-        EXPECT_LT(huge.peakKib, missing.peakKib + 4096) << "refusing the file took memory";
+    for (const std::string name : {"huge.bmp", "huge.png", "huge.jpg"}) {
+        for (const bool screenDepth : {false, true}) {
+            SCOPED_TRACE(name + (screenDepth ? " at screen depth" : ""));
+            const std::string depth = screenDepth ? "<usescreendepth/>" : "";
+            scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"missing.bmp\"/>" + depth + "</globalsettings>");
+            const testing::MeasuredRun missing = testing::RunMeasured({"paneloom"}, scratch.path().string());
+            scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"" + name + "\"/>" + depth + "</globalsettings>");
+            const testing::MeasuredRun huge = testing::RunMeasured({"paneloom"}, scratch.path().string());
+            EXPECT_EQ(screenDepth ? 2 : 3, huge.code);
+            EXPECT_EQ(missing.code, huge.code);
+            EXPECT_LT(huge.peakKib, missing.peakKib + 4096) << "refusing the file took memory";
+        }
+        const std::string log = scratch.Read("paneloomerror.log");
+        EXPECT_NE(std::string::npos, log.find(" : Could not LoadImage <" + name + ">!\n\n"));
+        EXPECT_NE(std::string::npos, log.find(" : Could not LoadBMPImage <" + name + ">!\n\n"));
     }
-    const std::string log = scratch.Read("paneloomerror.log");
-    EXPECT_NE(std::string::npos, log.find(" : Could not LoadImage <huge.bmp>!\n\n"));
-    EXPECT_NE(std::string::npos, log.find(" : Could not LoadBMPImage <huge.bmp>!\n\n"));
     EXPECT_EQ("the previous good picture", scratch.Read("paneloominfo.bmp"));
 }
 

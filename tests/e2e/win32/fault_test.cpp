@@ -24,6 +24,7 @@
 #include "e2e/program_runner.h"
 #include "e2e/win32/unix_host.h"
 #include "support/bmp_maker.h"
+#include "support/picture_maker.h"
 #include "support/scratch.h"
 
 namespace paneloom {
@@ -335,8 +336,9 @@ long PeakOfRun(const ScratchDir& scratch) {
 
 // A 1 GB file, sparse, whose header claims 100,000 x 100,000 pixels: both
 // readers refuse it, and the program's own reader does so from its headers,
-// holding no more memory than a run whose picture is missing.
-TEST(WindowsProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
+// holding no more memory than a run whose picture is missing; so are PNG
+// and JPEG headers claiming as much.
+TEST(WindowsProgramFaults, PicturesClaimingHugeDimensionsAreRefused) {
     ScratchDir scratch;
     scratch.Write("huge.bmp", testing::MakeBmp(testing::BlankBmp(100000, 100000)));
     fs::resize_file(scratch.path() / "huge.bmp", std::uintmax_t{1} << 30);
@@ -360,6 +362,24 @@ TEST(WindowsProgramFaults, GigabyteBitmapClaimingHugeDimensionsIsRefused) {
     ASSERT_GT(huge, 0);
     ASSERT_GT(missing, 0);
     EXPECT_LT(huge, missing + 4096) << "refusing the file took memory";
+
+    // A PNG and a JPEG claiming as much are refused from their headers on
+    // both paths, before the system's codecs (which decode every pixel as
+    // soon as they are handed a file) see them.
+    scratch.Write("huge.png", testing::GiantPngHeader(100000, 100000));
+    scratch.Write("huge.jpg", testing::GiantJpegHeader(65500, 65500));
+    for (const std::string name : {"huge.png", "huge.jpg"}) {
+        for (const bool screenDepth : {false, true}) {
+            SCOPED_TRACE(name + (screenDepth ? " at screen depth" : ""));
+            scratch.Write("paneloom.xml", "<globalsettings><inputbmp name=\"" + name + "\"/>" +
+                                              (screenDepth ? "<usescreendepth/>" : "") + "</globalsettings>");
+            EXPECT_LT(PeakOfRun(scratch), missing + 4096) << "refusing the file took memory";
+            EXPECT_EQ(screenDepth ? 2 : 3, RunProgram(scratch));
+        }
+        const std::string log = scratch.Read("paneloomerror.log");
+        EXPECT_NE(std::string::npos, log.find(" : Could not LoadImage <" + name + ">!\n\n"));
+        EXPECT_NE(std::string::npos, log.find(" : Could not LoadBMPImage <" + name + ">!\n\n"));
+    }
 }
 
 // The input picture open in an image viewer that lets others read it: the

@@ -16,6 +16,7 @@
 #include <png.h>
 #include <webp/decode.h>
 
+#include "formats/dib.h"
 #include "formats/orientation.h"
 #include "formats/picture.h"
 #include "platform/linux/drawing/bmp_decoder.h"
@@ -144,6 +145,10 @@ void JpegReadRows(JpegSession& s) {
     jpeg_start_decompress(&s.cinfo);
     const auto width = static_cast<std::int32_t>(s.cinfo.output_width);
     const bool cmyk = s.cinfo.out_color_space == JCS_CMYK;
+    // Every row is written into room for exactly this many samples.
+    if (s.cinfo.output_width != s.cinfo.image_width || s.cinfo.output_components != (cmyk ? 4 : 3)) {
+        JpegFail(reinterpret_cast<j_common_ptr>(&s.cinfo));
+    }
     while (s.cinfo.output_scanline < s.cinfo.output_height) {
         const auto y = static_cast<std::int32_t>(s.cinfo.output_scanline);
         std::uint8_t* row = s.target.RowFor(y);
@@ -207,6 +212,8 @@ void PngReadHeader(PngSession& s) {
     png_set_bgr(s.png);
     if (s.interlaced) png_set_interlace_handling(s.png);
     png_read_update_info(s.png, s.info);
+    // Every row is written into room for exactly this many bytes.
+    if (png_get_rowbytes(s.png, s.info) != (s.alpha ? 4 : 3) * std::size_t{s.width}) png_error(s.png, "row size");
 }
 
 void PngPlaceAlphaRow(PngSession& s, const std::uint8_t* bgra, std::int32_t y) {
@@ -283,6 +290,9 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const Pict
     s.errors.manager.emit_message = JpegMessage;
     s.errors.manager.output_message = JpegSilent;
     if (!JpegGuarded(s, [](JpegSession& s) { jpeg_create_decompress(&s.cinfo); })) return false;
+    // A progressive picture keeps all its coefficients while it is decoded;
+    // beyond the readers' limit libjpeg refuses instead of allocating.
+    s.cinfo.mem->max_memory_to_use = static_cast<long>(formats::kMaxPixelBytes);
     bool decoded = false;
     try {
         Dib dib;
