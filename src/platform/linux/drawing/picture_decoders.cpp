@@ -110,6 +110,8 @@ struct JpegSession {
     RowTarget target;
     std::uint8_t* cmykRow = nullptr;
     unsigned scaleEighths = 8;  // the scale decoded at, in eighths
+    JDIMENSION width = 0;       // the rows the bitmap has room for
+    JDIMENSION height = 0;
 };
 
 // The fewest eighths of the picture's size (upright: turned by its EXIF
@@ -146,7 +148,8 @@ void JpegReadRows(JpegSession& s) {
     const auto width = static_cast<std::int32_t>(s.cinfo.output_width);
     const bool cmyk = s.cinfo.out_color_space == JCS_CMYK;
     // Every row is written into room for exactly this many samples.
-    if (s.cinfo.output_width != s.cinfo.image_width || s.cinfo.output_components != (cmyk ? 4 : 3)) {
+    if (s.cinfo.output_width != s.width || s.cinfo.output_height != s.height ||
+        s.cinfo.output_components != (cmyk ? 4 : 3)) {
         JpegFail(reinterpret_cast<j_common_ptr>(&s.cinfo));
     }
     while (s.cinfo.output_scanline < s.cinfo.output_height) {
@@ -307,6 +310,8 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const Pict
         }
         const JDIMENSION width = need != nullptr ? s.cinfo.output_width : s.cinfo.image_width;
         const JDIMENSION height = need != nullptr ? s.cinfo.output_height : s.cinfo.image_height;
+        s.width = width;
+        s.height = height;
         if (ready && Prepare(width, height, tag, dib, scratch, s.target)) {
             if (s.cinfo.out_color_space == JCS_CMYK) {
                 cmyk.assign(4 * std::size_t{width}, 0);
