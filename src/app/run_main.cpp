@@ -98,10 +98,10 @@ int Run(RunContext& context) {
     if (composing && settings.inputBitmapPath.empty()) {
         // Nothing to start from: the desktop colour alone.
     } else if (!settings.useScreenDepth) {
-        objects.bitmap = composing ? objects.graphics.LoadBitmapFileFor(settings.inputBitmapPath,
-                                                                        PictureNeedOf(context.screen))
+        objects.bitmap = composing ? LoadScreenSource(context.screen)
                                    : objects.graphics.LoadBitmapFile(settings.inputBitmapPath);
-        if (objects.bitmap == nullptr) {
+        if (composing) settings.inputBitmapPath = context.screen.source;
+        if (objects.bitmap == nullptr && !(composing && settings.inputBitmapPath.empty())) {
             LogError(StringPrintf("Could not LoadImage <%s>!\n", settings.inputBitmapPath.c_str()));
             return kExitLoadImageFailed;
         }

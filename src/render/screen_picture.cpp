@@ -99,7 +99,8 @@ bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan) {
         plan.source = settings.inputBitmapPath;
         return true;
     }
-    plan.source = settings.inputNamed ? settings.inputBitmapPath : std::string();
+    plan.fallback = settings.inputNamed ? settings.inputBitmapPath : std::string();
+    plan.source = plan.fallback;
 
     const std::string output = FullPath(desktop, settings.outputBitmapPath);
     const std::string folder = desktop.StateDirectory();
@@ -116,6 +117,7 @@ bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan) {
         platform::FileFacts facts;
         if (!files.Facts(record.original, facts)) return true;
         plan.source = record.original;
+        plan.fromDesktop = true;
         WallpaperRecord refreshed = record;
         refreshed.size = facts.size;
         refreshed.modified = facts.modified;
@@ -127,6 +129,7 @@ bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan) {
     // The user's own picture, now the original this output is made from.
     if (current.styleKnown) plan.style = current.style;
     plan.source = current.path;
+    plan.fromDesktop = true;
     WallpaperRecord chosen;
     chosen.original = current.path;
     chosen.size = facts.size;
@@ -134,6 +137,16 @@ bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan) {
     chosen.style = plan.style;
     if (!recordPath.empty() && (!recorded || chosen != record)) WriteRecordFile(recordPath, chosen);
     return true;
+}
+
+platform::BitmapHandle LoadScreenSource(ScreenPicture& plan) {
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    platform::BitmapHandle bitmap = graphics.LoadBitmapFileFor(plan.source, PictureNeedOf(plan));
+    if (bitmap != nullptr || !plan.fromDesktop) return bitmap;
+    plan.fromDesktop = false;
+    plan.source = plan.fallback;
+    if (plan.source.empty()) return nullptr;
+    return graphics.LoadBitmapFileFor(plan.source, PictureNeedOf(plan));
 }
 
 platform::PictureNeed PictureNeedOf(const ScreenPicture& plan) {

@@ -19,6 +19,10 @@ namespace paneloom {
 struct ScreenPicture {
     bool compose = false;
     std::string source;  // the picture to load; empty: the desktop colour alone
+    // Where `source` is the picture the desktop shows: what stands in for
+    // it when no codec reads it (a slideshow's XML, a vector picture).
+    bool fromDesktop = false;
+    std::string fallback;  // the named picture; empty: the desktop colour
     platform::WallpaperStyle style = platform::WallpaperStyle::Center;
     std::uint32_t colour = 0;  // the desktop colour, 0x00BBGGRR
     platform::ScreenSize screen;
@@ -41,6 +45,13 @@ bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan);
 // unscaled.
 platform::Pixels ComposePixels(const platform::Pixels& source, platform::WallpaperStyle style, std::int32_t width,
                                std::int32_t height, std::uint32_t colour, platform::Scaler& scaler);
+
+// The plan's picture, loaded for its screen. One the desktop shows that
+// cannot be loaded gives way to the fallback, and that to the desktop
+// colour: `plan.source` then names what was loaded (empty for the colour,
+// with null returned). Null with `plan.source` kept when the picture the
+// configuration names cannot be loaded.
+platform::BitmapHandle LoadScreenSource(ScreenPicture& plan);
 
 // What the picture is loaded for: the screen, where the style scales the
 // picture to it; nothing (0 x 0) where the picture keeps its own size.

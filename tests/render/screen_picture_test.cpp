@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/wallpaper_record.h"
+#include "support/bmp_maker.h"
 #include "support/fakes.h"
 #include "support/scratch.h"
 
@@ -272,6 +273,34 @@ TEST_F(PlanTest, TheRecordFollowsTheUsersPictureAcrossRuns) {
     WallpaperRecord record;
     ASSERT_TRUE(ReadRecordFile(scratch.file("state/" + records[0]), record));
     EXPECT_EQ(Path("b.png"), record.original);
+}
+
+TEST_F(PlanTest, ADesktopPictureNoCodecReadsGivesWayToTheFallbackThenTheColour) {
+    scratch.Write("slideshow.xml", "<background><static><file>a.jpg</file></static></background>");
+    scratch.Write("fallback.bmp", testing::PatternBmpAsWritten(4, 2, 24));
+    struct Case {
+        const char* what;
+        bool fromDesktop;
+        std::string fallback;
+        bool loaded;
+        std::string source;
+    };
+    const Case cases[] = {
+        {"the desktop's: the fallback", true, Path("fallback.bmp"), true, Path("fallback.bmp")},
+        {"the desktop's, no fallback: the colour", true, "", false, ""},
+        {"the configuration's own: a failure", false, Path("fallback.bmp"), false, Path("slideshow.xml")},
+    };
+    for (const Case& c : cases) {
+        ScreenPicture plan;
+        plan.compose = true;
+        plan.source = Path("slideshow.xml");
+        plan.fromDesktop = c.fromDesktop;
+        plan.fallback = c.fallback;
+        platform::BitmapHandle bitmap = LoadScreenSource(plan);
+        EXPECT_EQ(c.loaded, bitmap != nullptr) << c.what;
+        EXPECT_EQ(c.source, plan.source) << c.what;
+        platform::Get<platform::Graphics>().DeleteBitmap(bitmap);
+    }
 }
 
 TEST_F(PlanTest, WithoutARecordOrAFallbackOurOutputGivesTheDesktopColour) {
