@@ -41,6 +41,7 @@ public:
     platform::ReplaceResult ReplaceWhole(const std::string&, const platform::FileFiller&) override {
         return platform::ReplaceResult::NotWritable;
     }
+    bool Facts(const std::string&, platform::FileFacts&) override { return false; }
 };
 
 std::string Text(FuzzedDataProvider& in, std::size_t maxLength) { return in.ConsumeRandomLengthString(maxLength); }

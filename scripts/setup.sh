@@ -9,12 +9,13 @@ NATIVE="
   cmake ninja-build g++ pkg-config libgtest-dev googletest
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev
   fontconfig fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei
-  libpng-dev libjpeg-dev libwebp-dev
+  libpng-dev libjpeg-dev libwebp-dev libpixman-1-dev
 "
 # Everything else: the sanitizer, fuzz and Windows builds, the packages and
 # their checks. The desktop tests start real desktop services: a session bus
 # with dconf (and the Cinnamon and MATE schemas) and xfconfd, an X server
-# with feh, a headless sway with swaybg. xfconf-query needs libxfconf-0-3,
+# with feh (xrandr tells its size), a headless sway with swaybg. djpeg is
+# what the composing benchmark is measured against. xfconf-query needs libxfconf-0-3,
 # which its package only recommends. The Windows fault tests measure the
 # program's memory under Wine with /usr/bin/time.
 REST="
@@ -26,7 +27,7 @@ REST="
   dpkg-dev file lintian groff-base man-db systemd desktop-file-utils
   dbus dconf-service mate-desktop-common cinnamon-desktop-data
   xfconf libxfconf-0-3
-  xvfb x11-apps x11-utils feh
+  xvfb x11-apps x11-utils x11-xserver-utils feh
   sway swaybg grim
 "
 

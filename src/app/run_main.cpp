@@ -14,6 +14,7 @@
 #include "platform/process.h"
 #include "render/bitmap_file.h"
 #include "render/output.h"
+#include "render/screen_picture.h"
 #include "render/wallpaper.h"
 
 namespace paneloom {
@@ -93,12 +94,21 @@ int Run(RunContext& context, RunEffects& effects) {
     }
     EnterOutputFolder(context);
 
-    effects.ApplyStyle(settings.backgroundStyle);
+    // A picture composed at the screen's size is shown centred, pixel for
+    // pixel; that style is written only with the picture, so that a run that
+    // stops before never leaves the user's own picture in another style.
+    const bool composing = PlanScreenPicture(settings, context.screen);
+    if (!composing) effects.ApplyStyle(settings.backgroundStyle);
+    if (composing) settings.inputBitmapPath = context.screen.source;
 
     RunObjects objects;
-    if (!settings.useScreenDepth) {
-        objects.bitmap = objects.graphics.LoadBitmapFile(settings.inputBitmapPath);
-        if (objects.bitmap == nullptr) {
+    if (composing && settings.inputBitmapPath.empty()) {
+        // Nothing to start from: the desktop colour alone.
+    } else if (!settings.useScreenDepth) {
+        objects.bitmap = composing ? LoadScreenSource(context.screen)
+                                   : objects.graphics.LoadBitmapFile(settings.inputBitmapPath);
+        if (composing) settings.inputBitmapPath = context.screen.source;
+        if (objects.bitmap == nullptr && !(composing && settings.inputBitmapPath.empty())) {
             LogError(StringPrintf("Could not LoadImage <%s>!\n", settings.inputBitmapPath.c_str()));
             return kExitLoadImageFailed;
         }
@@ -106,6 +116,8 @@ int Run(RunContext& context, RunEffects& effects) {
         LogError(StringPrintf("Could not LoadBMPImage <%s>!\n", settings.inputBitmapPath.c_str()));
         return kExitLoadBMPImageFailed;
     }
+
+    if (composing) ComposeScreenBitmap(context.screen, objects.bitmap);
 
     objects.dc = objects.graphics.CreateScreenCompatibleDC();
     objects.previous = objects.graphics.SelectBitmap(objects.dc, objects.bitmap);
@@ -123,7 +135,10 @@ int Run(RunContext& context, RunEffects& effects) {
 
     // A picture that was not written is not shown: the path may name no
     // file at all, or one that someone else left there.
-    if (written) effects.SetWallpaper(settings.outputBitmapPath);
+    if (written) {
+        if (composing) effects.ApplyStyle(0);
+        effects.SetWallpaper(settings.outputBitmapPath);
+    }
     return kExitDone;
 }
 

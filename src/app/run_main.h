@@ -6,6 +6,7 @@
 
 #include "config/run_settings.h"
 #include "platform/graphics.h"
+#include "render/screen_picture.h"
 #include "variables/variable_caches.h"
 
 namespace paneloom {
@@ -27,6 +28,9 @@ struct RunContext {
     RunSettings settings;
     // The machine's records that the variables query once per run.
     VariableCaches caches;
+    // The picture composed at the screen's size, when the configuration
+    // asks for one.
+    ScreenPicture screen;
 };
 
 // What a run does beyond drawing into its bitmap: where it finds its

@@ -15,7 +15,13 @@ struct RunSettings {
     std::string inputBitmapPath = "Paneloom.bmp";
     std::string outputBitmapPath = "PaneloomInfo.bmp";
     bool useScreenDepth = false;
-    std::int32_t backgroundStyle = 0;  // 0 center, 1 tile, 2 stretch
+    std::int32_t backgroundStyle = 0;  // 0 center, 1 tile, 2 stretch, 3 fill, 4 fit
+    // inputbmp: wallpaper="current" takes the picture the desktop shows now
+    // (the named one only when it shows none); size="screen" composes the
+    // picture at the screen's size, as wallpaper="current" always does.
+    bool inputNamed = false;
+    bool inputCurrentWallpaper = false;
+    bool inputAtScreenSize = false;
 
     // Defaults of every text item; a textline or textat attribute overrides
     // one of them for that item only.

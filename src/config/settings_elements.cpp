@@ -69,8 +69,20 @@ void ParseGlobalSettings(const std::string& content, RunSettings& settings) {
             if (value == "center") settings.backgroundStyle = 0;
             else if (value == "tile") settings.backgroundStyle = 1;
             else if (value == "stretch") settings.backgroundStyle = 2;
+            else if (value == "fill") settings.backgroundStyle = 3;
+            else if (value == "fit") settings.backgroundStyle = 4;
         }
         ReadFileName(content, "inputbmp", settings.inputBitmapPath);
+        if (FindLoweredTag(content, "inputbmp", tag)) {
+            std::string value;
+            settings.inputNamed = GetAttribute(tag, "name", value);
+            value.clear();
+            GetAttribute(tag, "wallpaper", value);
+            if (value == "current") settings.inputCurrentWallpaper = true;
+            value.clear();
+            GetAttribute(tag, "size", value);
+            if (value == "screen") settings.inputAtScreenSize = true;
+        }
         ReadFileName(content, "outputbmp", settings.outputBitmapPath);
     } catch (...) {
         LogError("Error parsing global settings\n");

@@ -53,6 +53,16 @@ public:
 // Writes a whole file's bytes into the sink; false gives the file up.
 using FileFiller = std::function<bool(FileSink&)>;
 
+// What identifies a file and tells when it changed.
+struct FileFacts {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // in the system's own units
+    // Together the file itself, whatever name leads to it: device and inode,
+    // or volume serial number and file index.
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+};
+
 enum class ReplaceResult {
     Replaced,     // the file holds everything the filler wrote
     GivenUp,      // the filler returned false
@@ -108,6 +118,10 @@ public:
     // True where the file system finds a file whatever the case of its name,
     // so that a configured name may be lower-cased and still name that file.
     virtual bool NamesIgnoreCase() = 0;
+
+    // The facts of the file a path leads to (links followed); false when
+    // there is none.
+    virtual bool Facts(const std::string& path, FileFacts& facts) = 0;
 };
 
 template <>

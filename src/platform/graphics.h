@@ -41,6 +41,15 @@ struct PaletteEntry {
     std::uint8_t flags = 0;
 };
 
+// What a picture is loaded for when it is to be composed at a screen's
+// size: the screen, and whether the picture will cover it (fill, stretch)
+// or fit inside it.
+struct PictureNeed {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool cover = false;
+};
+
 class Graphics {
 public:
     virtual ~Graphics() = default;
@@ -54,6 +63,15 @@ public:
     // be loaded, is truncated or corrupt, or its header describes more than
     // the readers' limit.
     virtual BitmapHandle LoadBitmapFile(const std::string& path) = 0;
+
+    // LoadBitmapFile for a picture that is to be scaled to `need`: where the
+    // codec can decode it smaller at its own quality (a JPEG's DCT scaling),
+    // it may come out smaller, never below what `need` asks for. The same as
+    // LoadBitmapFile where no codec can.
+    virtual BitmapHandle LoadBitmapFileFor(const std::string& path, const PictureNeed& need) {
+        (void)need;
+        return LoadBitmapFile(path);
+    }
 
     // A memory device context compatible with the screen; null on failure.
     virtual DcHandle CreateScreenCompatibleDC() = 0;

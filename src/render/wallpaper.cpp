@@ -12,14 +12,23 @@ constexpr std::size_t kFullPathCapacity = 260;
 
 }  // namespace
 
-void ApplyWallpaperStyle(std::int32_t backgroundStyle) {
-    platform::WallpaperStyle style = platform::WallpaperStyle::Center;
-    if (backgroundStyle == 1) {
-        style = platform::WallpaperStyle::Tile;
-    } else if (backgroundStyle == 2) {
-        style = platform::WallpaperStyle::Stretch;
+platform::WallpaperStyle WallpaperStyleOf(std::int32_t backgroundStyle) {
+    switch (backgroundStyle) {
+        case 1:
+            return platform::WallpaperStyle::Tile;
+        case 2:
+            return platform::WallpaperStyle::Stretch;
+        case 3:
+            return platform::WallpaperStyle::Fill;
+        case 4:
+            return platform::WallpaperStyle::Fit;
+        default:
+            return platform::WallpaperStyle::Center;
     }
-    platform::Get<platform::Desktop>().WriteWallpaperStyle(style);
+}
+
+void ApplyWallpaperStyle(std::int32_t backgroundStyle) {
+    platform::Get<platform::Desktop>().WriteWallpaperStyle(WallpaperStyleOf(backgroundStyle));
 }
 
 void SetDesktopWallpaper(const std::string& outputBitmapPath) {

@@ -62,6 +62,32 @@ TEST_F(SettingsTest, BackgroundStyleKeywords) {
     EXPECT_EQ(0, s.backgroundStyle);
 }
 
+TEST_F(SettingsTest, TheUsersOwnWallpaperAndTheScreensSize) {
+    struct Case {
+        const char* content;
+        std::int32_t style;
+        bool named, current, screen;
+    };
+    const Case cases[] = {
+        {"<backgroundstyle value=\"Fill\" />", 3, false, false, false},
+        {"<backgroundstyle VALUE=\"fit\" />", 4, false, false, false},
+        {"<backgroundstyle value=\"zoom\" />", 0, false, false, false},
+        {"<inputbmp wallpaper=\"current\" />", 0, false, true, false},
+        {"<inputbmp WALLPAPER=\"Current\" name=\"sky.png\" />", 0, true, true, false},
+        {"<inputbmp name=\"photo.jpg\" Size=\"SCREEN\" />", 0, true, false, true},
+        {"<inputbmp name=\"size.jpg\" wallpaper=\"wallpaper.jpg\" />", 0, true, false, false},
+        {"<inputbmp wallpaper=\"currently\" size=\"screens\" />", 0, false, false, false},
+    };
+    for (const Case& c : cases) {
+        RunSettings settings;
+        ParseGlobalSettings(c.content, settings);
+        EXPECT_EQ(c.style, settings.backgroundStyle) << c.content;
+        EXPECT_EQ(c.named, settings.inputNamed) << c.content;
+        EXPECT_EQ(c.current, settings.inputCurrentWallpaper) << c.content;
+        EXPECT_EQ(c.screen, settings.inputAtScreenSize) << c.content;
+    }
+}
+
 TEST_F(SettingsTest, UseScreenDepthIsPresenceOnlyAndAssignedEveryCall) {
     ParseGlobalSettings("<usescreendepth value=\"no\" />", s);
     EXPECT_TRUE(s.useScreenDepth);

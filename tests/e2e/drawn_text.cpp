@@ -9,6 +9,7 @@
 
 #include "common/utf16.h"
 #include "support/bmp_maker.h"
+#include "support/picture_maker.h"
 
 namespace paneloom::testing {
 
@@ -58,15 +59,30 @@ bool ReadPicture(const std::string& bytes, Picture& picture) {
 }
 
 std::string PlainPicture(std::int32_t width, std::int32_t height, std::uint32_t colour) {
+    return HalvesPicture(width, height, colour, colour);
+}
+
+std::string HalvesPicture(std::int32_t width, std::int32_t height, std::uint32_t left, std::uint32_t right) {
     BmpParts parts = testing::BlankBmp(width, height);
     std::string row(Stride(width, 24), '\0');
     for (std::int32_t x = 0; x < width; ++x) {
+        const std::uint32_t colour = x < width / 2 ? left : right;
         row[3 * static_cast<std::size_t>(x)] = static_cast<char>(colour >> 16);
         row[3 * static_cast<std::size_t>(x) + 1] = static_cast<char>(colour >> 8);
         row[3 * static_cast<std::size_t>(x) + 2] = static_cast<char>(colour);
     }
     for (std::int32_t y = 0; y < height; ++y) parts.bits += row;
     return MakeBmp(parts);
+}
+
+std::string HalvesPng(std::int32_t width, std::int32_t height, std::uint32_t left, std::uint32_t right) {
+    ColourGrid grid;
+    grid.width = width;
+    grid.height = height;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) grid.colours.push_back(0xFF000000u | (x < width / 2 ? left : right));
+    }
+    return GridAsPng(grid, PngForm());
 }
 
 std::int32_t FirstRowWith(const Picture& picture, std::uint32_t colour) {

@@ -27,6 +27,13 @@ bool ReadPicture(const std::string& bytes, Picture& picture);
 // A 24-bit .bmp file of one colour.
 std::string PlainPicture(std::int32_t width, std::int32_t height, std::uint32_t colour);
 
+// A 24-bit .bmp file whose left half (width / 2 columns) is one colour and
+// right half another.
+std::string HalvesPicture(std::int32_t width, std::int32_t height, std::uint32_t left, std::uint32_t right);
+
+// The same picture as an RGB PNG.
+std::string HalvesPng(std::int32_t width, std::int32_t height, std::uint32_t left, std::uint32_t right);
+
 // Where a colour first and last appears; -1 when it does not.
 std::int32_t FirstRowWith(const Picture& picture, std::uint32_t colour);
 std::int32_t FirstColumnWith(const Picture& picture, std::uint32_t colour);

@@ -18,7 +18,7 @@ protected:
 
 TEST_F(WallpaperTest, TheBackgroundStyleChoosesTheStyleAndAnyOtherValueCentres) {
     const std::vector<std::pair<std::int32_t, std::string>> cases = {
-        {0, "center"}, {1, "tile"}, {2, "stretch"}, {7, "center"}, {-1, "center"}, {3, "center"},
+        {0, "center"}, {1, "tile"}, {2, "stretch"}, {3, "fill"}, {4, "fit"}, {7, "center"}, {-1, "center"}, {5, "center"},
     };
     for (const auto& [backgroundStyle, style] : cases) {
         desktop.calls.clear();

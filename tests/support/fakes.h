@@ -120,6 +120,10 @@ public:
     bool NamesIgnoreCase() override {
         return namesIgnoreCase ? *namesIgnoreCase : platform::RealImpl<platform::Files>().NamesIgnoreCase();
     }
+    bool Facts(const std::string& path, platform::FileFacts& facts) override {
+        if (refuseOpens) return false;
+        return platform::RealImpl<platform::Files>().Facts(path, facts);
+    }
 
 private:
     class FailingReads : public platform::ReadableFile {
@@ -163,19 +167,24 @@ public:
 };
 
 // Records the desktop calls; FullPathName answers "<fullPathPrefix><path>"
-// unless `fullPath` is set.
+// unless `fullPath` is set. The current wallpaper, the screen and the state
+// folder are what the test puts in them.
 class FakeDesktop : public platform::Desktop {
 public:
     std::vector<std::string> calls;
     std::string fullPathPrefix = "C:\\work\\";
     std::string fullPath;  // when not empty: the answer to every FullPathName
+    platform::CurrentWallpaper current;
+    platform::ScreenSize screen;
+    std::string stateDirectory;
 
     void WriteWallpaperStyle(platform::WallpaperStyle style) override {
-        const char* name = style == platform::WallpaperStyle::Tile      ? "tile"
-                           : style == platform::WallpaperStyle::Stretch ? "stretch"
-                                                                        : "center";
-        calls.push_back(std::string("WriteWallpaperStyle ") + name);
+        static const char* const names[] = {"center", "tile", "stretch", "fill", "fit"};
+        calls.push_back(std::string("WriteWallpaperStyle ") + names[static_cast<int>(style)]);
     }
+    platform::CurrentWallpaper ReadCurrentWallpaper() override { return current; }
+    platform::ScreenSize PrimaryScreenSize() override { return screen; }
+    std::string StateDirectory() override { return stateDirectory; }
     std::string FullPathName(const std::string& path) override {
         calls.push_back("FullPathName " + path);
         return fullPath.empty() ? fullPathPrefix + path : fullPath;

@@ -97,7 +97,8 @@ TEST(LinuxProgramOnGnome, EveryStyleBecomesItsPictureOption) {
     GnomeKeyfileSession session(scratch.path() / "config");
     scratch.Write("Paneloom.bmp", SmallPicture(8));
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"center", "'centered'\n"}, {"tile", "'wallpaper'\n"}, {"stretch", "'stretched'\n"}, {"fill", "'centered'\n"}};
+        {"center", "'centered'\n"}, {"tile", "'wallpaper'\n"}, {"stretch", "'stretched'\n"},
+        {"fill", "'zoom'\n"},     {"fit", "'scaled'\n"},      {"zoom", "'centered'\n"}};
     for (const auto& [style, option] : cases) {
         scratch.Write("paneloom.xml", "<globalsettings><usescreendepth/><outputbmp name=\"" + style +
                                           ".bmp\"/><backgroundstyle value=\"" + style + "\"/></globalsettings>");

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "e2e/drawn_text.h"
 #include "e2e/program_runner.h"
 #include "e2e/win32/desktop_fixture.h"
 #include "support/bmp_maker.h"
@@ -123,6 +124,67 @@ TEST_F(WindowsProgramDesktop, ScreenDepthRunWritesTheScreensDepth) {
     EXPECT_EQ(static_cast<std::uint16_t>(depth), testing::U16At(out, 28));
     EXPECT_EQ(out.size(), testing::U32At(out, 2));
     EXPECT_EQ(scratch.file("PaneloomInfo.bmp"), Value("Wallpaper").value_or("missing"));
+}
+
+// The user's own wallpaper: the program starts from the picture the
+// registry names, at the screen's size, and after that never from its own
+// output.
+TEST_F(WindowsProgramDesktop, TheUsersWallpaperIsComposedAtTheScreensSize) {
+    constexpr std::uint32_t kRed = 0x0000FF;  // 0x00BBGGRR
+    constexpr std::uint32_t kBlue = 0xFF0000;
+    ScratchDir scratch;
+    scratch.Write("halves.png", testing::HalvesPng(40, 20, kRed, kBlue));
+    scratch.Write("blue.png", testing::HalvesPng(30, 30, kBlue, kBlue));
+    scratch.Write("paneloom.xml",
+                  "<globalsettings><inputbmp wallpaper=\"current\" /><outputbmp name=\"out.bmp\" /></globalsettings>");
+    Set("Wallpaper", scratch.file("halves.png"));
+    Set("WallPaperStyle", "10");
+    Set("TileWallPaper", "0");
+    const std::int32_t width = GetSystemMetrics(SM_CXSCREEN);
+    const std::int32_t height = GetSystemMetrics(SM_CYSCREEN);
+    auto run = [&] {
+        EXPECT_EQ(0, RunWithCommandLine(Quoted(ProgramPath()), scratch.path().string()));
+        testing::Picture picture;
+        EXPECT_TRUE(testing::ReadPicture(scratch.Read("out.bmp"), picture));
+        EXPECT_EQ(width, picture.width);
+        EXPECT_EQ(height, picture.height);
+        return picture;
+    };
+
+    // 40 x 20 covers the screen at its height: the middle of the screen is
+    // where red meets blue.
+    const testing::Picture fill = run();
+    ASSERT_EQ(width, fill.width);
+    for (std::int32_t y : {0, height / 2, height - 1}) {
+        EXPECT_EQ(kRed, fill.At(0, y)) << y;
+        EXPECT_EQ(kRed, fill.At(width / 2 - 12, y)) << y;
+        EXPECT_EQ(kBlue, fill.At(width / 2 + 12, y)) << y;
+        EXPECT_EQ(kBlue, fill.At(width - 1, y)) << y;
+    }
+    EXPECT_EQ(scratch.file("out.bmp"), Value("Wallpaper").value_or("missing"));
+    EXPECT_EQ("0", Value("WallPaperStyle").value_or("missing")) << "shown pixel for pixel";
+    EXPECT_EQ("0", Value("TileWallPaper").value_or("missing"));
+
+    // The registry names the output now: the same picture again, byte for
+    // byte.
+    const std::string first = scratch.Read("out.bmp");
+    run();
+    EXPECT_EQ(first, scratch.Read("out.bmp"));
+
+    // Another picture in the registry is the next original.
+    Set("Wallpaper", scratch.file("blue.png"));
+    Set("WallPaperStyle", "2");
+    const testing::Picture blue = run();
+    EXPECT_EQ(kBlue, blue.At(0, 0));
+    EXPECT_EQ(kBlue, blue.At(width - 1, height - 1));
+
+    // No picture at all: the desktop colour.
+    Set("Wallpaper", "");
+    const testing::Picture plain = run();
+    const std::uint32_t colour = GetSysColor(COLOR_DESKTOP) & 0xFFFFFF;
+    EXPECT_EQ(colour, plain.At(0, 0));
+    EXPECT_EQ(colour, plain.At(width / 2, height / 2));
+    EXPECT_FALSE(scratch.Exists("paneloomerror.log"));
 }
 
 TEST(WindowsProgram, LogHeldByAnotherProcessDropsTheLineButNotTheExitCode) {

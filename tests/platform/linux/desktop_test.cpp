@@ -2,6 +2,7 @@
 // wallpaper there, and how the tools are started.
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/linux/desktop/desktop.h"
+#include "platform/linux/desktop/screen.h"
 #include "support/scratch.h"
 
 namespace paneloom::platform::lnx {
@@ -151,6 +153,158 @@ TEST(LinuxDesktopCommands, SwayAndFehTakeStyleAndPictureTogether) {
     EXPECT_TRUE(PictureCommands(DesktopKind::None, WallpaperStyle::Tile, "/p/w.bmp", "").empty());
 }
 
+TEST(LinuxDesktopCommands, FillAndFitHaveEachDesktopsOwnNames) {
+    struct Case {
+        DesktopKind kind;
+        std::string probe;
+        Commands fill;
+        Commands fit;
+    };
+    const std::string xfce = "/backdrop/screen0/monitor0/workspace0/image-style\n";
+    const std::vector<Case> cases = {
+        {DesktopKind::Gnome, "", {{"gsettings", "set", "org.gnome.desktop.background", "picture-options", "zoom"}},
+         {{"gsettings", "set", "org.gnome.desktop.background", "picture-options", "scaled"}}},
+        {DesktopKind::Xfce, xfce,
+         {{"xfconf-query", "-c", "xfce4-desktop", "-p", "/backdrop/screen0/monitor0/workspace0/image-style", "-s", "5"}},
+         {{"xfconf-query", "-c", "xfce4-desktop", "-p", "/backdrop/screen0/monitor0/workspace0/image-style", "-s", "4"}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.fill, StyleCommands(c.kind, WallpaperStyle::Fill, c.probe));
+        EXPECT_EQ(c.fit, StyleCommands(c.kind, WallpaperStyle::Fit, c.probe));
+    }
+    const std::string help = "--fill-mode";
+    EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "--fill-mode", "preserveAspectCrop", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::Plasma, WallpaperStyle::Fill, "/p/w.bmp", help));
+    EXPECT_EQ((Commands{{"plasma-apply-wallpaperimage", "--fill-mode", "preserveAspectFit", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::Plasma, WallpaperStyle::Fit, "/p/w.bmp", help));
+    EXPECT_EQ((Commands{{"swaymsg", "output", "*", "bg", "/p/w.bmp", "fill"}}),
+              PictureCommands(DesktopKind::Sway, WallpaperStyle::Fill, "/p/w.bmp", ""));
+    EXPECT_EQ((Commands{{"swaymsg", "output", "*", "bg", "/p/w.bmp", "fit"}}),
+              PictureCommands(DesktopKind::Sway, WallpaperStyle::Fit, "/p/w.bmp", ""));
+    EXPECT_EQ((Commands{{"feh", "--bg-fill", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::X11, WallpaperStyle::Fill, "/p/w.bmp", ""));
+    EXPECT_EQ((Commands{{"feh", "--bg-max", "/p/w.bmp"}}),
+              PictureCommands(DesktopKind::X11, WallpaperStyle::Fit, "/p/w.bmp", ""));
+}
+
+TEST(LinuxDesktopReaders, EachDesktopsSettingsGiveThePictureAndStyle) {
+    struct Case {
+        const char* name;
+        std::function<void(CurrentWallpaper&)> read;
+        std::string path;
+        bool styleKnown;
+        WallpaperStyle style;
+        std::uint32_t colour;
+    };
+    const std::vector<Case> cases = {
+        {"gnome",
+         [](CurrentWallpaper& c) {
+             ReadGSettings(DesktopKind::Gnome, {"'file:///home/u/My%20Pics/sky.jpg'\n", "'zoom'\n", "'#023c88'\n"}, c);
+         },
+         "/home/u/My Pics/sky.jpg", true, WallpaperStyle::Fill, 0x883C02},
+        {"gnome, no picture shown",
+         [](CurrentWallpaper& c) {
+             ReadGSettings(DesktopKind::Gnome, {"'file:///a.jpg'\n", "'none'\n", "'#000000'\n"}, c);
+         },
+         "", false, WallpaperStyle::Center, 0},
+        {"mate names a file",
+         [](CurrentWallpaper& c) {
+             ReadGSettings(DesktopKind::Mate, {"'/usr/share/it\\'s.png'\n", "'scaled'\n", "''\n"}, c);
+         },
+         "/usr/share/it's.png", true, WallpaperStyle::Fit, 0},
+        {"xfce", [](CurrentWallpaper& c) { ReadXfce("/home/u/a.png\n", "2\n", c); }, "/home/u/a.png", true,
+         WallpaperStyle::Tile, 0},
+        {"xfce, no image style", [](CurrentWallpaper& c) { ReadXfce("/home/u/a.png\n", "0\n", c); }, "", false,
+         WallpaperStyle::Center, 0},
+        {"plasma",
+         [](CurrentWallpaper& c) {
+             ReadPlasmaConfig("[Containments][1][General]\nImage=file:///not/this.png\n"
+                              "[Containments][1][Wallpaper][org.kde.image][General]\nFillMode=1\n"
+                              "Image=file:///home/u/p.png\n[Containments][2][Wallpaper][org.kde.image][General]\n"
+                              "Image=file:///second.png\n",
+                              c);
+         },
+         "/home/u/p.png", true, WallpaperStyle::Fit, 0},
+        {"plasma crops when no mode is written",
+         [](CurrentWallpaper& c) {
+             ReadPlasmaConfig("[Containments][7][Wallpaper][org.kde.image][General]\nImage=/home/u/p.png\n", c);
+         },
+         "/home/u/p.png", true, WallpaperStyle::Fill, 0},
+        {"sway: the line for every output wins",
+         [](CurrentWallpaper& c) {
+             ReadSwayConfig("output HDMI-A-1 bg /one.png stretch\n  output * bg \"~/My Pics/a.png\" fit #102030\n"
+                            "output DP-1 bg /two.png tile\n",
+                            "/home/u", c);
+         },
+         "/home/u/My Pics/a.png", true, WallpaperStyle::Fit, 0x302010},
+        {"sway: a solid colour",
+         [](CurrentWallpaper& c) { ReadSwayConfig("output * bg #336699 solid_color\n", "/home/u", c); }, "", false,
+         WallpaperStyle::Center, 0x996633},
+        {"feh",
+         [](CurrentWallpaper& c) { ReadFehScript("#!/bin/sh\nfeh --no-fehbg --bg-fill '/home/u/a b.jpg' \n", c); },
+         "/home/u/a b.jpg", true, WallpaperStyle::Fill, 0},
+    };
+    for (const Case& c : cases) {
+        CurrentWallpaper current;
+        c.read(current);
+        EXPECT_EQ(c.path, current.path) << c.name;
+        EXPECT_EQ(c.styleKnown, current.styleKnown) << c.name;
+        if (c.styleKnown) {
+            EXPECT_EQ(c.style, current.style) << c.name;
+        }
+        EXPECT_EQ(c.colour, current.colour) << c.name;
+    }
+    EXPECT_EQ("", PathFromFileUri("http://host/a.png"));
+    EXPECT_EQ("/a%2", PathFromFileUri("file:///a%2"));
+    EXPECT_TRUE(PrefersDark("'prefer-dark'\n"));
+    EXPECT_FALSE(PrefersDark("'default'\n"));
+}
+
+TEST(LinuxScreenSize, EachToolsAnswerGivesThePrimaryScreen) {
+    struct Case {
+        const char* name;
+        ScreenSize size;
+        std::int32_t width, height;
+    };
+    const std::string xrandr =
+        "Screen 0: minimum 8 x 8, current 5760 x 2160, maximum 32767 x 32767\n"
+        "HDMI-1 connected 1920x1080+0+0 (normal left inverted right) 510mm x 290mm\n"
+        "   1920x1080     60.00*+\n"
+        "DP-1 connected primary 3840x2160+1920+0 (normal left inverted right) 600mm x 340mm\n"
+        "DP-2 disconnected (normal left inverted right)\n";
+    const std::string sway = R"([{"name": "HDMI-A-1", "focused": false, "current_mode": {"width": 1920, "height": 1080}},
+        {"name": "DP-1", "focused": true, "modes": [{"width": 640, "height": 480}], "transform": "90",
+         "current_mode": {"width": 2560, "height": 1440, "refresh": 59951}, "scale": 1.5}])";
+    const std::string mutter =
+        "(uint32 1, [(('DP-1', 'MetaProducts Inc.', 'MetaMonitor', '0x123'), [('2560x1440@60', 2560, 1440, 60.0, "
+        "1.0, [1.0, 2.0], {'is-preferred': <true>}), ('1920x1080@60', 1920, 1080, 60.0, 1.0, [1.0], "
+        "{'is-current': <true>})], {'display-name': <'A'>}), (('HDMI-1', 'B', 'C', '0x1'), [('3840x2160@30', 3840, "
+        "2160, 30.0, 1.0, [1.0], {'is-current': <true>})], {})], [(0, 0, 1.0, uint32 0, false, [('HDMI-1', 'B', 'C', "
+        "'0x1')], @a{sv} {}), (3840, 0, 1.0, uint32 0, true, [('DP-1', 'MetaProducts Inc.', 'MetaMonitor', "
+        "'0x123')], @a{sv} {})], {})";
+    const Case cases[] = {
+        {"xrandr primary", ScreenFromXrandr(xrandr), 3840, 2160},
+        {"xrandr without primary: the first connected",
+         ScreenFromXrandr("Screen 0: minimum 1 x 1, current 1024 x 768, maximum 1024 x 768\n"
+                          "screen connected 1024x768+0+0 0mm x 0mm\n"),
+         1024, 768},
+        {"xrandr without outputs: the screen",
+         ScreenFromXrandr("Screen 0: minimum 1 x 1, current 800 x 600, maximum 800 x 600\n"), 800, 600},
+        {"xdpyinfo", ScreenFromXdpyinfo("screen #0:\n  dimensions:    1280x720 pixels (338x190 millimeters)\n"), 1280,
+         720},
+        {"sway, turned", ScreenFromSwayOutputs(sway), 1440, 2560},
+        {"mutter", ScreenFromMutterState(mutter), 1920, 1080},
+        {"drm", ScreenFromDrmModes("1920x1200\n1920x1080\n"), 1920, 1200},
+        {"nothing", ScreenFromXrandr(""), 0, 0},
+        {"not sway", ScreenFromSwayOutputs("[{\"focused\": false}]"), 0, 0},
+        {"drm, no modes", ScreenFromDrmModes(""), 0, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.width, c.size.width) << c.name;
+        EXPECT_EQ(c.height, c.size.height) << c.name;
+    }
+}
+
 // ---------------------------------------------------------------------------
 
 class FakeRunner : public ToolRunner {
@@ -233,6 +387,54 @@ TEST_F(LinuxDesktopTest, NoDesktopMeansNothingIsStarted) {
     desktop.WriteWallpaperStyle(WallpaperStyle::Stretch);
     desktop.SetWallpaper("/tmp/out.bmp");
     EXPECT_TRUE(runner.ran.empty());
+}
+
+TEST_F(LinuxDesktopTest, GnomeInTheDarkStyleShowsItsDarkPicture) {
+    environment["XDG_CURRENT_DESKTOP"] = "GNOME";
+    runner.tools = {"gsettings"};
+    runner.outputs["gsettings get org.gnome.desktop.interface color-scheme"] = "'prefer-dark'\n";
+    runner.outputs["gsettings list-keys org.gnome.desktop.background"] = "picture-uri\npicture-uri-dark\n";
+    runner.outputs["gsettings get org.gnome.desktop.background picture-uri"] = "'file:///light.png'\n";
+    runner.outputs["gsettings get org.gnome.desktop.background picture-uri-dark"] = "'file:///dark.png'\n";
+    runner.outputs["gsettings get org.gnome.desktop.background picture-options"] = "'scaled'\n";
+    LinuxDesktop desktop = Make();
+    CurrentWallpaper current = desktop.ReadCurrentWallpaper();
+    EXPECT_EQ("/dark.png", current.path);
+    EXPECT_EQ(WallpaperStyle::Fit, current.style);
+
+    runner.outputs["gsettings get org.gnome.desktop.interface color-scheme"] = "'default'\n";
+    EXPECT_EQ("/light.png", desktop.ReadCurrentWallpaper().path);
+}
+
+TEST_F(LinuxDesktopTest, TheFirstConnectedConnectorGivesTheScreenWithoutADisplay) {
+    testing::ScratchDir scratch;
+    auto connector = [&](const std::string& name, const std::string& status, const std::string& modes) {
+        std::filesystem::create_directory(scratch.file(name));
+        scratch.Write(name + "/status", status);
+        scratch.Write(name + "/modes", modes);
+    };
+    connector("card0-DP-1", "disconnected\n", "");
+    connector("card0-HDMI-A-1", "connected\n", "2560x1440\n1920x1080\n");
+    connector("card1-eDP-1", "connected\n", "1366x768\n");
+    scratch.Write("version", "");
+    LinuxDesktop desktop(runner, [](const char*) -> const char* { return nullptr; }, scratch.path().string());
+    const ScreenSize size = desktop.PrimaryScreenSize();
+    EXPECT_EQ(2560, size.width);
+    EXPECT_EQ(1440, size.height);
+    EXPECT_TRUE(runner.ran.empty()) << "no display: no tool is asked";
+
+    LinuxDesktop none(runner, [](const char*) -> const char* { return nullptr; }, scratch.file("missing"));
+    EXPECT_FALSE(none.PrimaryScreenSize().Known());
+}
+
+TEST_F(LinuxDesktopTest, TheStateFolderFollowsTheBaseDirectoryRules) {
+    testing::ScratchDir scratch;
+    environment["HOME"] = scratch.file("home");
+    environment["XDG_STATE_HOME"] = "relative/state";  // not absolute: ignored
+    EXPECT_EQ(scratch.file("home") + "/.local/state/paneloom/", Make().StateDirectory());
+    environment["XDG_STATE_HOME"] = scratch.file("state");
+    EXPECT_EQ(scratch.file("state") + "/paneloom/", Make().StateDirectory());
+    EXPECT_TRUE(std::filesystem::is_directory(scratch.file("state/paneloom")));
 }
 
 TEST_F(LinuxDesktopTest, FullPathIsResolvedAgainstTheCurrentDirectory) {

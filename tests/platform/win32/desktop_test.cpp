@@ -72,6 +72,45 @@ TEST_F(RedirectedUser, EachStyleWritesItsTwoByteStrings) {
     EXPECT_EQ(std::string("0\0", 2), Value("TileWallPaper"));
 }
 
+TEST_F(RedirectedUser, FillAndFitAreWrittenAndEveryStyleIsReadBack) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root_, "Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    RegCloseKey(key);
+    struct Case {
+        platform::WallpaperStyle style;
+        const char* wallPaperStyle;
+        const char* tileWallPaper;
+    };
+    const Case cases[] = {
+        {platform::WallpaperStyle::Fill, "10", "0"}, {platform::WallpaperStyle::Fit, "6", "0"},
+        {platform::WallpaperStyle::Stretch, "2", "0"}, {platform::WallpaperStyle::Tile, "0", "1"},
+        {platform::WallpaperStyle::Center, "0", "0"},
+    };
+    for (const Case& c : cases) {
+        desktop.WriteWallpaperStyle(c.style);
+        EXPECT_EQ(std::string(c.wallPaperStyle) + '\0', Value("WallPaperStyle")) << c.wallPaperStyle;
+        EXPECT_EQ(std::string(c.tileWallPaper) + '\0', Value("TileWallPaper")) << c.wallPaperStyle;
+        const platform::CurrentWallpaper current = desktop.ReadCurrentWallpaper();
+        EXPECT_TRUE(current.styleKnown) << c.wallPaperStyle;
+        EXPECT_EQ(c.style, current.style) << c.wallPaperStyle;
+    }
+}
+
+TEST(Win32Desktop, TheScreenAndTheStateFolderAreTheSystems) {
+    platform::Desktop& desktop = platform::RealImpl<platform::Desktop>();
+    const platform::ScreenSize screen = desktop.PrimaryScreenSize();
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), screen.width);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), screen.height);
+    EXPECT_TRUE(screen.Known());
+
+    const std::string folder = desktop.StateDirectory();
+    char local[MAX_PATH] = {};
+    ASSERT_NE(0u, GetEnvironmentVariableA("LOCALAPPDATA", local, MAX_PATH));
+    EXPECT_EQ(std::string(local) + "\\Paneloom\\", folder);
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
 TEST_F(RedirectedUser, MissingDesktopKeyIsNotCreated) {
     desktop.WriteWallpaperStyle(platform::WallpaperStyle::Stretch);
     EXPECT_FALSE(DesktopKeyExists());

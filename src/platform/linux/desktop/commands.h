@@ -59,6 +59,46 @@ std::vector<Argv> StyleCommands(DesktopKind kind, WallpaperStyle style, const st
 std::vector<Argv> PictureCommands(DesktopKind kind, WallpaperStyle style, const std::string& fullPath,
                                   const std::string& probeOutput);
 
+// Reading back what the desktop shows. Each reader takes what a tool
+// printed or a settings file holds and fills what it learns into `current`,
+// leaving the rest as it is.
+
+// The command lines whose outputs ReadGSettings takes, in that order: the
+// picture, the style, the colour. `dark` asks for the dark style's picture.
+std::vector<Argv> GSettingsReadCommands(DesktopKind kind, bool dark);
+void ReadGSettings(DesktopKind kind, const std::vector<std::string>& outputs, CurrentWallpaper& current);
+
+// Whether what `gsettings get org.gnome.desktop.interface color-scheme`
+// printed asks for the dark style.
+bool PrefersDark(const std::string& printed);
+
+// The image and image-style properties of the first monitor listed in the
+// xfce4-desktop channel; empty when there is none.
+std::string XfceFirstImageProperty(const std::string& listing);
+std::string XfceStyleProperty(const std::string& imageProperty);
+// `image` and `style` are what xfconf-query printed for the two properties.
+void ReadXfce(const std::string& image, const std::string& style, CurrentWallpaper& current);
+
+// Plasma's desktop applets file (plasma-org.kde.plasma.desktop-appletsrc):
+// the first containment's image and fill mode.
+void ReadPlasmaConfig(const std::string& text, CurrentWallpaper& current);
+
+// sway's configuration: the last `output` line for all outputs (or the
+// first named one) that sets a background picture. `home` expands a
+// leading "~/".
+void ReadSwayConfig(const std::string& text, const std::string& home, CurrentWallpaper& current);
+
+// feh's ~/.fehbg script: the style option and the picture it shows.
+void ReadFehScript(const std::string& text, CurrentWallpaper& current);
+
+// The text of a GVariant string literal as gsettings prints it; empty when
+// `printed` is not one.
+std::string StringFromGVariant(const std::string& printed);
+
+// The local path a "file://" URI names, percent-decoded; empty when it
+// names none.
+std::string PathFromFileUri(const std::string& uri);
+
 // "file://" and the path, every byte other than an unreserved character or
 // '/' percent-encoded.
 std::string FileUri(const std::string& path);

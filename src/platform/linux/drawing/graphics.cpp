@@ -53,6 +53,15 @@ public:
         return bitmap;
     }
 
+    BitmapHandle LoadBitmapFileFor(const std::string& path, const PictureNeed& need) override {
+        auto* bitmap = new BitmapObject;
+        if (!lnx::LoadPictureFile(path, bitmap->dib, &need)) {
+            delete bitmap;
+            return nullptr;
+        }
+        return bitmap;
+    }
+
     DcHandle CreateScreenCompatibleDC() override {
         auto* dc = new DcObject;
         dc->selected = lnx::StockBitmap();

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 // libjpeg's header needs size_t and FILE declared first.
+#include <algorithm>
 #include <cstdio>
 #include <csetjmp>
 #include <cstring>
@@ -108,7 +109,32 @@ struct JpegSession {
     JpegErrors errors;
     RowTarget target;
     std::uint8_t* cmykRow = nullptr;
+    unsigned scaleEighths = 8;  // the scale decoded at, in eighths
+    JDIMENSION width = 0;       // the rows the bitmap has room for
+    JDIMENSION height = 0;
 };
+
+// The fewest eighths of the picture's size (upright: turned by its EXIF
+// orientation) that still give what `need` asks for.
+unsigned EighthsFor(std::uint32_t width, std::uint32_t height, int tag, const PictureNeed& need) {
+    if (need.width < 1 || need.height < 1 || width == 0 || height == 0) return 8;
+    if (tag >= 5 && tag <= 8) std::swap(width, height);
+    const double across = static_cast<double>(need.width) / width;
+    const double down = static_cast<double>(need.height) / height;
+    const double factor = need.cover ? std::max(across, down) : std::min(across, down);
+    for (unsigned eighths = 1; eighths < 8; ++eighths) {
+        // libjpeg rounds the scaled size up, so eighths * size / 8 is the
+        // least it gives.
+        if (eighths >= factor * 8.0) return eighths;
+    }
+    return 8;
+}
+
+void JpegScale(JpegSession& s) {
+    s.cinfo.scale_num = s.scaleEighths;
+    s.cinfo.scale_denom = 8;
+    jpeg_calc_output_dimensions(&s.cinfo);
+}
 
 // libjpeg's calls, each run where an error jumps back to it.
 void JpegReadHeader(JpegSession& s) {
@@ -122,7 +148,8 @@ void JpegReadRows(JpegSession& s) {
     const auto width = static_cast<std::int32_t>(s.cinfo.output_width);
     const bool cmyk = s.cinfo.out_color_space == JCS_CMYK;
     // Every row is written into room for exactly this many samples.
-    if (s.cinfo.output_width != s.cinfo.image_width || s.cinfo.output_components != (cmyk ? 4 : 3)) {
+    if (s.cinfo.output_width != s.width || s.cinfo.output_height != s.height ||
+        s.cinfo.output_components != (cmyk ? 4 : 3)) {
         JpegFail(reinterpret_cast<j_common_ptr>(&s.cinfo));
     }
     while (s.cinfo.output_scanline < s.cinfo.output_height) {
@@ -257,7 +284,7 @@ struct PngStructs {
 
 }  // namespace
 
-bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out) {
+bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need) {
     // A cut file is refused before anything is decoded, as on Windows.
     if (!formats::JpegHasItsEnd(data, size)) return false;
     JpegSession s{};
@@ -275,11 +302,19 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out) {
         std::vector<std::uint8_t> scratch;
         std::vector<std::uint8_t> cmyk;
         jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
-        if (JpegGuarded(s, JpegReadHeader) &&
-            Prepare(s.cinfo.image_width, s.cinfo.image_height, formats::JpegExifOrientation(data, size), dib,
-                    scratch, s.target)) {
+        const int tag = formats::JpegExifOrientation(data, size);
+        bool ready = JpegGuarded(s, JpegReadHeader) && formats::PictureFitsLimit(s.cinfo.image_width, s.cinfo.image_height);
+        if (ready && need != nullptr) {
+            s.scaleEighths = EighthsFor(s.cinfo.image_width, s.cinfo.image_height, tag, *need);
+            ready = JpegGuarded(s, JpegScale);
+        }
+        const JDIMENSION width = need != nullptr ? s.cinfo.output_width : s.cinfo.image_width;
+        const JDIMENSION height = need != nullptr ? s.cinfo.output_height : s.cinfo.image_height;
+        s.width = width;
+        s.height = height;
+        if (ready && Prepare(width, height, tag, dib, scratch, s.target)) {
             if (s.cinfo.out_color_space == JCS_CMYK) {
-                cmyk.assign(4 * std::size_t{s.cinfo.image_width}, 0);
+                cmyk.assign(4 * std::size_t{width}, 0);
                 s.cmykRow = cmyk.data();
             }
             decoded = JpegGuarded(s, JpegReadRows);
@@ -375,10 +410,10 @@ bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out) {
     }
 }
 
-bool DecodePicture(const std::uint8_t* data, std::size_t size, Dib& out) {
+bool DecodePicture(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need) {
     switch (formats::SniffPicture(data, size)) {
         case formats::PictureKind::Jpeg:
-            return DecodeJpeg(data, size, out);
+            return DecodeJpeg(data, size, out, need);
         case formats::PictureKind::Png:
             return DecodePng(data, size, out);
         case formats::PictureKind::WebP:
@@ -388,7 +423,7 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, Dib& out) {
     }
 }
 
-bool DecodePictureFile(const std::string& path, Dib& out) {
+bool DecodePictureFile(const std::string& path, Dib& out, const PictureNeed* need) {
     struct stat info {};
     const int fd = OpenRegularFile(path, O_RDONLY, info);
     if (fd < 0) return false;
@@ -400,7 +435,7 @@ bool DecodePictureFile(const std::string& path, Dib& out) {
             std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
             std::size_t got = 0;
             decoded = ReadUpTo(fd, bytes.data(), bytes.size(), got) && got == bytes.size() &&
-                      DecodePicture(bytes.data(), bytes.size(), out);
+                      DecodePicture(bytes.data(), bytes.size(), out, need);
         }
     } catch (const std::bad_alloc&) {
         decoded = false;
@@ -409,7 +444,7 @@ bool DecodePictureFile(const std::string& path, Dib& out) {
     return decoded;
 }
 
-bool LoadPictureFile(const std::string& path, Dib& out) {
+bool LoadPictureFile(const std::string& path, Dib& out, const PictureNeed* need) {
     struct stat info {};
     const int fd = OpenRegularFile(path, O_RDONLY, info);
     if (fd < 0) return false;
@@ -420,7 +455,7 @@ bool LoadPictureFile(const std::string& path, Dib& out) {
     if (!read) return false;
     const formats::PictureKind kind = formats::SniffPicture(head, got);
     if (kind == formats::PictureKind::Jpeg || kind == formats::PictureKind::Png || kind == formats::PictureKind::WebP) {
-        return DecodePictureFile(path, out);
+        return DecodePictureFile(path, out, need);
     }
     return DecodeBmpFile(path, out);
 }

@@ -13,26 +13,29 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/graphics.h"
 #include "platform/linux/drawing/dib.h"
 
 namespace paneloom::platform::lnx {
 
 // Each decodes a whole file held in memory; false, with `out` untouched,
 // for anything it cannot decode. Pure functions of the bytes.
-bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out);
+// With `need`, a JPEG is decoded at the smallest of libjpeg's scales
+// (1/8 to 8/8) that still gives at least what `need` asks for, upright.
+bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need = nullptr);
 bool DecodePng(const std::uint8_t* data, std::size_t size, Dib& out);
 bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out);
 
 // Whichever of the three the bytes are (formats::SniffPicture); false for
 // anything else.
-bool DecodePicture(const std::uint8_t* data, std::size_t size, Dib& out);
+bool DecodePicture(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need = nullptr);
 
 // Reads a regular file (never waiting on a FIFO) and decodes it with
 // DecodePicture.
-bool DecodePictureFile(const std::string& path, Dib& out);
+bool DecodePictureFile(const std::string& path, Dib& out, const PictureNeed* need = nullptr);
 
 // Any picture file the Linux build reads, told by its first bytes: a .bmp
 // through DecodeBmpFile, the others through DecodePictureFile.
-bool LoadPictureFile(const std::string& path, Dib& out);
+bool LoadPictureFile(const std::string& path, Dib& out, const PictureNeed* need = nullptr);
 
 }  // namespace paneloom::platform::lnx

@@ -324,6 +324,16 @@ public:
 
     // Pictures/Wall.bmp and pictures/wall.bmp are two files here.
     bool NamesIgnoreCase() override { return false; }
+
+    bool Facts(const std::string& path, FileFacts& facts) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+        facts.size = static_cast<std::uint64_t>(st.st_size);
+        facts.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        facts.volume = static_cast<std::uint64_t>(st.st_dev);
+        facts.index = static_cast<std::uint64_t>(st.st_ino);
+        return true;
+    }
 };
 
 }  // namespace
