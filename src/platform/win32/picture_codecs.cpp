@@ -9,42 +9,13 @@
 
 #include "formats/orientation.h"
 #include "formats/picture.h"
+#include "platform/win32/com_apartment.h"
 
 namespace paneloom::platform::win32 {
 
 namespace {
 
-// Holds one COM interface and releases it.
-template <class T>
-class ComHolder {
-public:
-    ComHolder() = default;
-    ~ComHolder() {
-        if (p_ != nullptr) p_->Release();
-    }
-    ComHolder(const ComHolder&) = delete;
-    ComHolder& operator=(const ComHolder&) = delete;
-    T** Put() { return &p_; }
-    T* operator->() const { return p_; }
-    T* Get() const { return p_; }
-
-private:
-    T* p_ = nullptr;
-};
-
-// COM for the length of one decode, on whatever terms the thread already has.
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT result_;
-};
+using Microsoft::WRL::ComPtr;
 
 // Source rows are fetched this many bytes at a time.
 constexpr std::size_t kBandBytes = std::size_t{1} << 19;
@@ -64,29 +35,30 @@ HBITMAP DecodePicture(const std::vector<std::uint8_t>& bytes) {
         !formats::PictureFitsLimit(declaredWidth, declaredHeight)) {
         return nullptr;
     }
-    ComScope com;
-    ComHolder<IWICImagingFactory> factory;
+    ComApartment com;
+    if (!com.Usable()) return nullptr;
+    ComPtr<IWICImagingFactory> factory;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(factory.Put())))) {
+                                reinterpret_cast<void**>(factory.GetAddressOf())))) {
         return nullptr;
     }
-    ComHolder<IWICStream> stream;
-    ComHolder<IWICBitmapDecoder> decoder;
-    ComHolder<IWICBitmapFrameDecode> frame;
-    if (FAILED(factory->CreateStream(stream.Put())) ||
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    if (FAILED(factory->CreateStream(stream.GetAddressOf())) ||
         FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()))) ||
         FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                                decoder.Put())) ||
-        FAILED(decoder->GetFrame(0, frame.Put()))) {
+                                                decoder.GetAddressOf())) ||
+        FAILED(decoder->GetFrame(0, frame.GetAddressOf()))) {
         return nullptr;
     }
     UINT width = 0;
     UINT height = 0;
     if (FAILED(frame->GetSize(&width, &height)) || !formats::PictureFitsLimit(width, height)) return nullptr;
 
-    ComHolder<IWICFormatConverter> converter;
+    ComPtr<IWICFormatConverter> converter;
     // Premultiplied colour is colour over black.
-    if (FAILED(factory->CreateFormatConverter(converter.Put())) ||
+    if (FAILED(factory->CreateFormatConverter(converter.GetAddressOf())) ||
         FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
                                      0.0, WICBitmapPaletteTypeCustom))) {
         return nullptr;

@@ -7,44 +7,14 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "platform/win32/com_apartment.h"
+
 namespace paneloom::platform {
 
 namespace {
 
-// COM on this thread for as long as the object lives, given back only when
-// this object was the one that started it.
-class ComApartment {
-public:
-    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    // Usable also where COM was already started in another mode.
-    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
-private:
-    HRESULT result_;
-};
-
-// One reference to a COM object, released with the holder.
-template <class Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (object_ != nullptr) object_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    Interface** Out() { return &object_; }
-    Interface* operator->() const { return object_; }
-    Interface* Get() const { return object_; }
-
-private:
-    Interface* object_ = nullptr;
-};
+using Microsoft::WRL::ComPtr;
+using win32::ComApartment;
 
 bool StreamBytes(IStream* stream, std::vector<std::uint8_t>& png) {
     STATSTG stat{};
@@ -65,19 +35,19 @@ public:
         if (width == 0 || height == 0 || rgb.size() != static_cast<std::size_t>(width) * height * 3) return false;
         ComApartment apartment;
         if (!apartment.Usable()) return false;
-        ComRef<IWICImagingFactory> factory;
+        ComPtr<IWICImagingFactory> factory;
         if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                    reinterpret_cast<void**>(factory.Out()))))
+                                    reinterpret_cast<void**>(factory.GetAddressOf()))))
             return false;
-        ComRef<IStream> stream;
-        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Out()))) return false;
-        ComRef<IWICBitmapEncoder> encoder;
-        if (FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out())) ||
+        ComPtr<IStream> stream;
+        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf()))) return false;
+        ComPtr<IWICBitmapEncoder> encoder;
+        if (FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.GetAddressOf())) ||
             FAILED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)))
             return false;
-        ComRef<IWICBitmapFrameEncode> frame;
-        ComRef<IPropertyBag2> options;
-        if (FAILED(encoder->CreateNewFrame(frame.Out(), options.Out())) || FAILED(frame->Initialize(options.Get())) ||
+        ComPtr<IWICBitmapFrameEncode> frame;
+        ComPtr<IPropertyBag2> options;
+        if (FAILED(encoder->CreateNewFrame(frame.GetAddressOf(), options.GetAddressOf())) || FAILED(frame->Initialize(options.Get())) ||
             FAILED(frame->SetSize(width, height)))
             return false;
         WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;

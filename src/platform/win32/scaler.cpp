@@ -6,9 +6,14 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "platform/win32/com_apartment.h"
+
 namespace paneloom::platform {
 
 namespace {
+
+using Microsoft::WRL::ComPtr;
+using win32::ComApartment;
 
 // Written out here rather than linked from an import library, which would
 // make the program import the codec library by name.
@@ -16,40 +21,6 @@ const CLSID kImagingFactory = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x
 const GUID kPixelFormat32bppBGR = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x0e}};
 // Windows 10 and later; Fant where it is missing.
 constexpr auto kHighQualityCubic = static_cast<WICBitmapInterpolationMode>(4);
-
-// Holds one COM reference.
-template <typename Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (pointer_ != nullptr) pointer_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    Interface* operator->() const { return pointer_; }
-    Interface* get() const { return pointer_; }
-    Interface** put() { return &pointer_; }
-
-private:
-    Interface* pointer_ = nullptr;
-};
-
-// COM for this thread for one scaling, ended only where it was started here.
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    // A thread already in another apartment still has COM.
-    bool Ready() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
-private:
-    HRESULT result_;
-};
 
 class WicScaler final : public Scaler {
 public:
@@ -62,26 +33,26 @@ public:
         const std::uint64_t partBytes = static_cast<std::uint64_t>(part.width) * static_cast<std::uint64_t>(part.height) * 4;
         if (sourceBytes > 0xFFFFFFFFu || partBytes > 0xFFFFFFFFu) return false;
 
-        ComScope com;
-        if (!com.Ready()) return false;
-        ComRef<IWICImagingFactory> factory;
+        ComApartment com;
+        if (!com.Usable()) return false;
+        ComPtr<IWICImagingFactory> factory;
         if (FAILED(CoCreateInstance(kImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
-                                    reinterpret_cast<void**>(factory.put())))) {
+                                    reinterpret_cast<void**>(factory.GetAddressOf())))) {
             return false;
         }
-        ComRef<IWICBitmap> bitmap;
+        ComPtr<IWICBitmap> bitmap;
         if (FAILED(factory->CreateBitmapFromMemory(
                 static_cast<UINT>(source.width), static_cast<UINT>(source.height), kPixelFormat32bppBGR,
                 static_cast<UINT>(source.width) * 4, static_cast<UINT>(sourceBytes),
-                reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(source.data.data())), bitmap.put()))) {
+                reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(source.data.data())), bitmap.GetAddressOf()))) {
             return false;
         }
-        ComRef<IWICBitmapScaler> scaler;
-        if (FAILED(factory->CreateBitmapScaler(scaler.put()))) return false;
+        ComPtr<IWICBitmapScaler> scaler;
+        if (FAILED(factory->CreateBitmapScaler(scaler.GetAddressOf()))) return false;
         const UINT width = static_cast<UINT>(part.scaledWidth);
         const UINT height = static_cast<UINT>(part.scaledHeight);
-        if (FAILED(scaler->Initialize(bitmap.get(), width, height, kHighQualityCubic)) &&
-            FAILED(scaler->Initialize(bitmap.get(), width, height, WICBitmapInterpolationModeFant))) {
+        if (FAILED(scaler->Initialize(bitmap.Get(), width, height, kHighQualityCubic)) &&
+            FAILED(scaler->Initialize(bitmap.Get(), width, height, WICBitmapInterpolationModeFant))) {
             return false;
         }
         std::vector<std::uint32_t> pixels(static_cast<std::size_t>(part.width) * static_cast<std::size_t>(part.height));
