@@ -56,6 +56,7 @@ public:
     }
     bool AppendExclusive(const char*, paneloom::platform::ByteSpan) override { return true; }
     bool NamesIgnoreCase() override { return true; }
+    bool Facts(const std::string&, paneloom::platform::FileFacts&) override { return false; }
     std::unique_ptr<ReadableFile> OpenForReading(const std::string&) override {
         return std::make_unique<MemoryFile>(input);
     }

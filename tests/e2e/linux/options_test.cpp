@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,15 @@ using testing::ScratchDir;
 // A GNOME session of the scratch directory's own, so that a wallpaper
 // change would show in its settings.
 std::vector<std::string> SessionEnvironment(const ScratchDir& scratch) {
-    return {"HOME=" + scratch.path().string(), "PATH=/usr/bin:/bin", "XDG_CURRENT_DESKTOP=GNOME",
-            "GSETTINGS_BACKEND=keyfile", "XDG_CONFIG_HOME=" + (scratch.path() / "config").string()};
+    std::vector<std::string> env = {"HOME=" + scratch.path().string(), "PATH=/usr/bin:/bin",
+                                    "XDG_CURRENT_DESKTOP=GNOME", "GSETTINGS_BACKEND=keyfile",
+                                    "XDG_CONFIG_HOME=" + (scratch.path() / "config").string()};
+    // The sanitizer build's options (its leak suppressions) reach the program
+    // too, or its report would land in the output the tests compare.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+    }
+    return env;
 }
 
 // The sample configuration without its disk line, whose free space may
