@@ -25,16 +25,19 @@ using testing::ScratchDir;
 
 // A GNOME session of the scratch directory's own, so that a wallpaper
 // change would show in its settings.
-std::vector<std::string> SessionEnvironment(const ScratchDir& scratch) {
-    std::vector<std::string> env = {"HOME=" + scratch.path().string(), "PATH=/usr/bin:/bin",
-                                    "XDG_CURRENT_DESKTOP=GNOME", "GSETTINGS_BACKEND=keyfile",
-                                    "XDG_CONFIG_HOME=" + (scratch.path() / "config").string()};
-    // The sanitizer build's options (its leak suppressions) reach the program
-    // too, or its report would land in the output the tests compare.
+// The sanitizer build's options (its leak suppressions) reach the program
+// too, or its report would land in the output and exit code the tests read.
+std::vector<std::string> WithSanitizerOptions(std::vector<std::string> env) {
     for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
         if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     }
     return env;
+}
+
+std::vector<std::string> SessionEnvironment(const ScratchDir& scratch) {
+    return WithSanitizerOptions({"HOME=" + scratch.path().string(), "PATH=/usr/bin:/bin", "XDG_CURRENT_DESKTOP=GNOME",
+                                 "GSETTINGS_BACKEND=keyfile",
+                                 "XDG_CONFIG_HOME=" + (scratch.path() / "config").string()});
 }
 
 // The sample configuration without its disk line, whose free space may
@@ -135,7 +138,7 @@ TEST(LinuxOptions, CheckFindsWhatOnlyARunShows) {
 TEST(LinuxOptions, PreviewDrawsTheRunsPictureAndWritesNothingElse) {
     ScratchDir ran;
     WriteSample(ran);
-    ASSERT_EQ(0, RunCommand({ProgramPath()}, {"PATH=/usr/bin:/bin", "HOME=" + ran.path().string()},
+    ASSERT_EQ(0, RunCommand({ProgramPath()}, WithSanitizerOptions({"PATH=/usr/bin:/bin", "HOME=" + ran.path().string()}),
                             ran.path().string())
                      .code);
     const std::string written = ran.Read("sample-output.bmp");
