@@ -13,15 +13,17 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/linux/drawing/codec_libraries.h"
 #include "platform/linux/drawing/dib.h"
 
 namespace paneloom::platform::lnx {
 
 // Each decodes a whole file held in memory; false, with `out` untouched,
-// for anything it cannot decode. Pure functions of the bytes.
-bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out);
+// for anything it cannot decode, or when its library cannot be opened.
+// Pure functions of the bytes.
+bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, JpegSource library = SystemJpeg);
 bool DecodePng(const std::uint8_t* data, std::size_t size, Dib& out);
-bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out);
+bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out, WebpSource library = SystemWebp);
 
 // Whichever of the three the bytes are (formats::SniffPicture); false for
 // anything else.
