@@ -48,14 +48,16 @@ std::unique_ptr<const JpegLibrary> OpenJpegLibrary(const char* soname) { return 
 
 std::unique_ptr<const WebpLibrary> OpenWebpLibrary(const char* soname) { return Open(soname, FindWebp); }
 
+// Never destroyed, as the libraries are never closed: a decoder may run in
+// another static's destructor.
 const JpegLibrary* SystemJpeg() {
-    static const std::unique_ptr<const JpegLibrary> library = OpenJpegLibrary(kJpeg);
-    return library.get();
+    static const JpegLibrary* const library = OpenJpegLibrary(kJpeg).release();
+    return library;
 }
 
 const WebpLibrary* SystemWebp() {
-    static const std::unique_ptr<const WebpLibrary> library = OpenWebpLibrary(kWebp);
-    return library.get();
+    static const WebpLibrary* const library = OpenWebpLibrary(kWebp).release();
+    return library;
 }
 
 }  // namespace paneloom::platform::lnx

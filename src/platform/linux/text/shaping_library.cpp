@@ -44,8 +44,10 @@ std::unique_ptr<const ShapingLibrary> OpenShapingLibrary(const char* harfbuzz, c
 }
 
 const ShapingLibrary* SystemShaping() {
-    static const std::unique_ptr<const ShapingLibrary> library = OpenShapingLibrary(kHarfBuzz, kFriBidi);
-    return library.get();
+    // Never destroyed: objects the engine made with it are destroyed at
+    // exit, in an order that may come after any static of this file.
+    static const ShapingLibrary* const library = OpenShapingLibrary(kHarfBuzz, kFriBidi).release();
+    return library;
 }
 
 }  // namespace paneloom::platform::lnx
