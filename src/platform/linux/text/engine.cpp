@@ -223,8 +223,8 @@ void TextEngine::Impl::ShapeRun(const ShapingLibrary& hb, Font::State& font, con
         // The whole line goes in as context, so letters join across the
         // piece's edges; the piece's characters are what is shaped.
         hb.hb_buffer_add_utf32(buffer, reinterpret_cast<const std::uint32_t*>(codes.data()),
-                            static_cast<int>(codes.size()), static_cast<unsigned>(piece.begin),
-                            static_cast<int>(piece.end - piece.begin));
+                               static_cast<int>(codes.size()), static_cast<unsigned>(piece.begin),
+                               static_cast<int>(piece.end - piece.begin));
         hb.hb_buffer_set_direction(buffer, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
         hb.hb_buffer_set_script(buffer, script);
         hb.hb_buffer_guess_segment_properties(buffer);
@@ -272,7 +272,7 @@ void TextEngine::Impl::LayOutRuns(Font::State& font, std::int32_t charExtra, boo
     }
     ReorderRuns(runs);
     for (const TextRun& run : runs) {
-        if (shaped(run.begin)) {
+        if (hb != nullptr && shaped(run.begin)) {
             ShapeRun(*hb, font, run, scripts[run.begin], charExtra, place, pen);
         } else {
             for (std::size_t i = run.begin; i < run.end; ++i) PlaceByCharacter(font, i, charExtra, place, pen);
