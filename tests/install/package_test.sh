@@ -30,8 +30,10 @@ run)
     package=$(the_package "$2") || exit 1
     need dpkg-deb
     depends=$(dpkg-deb -f "$package" Depends)
-    # Computed from the program's libraries, not written by hand.
-    for library in libc6 libfreetype6 libfontconfig1 libstdc++6; do
+    # The program's libraries, computed from those it links and named for
+    # those it opens at their first use.
+    for library in libc6 libfreetype6 libfontconfig1 libstdc++6 libpng16-16 libharfbuzz0b libfribidi0 \
+        libjpeg62-turbo libwebp7; do
         echo "$depends" | grep -q "$library (>= " || fail "Depends lacks $library: $depends"
     done
     [ "$(dpkg-deb -f "$package" Version)" = "$version" ] || fail "the package's version is not $version"

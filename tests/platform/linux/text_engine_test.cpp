@@ -613,6 +613,57 @@ TEST(TextEngineScripts, ARightToLeftRunIsDrawnRightToLeft) {
     EXPECT_NEAR(InkColumns(line).right, InkColumns(vavAlone).right + latin, 1);
 }
 
+// Where HarfBuzz or FriBidi cannot be opened, every line is laid out as
+// Latin text is: character by character, left to right, each glyph at its
+// own advance. Latin text draws exactly as with the libraries.
+TEST(TextEngineScripts, WithoutTheShapingLibrariesLinesAreLaidOutCharacterByCharacter) {
+    TextEngine plain(paneloom::platform::lnx::NoShaping);
+    const auto shapedFont = MakeFont(-32, 400, "Arial");
+    const auto plainFont = plain.CreateFont({-32, 400, "Arial"});
+    ASSERT_NE(shapedFont, nullptr);
+    ASSERT_NE(plainFont, nullptr);
+    const std::string beh = "\xD8\xA8";   // ب, joins both ways
+    const std::string vav = "\xD7\x95";   // ו, narrow
+    const std::string shin = "\xD7\xA9";  // ש, wide
+    ExpectDrawable(*shapedFont, beh + vav + shin, "fonts-dejavu-core and fonts-liberation2");
+
+    struct Case {
+        const char* what;
+        std::string text;
+        bool sameAsShaped;
+    };
+    const Case cases[] = {
+        {"Latin", "Hello, World 1.0", true},
+        {"Latin with a combining mark", "Cafe\xCC\x81", true},
+        {"Arabic letters stay apart", beh + beh + beh, false},
+        {"Hebrew stays in logical order", vav + shin, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::int32_t sum = 0;
+        for (std::size_t i = 0; i < c.text.size();) {
+            const auto character = paneloom::DecodeCharacter(c.text, i);
+            sum += plain.Measure(*plainFont, c.text.substr(i, character.length), 0).cx;
+            i += character.length;
+        }
+        EXPECT_EQ(plain.Measure(*plainFont, c.text, 0).cx, sum);
+
+        Dib shaped = WhiteDib(200, 48, 32);
+        Dib unshaped = WhiteDib(200, 48, 32);
+        Engine().Draw(shaped, *shapedFont, 10, 0, c.text, Transparent(kBlack));
+        plain.Draw(unshaped, *plainFont, 10, 0, c.text, Transparent(kBlack));
+        EXPECT_GT(InkBox(unshaped, kWhite).count, 0);
+        EXPECT_EQ(shaped.bits == unshaped.bits, c.sameAsShaped);
+    }
+
+    // The first letter of the text stands on the left.
+    Dib word = WhiteDib(120, 48, 32);
+    Dib vavAlone = WhiteDib(120, 48, 32);
+    plain.Draw(word, *plainFont, 10, 0, vav + shin, Transparent(kBlack));
+    plain.Draw(vavAlone, *plainFont, 10, 0, vav, Transparent(kBlack));
+    EXPECT_EQ(InkColumns(word).left, InkColumns(vavAlone).left);
+}
+
 TEST(TextEngineScripts, MixedScriptsAreMeasuredAsTheyAreDrawn) {
     const auto font = MakeFont(-21, 400, "Arial");
     ASSERT_NE(font, nullptr);

@@ -19,6 +19,7 @@
 #include "formats/dib.h"
 #include "formats/orientation.h"
 #include "formats/picture.h"
+#include "platform/linux/drawing/codec_libraries.h"
 #include "platform/linux/drawing/bmp_decoder.h"
 #include "platform/linux/files/file_reader.h"
 
@@ -105,6 +106,7 @@ void CmykToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, std::int32_t width, 
 }
 
 struct JpegSession {
+    const JpegLibrary* jpeg = nullptr;
     jpeg_decompress_struct cinfo;
     JpegErrors errors;
     RowTarget target;
@@ -133,18 +135,18 @@ unsigned EighthsFor(std::uint32_t width, std::uint32_t height, int tag, const Pi
 void JpegScale(JpegSession& s) {
     s.cinfo.scale_num = s.scaleEighths;
     s.cinfo.scale_denom = 8;
-    jpeg_calc_output_dimensions(&s.cinfo);
+    s.jpeg->jpeg_calc_output_dimensions(&s.cinfo);
 }
 
 // libjpeg's calls, each run where an error jumps back to it.
 void JpegReadHeader(JpegSession& s) {
-    jpeg_read_header(&s.cinfo, TRUE);
+    s.jpeg->jpeg_read_header(&s.cinfo, TRUE);
     const J_COLOR_SPACE in = s.cinfo.jpeg_color_space;
     s.cinfo.out_color_space = in == JCS_CMYK || in == JCS_YCCK ? JCS_CMYK : JCS_EXT_BGR;
 }
 
 void JpegReadRows(JpegSession& s) {
-    jpeg_start_decompress(&s.cinfo);
+    s.jpeg->jpeg_start_decompress(&s.cinfo);
     const auto width = static_cast<std::int32_t>(s.cinfo.output_width);
     const bool cmyk = s.cinfo.out_color_space == JCS_CMYK;
     // Every row is written into room for exactly this many samples.
@@ -156,11 +158,11 @@ void JpegReadRows(JpegSession& s) {
         const auto y = static_cast<std::int32_t>(s.cinfo.output_scanline);
         std::uint8_t* row = s.target.RowFor(y);
         JSAMPROW rows[1] = {cmyk ? s.cmykRow : row};
-        if (jpeg_read_scanlines(&s.cinfo, rows, 1) != 1) JpegFail(reinterpret_cast<j_common_ptr>(&s.cinfo));
+        if (s.jpeg->jpeg_read_scanlines(&s.cinfo, rows, 1) != 1) JpegFail(reinterpret_cast<j_common_ptr>(&s.cinfo));
         if (cmyk) CmykToBgr(s.cmykRow, row, width, s.cinfo.saw_Adobe_marker);
         s.target.Done(y, width);
     }
-    jpeg_finish_decompress(&s.cinfo);
+    s.jpeg->jpeg_finish_decompress(&s.cinfo);
 }
 
 bool JpegGuarded(JpegSession& s, void (*step)(JpegSession&)) {
@@ -284,15 +286,21 @@ struct PngStructs {
 
 }  // namespace
 
-bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need) {
+bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need, JpegSource library) {
     // A cut file is refused before anything is decoded, as on Windows.
     if (!formats::JpegHasItsEnd(data, size)) return false;
     JpegSession s{};
-    s.cinfo.err = jpeg_std_error(&s.errors.manager);
+    s.jpeg = library();
+    if (s.jpeg == nullptr) return false;
+    s.cinfo.err = s.jpeg->jpeg_std_error(&s.errors.manager);
     s.errors.manager.error_exit = JpegFail;
     s.errors.manager.emit_message = JpegMessage;
     s.errors.manager.output_message = JpegSilent;
-    if (!JpegGuarded(s, [](JpegSession& s) { jpeg_create_decompress(&s.cinfo); })) return false;
+    if (!JpegGuarded(s, [](JpegSession& s) {
+            s.jpeg->jpeg_CreateDecompress(&s.cinfo, JPEG_LIB_VERSION, sizeof(s.cinfo));
+        })) {
+        return false;
+    }
     // A progressive picture keeps all its coefficients while it is decoded;
     // beyond the readers' limit libjpeg refuses instead of allocating.
     s.cinfo.mem->max_memory_to_use = static_cast<long>(formats::kMaxPixelBytes);
@@ -301,7 +309,7 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const Pict
         Dib dib;
         std::vector<std::uint8_t> scratch;
         std::vector<std::uint8_t> cmyk;
-        jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
+        s.jpeg->jpeg_mem_src(&s.cinfo, data, static_cast<unsigned long>(size));
         const int tag = formats::JpegExifOrientation(data, size);
         bool ready = JpegGuarded(s, JpegReadHeader) && formats::PictureFitsLimit(s.cinfo.image_width, s.cinfo.image_height);
         if (ready && need != nullptr) {
@@ -323,7 +331,7 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const Pict
     } catch (const std::bad_alloc&) {
         decoded = false;
     }
-    jpeg_destroy_decompress(&s.cinfo);
+    s.jpeg->jpeg_destroy_decompress(&s.cinfo);
     return decoded;
 }
 
@@ -359,10 +367,15 @@ bool DecodePng(const std::uint8_t* data, std::size_t size, Dib& out) {
     return decoded;
 }
 
-bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out) {
+bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out, WebpSource library) {
     if (data == nullptr || size == 0) return false;
+    const WebpLibrary* webp = library();
+    if (webp == nullptr) return false;
     WebPBitstreamFeatures features;
-    if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK || features.has_animation) return false;
+    if (webp->WebPGetFeaturesInternal(data, size, &features, WEBP_DECODER_ABI_VERSION) != VP8_STATUS_OK ||
+        features.has_animation) {
+        return false;
+    }
     try {
         Dib dib;
         std::vector<std::uint8_t> scratch;
@@ -373,7 +386,7 @@ bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out) {
             return false;
         }
         WebPDecoderConfig config;
-        if (!WebPInitDecoderConfig(&config)) return false;
+        if (!webp->WebPInitDecoderConfigInternal(&config, WEBP_DECODER_ABI_VERSION)) return false;
         config.output.is_external_memory = 1;
         std::vector<std::uint8_t> premultiplied;
         if (features.has_alpha) {
@@ -392,8 +405,8 @@ bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out) {
             config.output.u.RGBA.stride = static_cast<int>(dib.Stride());
             config.output.u.RGBA.size = dib.bits.size();
         }
-        const bool decoded = WebPDecode(data, size, &config) == VP8_STATUS_OK;
-        WebPFreeDecBuffer(&config.output);
+        const bool decoded = webp->WebPDecode(data, size, &config) == VP8_STATUS_OK;
+        webp->WebPFreeDecBuffer(&config.output);
         if (!decoded) return false;
         if (features.has_alpha) {
             const std::size_t width = static_cast<std::size_t>(features.width);

@@ -14,17 +14,20 @@
 #include <string>
 
 #include "platform/graphics.h"
+#include "platform/linux/drawing/codec_libraries.h"
 #include "platform/linux/drawing/dib.h"
 
 namespace paneloom::platform::lnx {
 
 // Each decodes a whole file held in memory; false, with `out` untouched,
-// for anything it cannot decode. Pure functions of the bytes.
+// for anything it cannot decode, or when its library cannot be opened.
+// Pure functions of the bytes.
 // With `need`, a JPEG is decoded at the smallest of libjpeg's scales
 // (1/8 to 8/8) that still gives at least what `need` asks for, upright.
-bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need = nullptr);
+bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need = nullptr,
+                JpegSource library = SystemJpeg);
 bool DecodePng(const std::uint8_t* data, std::size_t size, Dib& out);
-bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out);
+bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out, WebpSource library = SystemWebp);
 
 // Whichever of the three the bytes are (formats::SniffPicture); false for
 // anything else.

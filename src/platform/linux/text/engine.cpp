@@ -43,9 +43,10 @@ bool IsControl(char32_t code) { return code < 0x20 || (code >= 0x7F && code < 0x
 
 // Combining marks and the joiners go with the face of the character before
 // them where that face has them, so that they shape with it.
-bool FollowsItsBase(char32_t code) {
+bool FollowsItsBase(char32_t code, const ShapingLibrary* hb) {
     return code == 0x200C || code == 0x200D ||
-           hb_unicode_general_category(hb_unicode_funcs_get_default(), code) == HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK;
+           (hb != nullptr && hb->hb_unicode_general_category(hb->hb_unicode_funcs_get_default(), code) ==
+                                 HB_UNICODE_GENERAL_CATEGORY_NON_SPACING_MARK);
 }
 
 // Which face of a font draws a character, and with which glyph.
@@ -97,6 +98,8 @@ std::int32_t Font::CellHeight() const {
 bool Font::SyntheticBold() const { return state_->metrics.syntheticBold; }
 
 struct TextEngine::Impl {
+    explicit Impl(ShapingSource source) : shaping(source) {}
+
     // Shared by every font's glyphs, so that what they hold together is
     // bounded however many fonts and faces a run makes.
     std::shared_ptr<GlyphBudget> glyphMemory = std::make_shared<GlyphBudget>(kGlyphCacheBytes);
@@ -113,9 +116,14 @@ struct TextEngine::Impl {
     std::vector<TextRun> runs;
     std::vector<TextRun> pieces;  // of one run, each shaped in one call
     std::vector<PlacedGlyph> placed;
-    hb_buffer_t* shaping = hb_buffer_create();
+    // Asked for HarfBuzz and FriBidi at the first line that needs them.
+    ShapingSource shaping;
+    hb_buffer_t* buffer = nullptr;  // made by the library shaping gave
+    const ShapingLibrary* bufferLibrary = nullptr;
 
-    ~Impl() { hb_buffer_destroy(shaping); }
+    ~Impl() {
+        if (buffer != nullptr) bufferLibrary->hb_buffer_destroy(buffer);
+    }
 
     FontMapper::FaceCheck Usable() {
         return [this](const std::string& file, int index) { return faces.Open(file, index) != nullptr; };
@@ -126,8 +134,8 @@ struct TextEngine::Impl {
     std::size_t FallbackFace(Font::State& font, std::shared_ptr<Face> face);
     std::int64_t Layout(Font::State& font, const std::string& text, std::int32_t charExtra, bool place);
     void LayOutRuns(Font::State& font, std::int32_t charExtra, bool place, std::int64_t& pen);
-    void ShapeRun(Font::State& font, const TextRun& run, hb_script_t script, std::int32_t charExtra, bool place,
-                  std::int64_t& pen);
+    void ShapeRun(const ShapingLibrary& hb, Font::State& font, const TextRun& run, hb_script_t script,
+                  std::int32_t charExtra, bool place, std::int64_t& pen);
     void PlaceByCharacter(Font::State& font, std::size_t index, std::int32_t charExtra, bool place, std::int64_t& pen);
 };
 
@@ -180,10 +188,10 @@ void TextEngine::Impl::PlaceByCharacter(Font::State& font, std::size_t index, st
     pen = AddPosition(pen, std::int64_t{glyph.advance} + charExtra);
 }
 
-void TextEngine::Impl::ShapeRun(Font::State& font, const TextRun& run, hb_script_t script, std::int32_t charExtra,
-                                bool place, std::int64_t& pen) {
+void TextEngine::Impl::ShapeRun(const ShapingLibrary& hb, Font::State& font, const TextRun& run, hb_script_t script,
+                                std::int32_t charExtra, bool place, std::int64_t& pen) {
     GlyphCache& cache = *font.faces[glyphs[run.begin].face];
-    hb_font_t* shapingFont = cache.ShapingFont();
+    hb_font_t* shapingFont = cache.ShapingFont(hb);
     const bool rightToLeft = run.level % 2 == 1;
     if (shapingFont == nullptr) {
         // A face without tables to shape with: its characters one by one,
@@ -201,26 +209,30 @@ void TextEngine::Impl::ShapeRun(Font::State& font, const TextRun& run, hb_script
     // run the last piece first.
     pieces.clear();
     for (std::size_t begin = run.begin; begin < run.end;) {
-        const std::size_t end = ShapingPieceEnd(codes, begin, run.end);
+        const std::size_t end = ShapingPieceEnd(codes, begin, run.end, shaping);
         pieces.push_back({begin, end, run.level});
         begin = end;
     }
     if (rightToLeft) std::reverse(pieces.begin(), pieces.end());
+    if (buffer == nullptr) {
+        buffer = hb.hb_buffer_create();
+        bufferLibrary = &hb;
+    }
     for (const TextRun& piece : pieces) {
-        hb_buffer_clear_contents(shaping);
+        hb.hb_buffer_clear_contents(buffer);
         // The whole line goes in as context, so letters join across the
         // piece's edges; the piece's characters are what is shaped.
-        hb_buffer_add_utf32(shaping, reinterpret_cast<const std::uint32_t*>(codes.data()),
-                            static_cast<int>(codes.size()), static_cast<unsigned>(piece.begin),
-                            static_cast<int>(piece.end - piece.begin));
-        hb_buffer_set_direction(shaping, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
-        hb_buffer_set_script(shaping, script);
-        hb_buffer_guess_segment_properties(shaping);
-        hb_shape(shapingFont, shaping, nullptr, 0);
+        hb.hb_buffer_add_utf32(buffer, reinterpret_cast<const std::uint32_t*>(codes.data()),
+                               static_cast<int>(codes.size()), static_cast<unsigned>(piece.begin),
+                               static_cast<int>(piece.end - piece.begin));
+        hb.hb_buffer_set_direction(buffer, rightToLeft ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+        hb.hb_buffer_set_script(buffer, script);
+        hb.hb_buffer_guess_segment_properties(buffer);
+        hb.hb_shape(shapingFont, buffer, nullptr, 0);
 
         unsigned count = 0;
-        const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(shaping, &count);
-        const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(shaping, &count);
+        const hb_glyph_info_t* infos = hb.hb_buffer_get_glyph_infos(buffer, &count);
+        const hb_glyph_position_t* positions = hb.hb_buffer_get_glyph_positions(buffer, &count);
         for (unsigned k = 0; k < count; ++k) {
             if (place) {
                 placed.push_back({&cache, infos[k].codepoint,
@@ -236,11 +248,13 @@ void TextEngine::Impl::ShapeRun(Font::State& font, const TextRun& run, hb_script
 }
 
 void TextEngine::Impl::LayOutRuns(Font::State& font, std::int32_t charExtra, bool place, std::int64_t& pen) {
-    const std::vector<std::uint8_t> levels = BidiLevels(codes);
-    const std::vector<hb_script_t> scripts = Scripts(codes);
+    // Without the libraries every run is placed character by character.
+    const ShapingLibrary* hb = shaping();
+    const std::vector<std::uint8_t> levels = BidiLevels(codes, shaping);
+    const std::vector<hb_script_t> scripts = Scripts(codes, shaping);
     for (std::size_t i = 0; i < codes.size(); ++i) {
         glyphs[i] = Resolve(font, codes[i]);
-        if (i > 0 && glyphs[i].face != glyphs[i - 1].face && FollowsItsBase(codes[i])) {
+        if (i > 0 && glyphs[i].face != glyphs[i - 1].face && FollowsItsBase(codes[i], hb)) {
             const FT_UInt glyph = font.faces[glyphs[i - 1].face]->FontFace().GlyphIndex(codes[i]);
             if (glyph != 0) glyphs[i] = {glyphs[i - 1].face, glyph};
         }
@@ -258,8 +272,8 @@ void TextEngine::Impl::LayOutRuns(Font::State& font, std::int32_t charExtra, boo
     }
     ReorderRuns(runs);
     for (const TextRun& run : runs) {
-        if (shaped(run.begin)) {
-            ShapeRun(font, run, scripts[run.begin], charExtra, place, pen);
+        if (hb != nullptr && shaped(run.begin)) {
+            ShapeRun(*hb, font, run, scripts[run.begin], charExtra, place, pen);
         } else {
             for (std::size_t i = run.begin; i < run.end; ++i) PlaceByCharacter(font, i, charExtra, place, pen);
         }
@@ -276,7 +290,7 @@ std::int64_t TextEngine::Impl::Layout(Font::State& font, const std::string& text
         position += character.length;
     }
     // However many marks follow a letter, the line's clusters stay short.
-    BoundClusters(codes);
+    BoundClusters(codes, shaping);
     glyphs.resize(codes.size());
     std::int64_t pen = 0;
     if (!NeedsNoAnalysis(codes)) {
@@ -292,12 +306,12 @@ std::int64_t TextEngine::Impl::Layout(Font::State& font, const std::string& text
     return pen;
 }
 
-TextEngine::TextEngine() : impl_(std::make_unique<Impl>()) {}
+TextEngine::TextEngine(ShapingSource shaping) : impl_(std::make_unique<Impl>(shaping)) {}
 
 TextEngine::~TextEngine() = default;
 
 TextEngine& TextEngine::Instance() {
-    static TextEngine engine;
+    static TextEngine engine(SystemShaping);
     return engine;
 }
 

@@ -39,6 +39,7 @@
 #include "common/cp1252.h"
 #include "platform/linux/drawing/dib.h"
 #include "platform/linux/text/metrics.h"
+#include "platform/linux/text/shaping_library.h"
 #include "platform/text_output.h"
 
 namespace paneloom::platform::lnx {
@@ -102,6 +103,9 @@ public:
     // library are loaded the first time it is asked for.
     static TextEngine& Instance();
 
+    // An engine of its own, with HarfBuzz and FriBidi from `shaping`
+    // rather than the system's.
+    explicit TextEngine(ShapingSource shaping);
     ~TextEngine();
     TextEngine(const TextEngine&) = delete;
     TextEngine& operator=(const TextEngine&) = delete;
@@ -141,7 +145,6 @@ public:
     GlyphMemory GlyphMemoryUse() const;
 
 private:
-    TextEngine();
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

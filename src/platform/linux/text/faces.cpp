@@ -1,7 +1,6 @@
 #include "platform/linux/text/faces.h"
 
 #include FT_TRUETYPE_TABLES_H
-#include <hb-ft.h>
 
 #include <algorithm>
 
@@ -66,7 +65,7 @@ FreeTypeLibrary::~FreeTypeLibrary() {
 }
 
 Face::~Face() {
-    if (shaping_ != nullptr) hb_face_destroy(shaping_);
+    if (shaping_ != nullptr) shapingLibrary_->hb_face_destroy(shaping_);
     if (face != nullptr) FT_Done_Face(face);
 }
 
@@ -85,12 +84,15 @@ FT_UInt Face::GlyphIndex(char32_t code) const {
     return 0;
 }
 
-hb_face_t* Face::ShapingFace() {
+hb_face_t* Face::ShapingFace(const ShapingLibrary& hb) {
     if (!shapingTried_) {
         shapingTried_ = true;
         // HarfBuzz reads the tables through FreeType, which it holds a
         // reference of.
-        if (face != nullptr && FT_IS_SFNT(face)) shaping_ = hb_ft_face_create_referenced(face);
+        if (face != nullptr && FT_IS_SFNT(face)) {
+            shaping_ = hb.hb_ft_face_create_referenced(face);
+            shapingLibrary_ = &hb;
+        }
     }
     return shaping_;
 }

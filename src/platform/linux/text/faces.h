@@ -5,11 +5,12 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <hb.h>
 
 #include <map>
 #include <memory>
 #include <string>
+
+#include "platform/linux/text/shaping_library.h"
 #include <utility>
 
 #include "platform/linux/text/metrics.h"
@@ -59,10 +60,11 @@ struct Face {
     // The face's tables for HarfBuzz, made on first use; null for a face
     // without them (a Type 1 font), whose text is drawn character by
     // character.
-    hb_face_t* ShapingFace();
+    hb_face_t* ShapingFace(const ShapingLibrary& hb);
 
 private:
     hb_face_t* shaping_ = nullptr;
+    const ShapingLibrary* shapingLibrary_ = nullptr;  // that made shaping_
     bool shapingTried_ = false;
 };
 

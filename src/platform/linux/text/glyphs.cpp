@@ -111,7 +111,7 @@ GlyphCache::~GlyphCache() {
     Drop();
     auto& caches = budget_->caches_;
     caches.erase(std::remove(caches.begin(), caches.end(), this), caches.end());
-    if (shaping_ != nullptr) hb_font_destroy(shaping_);
+    if (shaping_ != nullptr) shapingLibrary_->hb_font_destroy(shaping_);
     FT_Done_Size(size_);
 }
 
@@ -122,14 +122,15 @@ void GlyphCache::Drop() {
     bytes_ = 0;
 }
 
-hb_font_t* GlyphCache::ShapingFont() {
+hb_font_t* GlyphCache::ShapingFont(const ShapingLibrary& hb) {
     if (shaping_ == nullptr) {
-        hb_face_t* face = face_->ShapingFace();
+        hb_face_t* face = face_->ShapingFace(hb);
         if (face == nullptr) return nullptr;
-        shaping_ = hb_font_create(face);
+        shaping_ = hb.hb_font_create(face);
+        shapingLibrary_ = &hb;
         const int scale = static_cast<int>(std::min<std::int64_t>(std::int64_t{em_} * 64, 0x7FFFFFFF));
-        hb_font_set_scale(shaping_, scale, scale);
-        hb_font_set_ppem(shaping_, static_cast<unsigned>(em_), static_cast<unsigned>(em_));
+        hb.hb_font_set_scale(shaping_, scale, scale);
+        hb.hb_font_set_ppem(shaping_, static_cast<unsigned>(em_), static_cast<unsigned>(em_));
     }
     return shaping_;
 }

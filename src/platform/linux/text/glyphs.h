@@ -5,7 +5,6 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <hb.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -95,7 +94,7 @@ public:
 
     // The face at this size for HarfBuzz, positions in 26.6 pixels; null
     // when the face has no tables to shape with.
-    hb_font_t* ShapingFont();
+    hb_font_t* ShapingFont(const ShapingLibrary& hb);
 
 private:
     friend class GlyphBudget;
@@ -119,6 +118,7 @@ private:
     std::shared_ptr<GlyphBudget> budget_;
     std::size_t bytes_ = 0;  // of the budget, held here
     hb_font_t* shaping_ = nullptr;
+    const ShapingLibrary* shapingLibrary_ = nullptr;  // that made shaping_
 };
 
 }  // namespace paneloom::platform::lnx

@@ -2,10 +2,12 @@
 // bidirectional algorithm's levels (FriBidi), each character's script
 // (HarfBuzz's Unicode data), which runs need shaping, and the order runs
 // appear in from left to right. The line's base direction is left to right,
-// as GDI's text output has it.
+// as GDI's text output has it. Without the libraries (`shaping` answers
+// nullptr) every character is of a simple script, left to right, and only
+// the joiners continue a cluster.
 #pragma once
 
-#include <hb.h>
+#include "platform/linux/text/shaping_library.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,28 +37,29 @@ inline constexpr std::size_t kMaxShapedCharacters = 1024;
 // True for a character that belongs to the cluster of the one before it: a
 // combining mark (a nonzero combining class, or a mark's general category)
 // or a zero-width joiner or non-joiner.
-bool ContinuesCluster(char32_t code);
+bool ContinuesCluster(char32_t code, ShapingSource shaping = SystemShaping);
 
 // Leaves out of `codes` each character that continues a cluster beyond the
 // first kMaxContinuingCharacters in a row; the line's other characters keep
 // their order. Linear in the line's length.
-void BoundClusters(std::u32string& codes);
+void BoundClusters(std::u32string& codes, ShapingSource shaping = SystemShaping);
 
 // Where the first piece of [begin, end) that is shaped in one call ends:
 // `end` when the stretch holds at most kMaxShapedCharacters, else the last
 // cluster boundary at or before that many characters, preferring the one
 // after a space within the last kMaxContinuingCharacters + 1 characters.
 // Always more than `begin` when end > begin.
-std::size_t ShapingPieceEnd(const std::u32string& codes, std::size_t begin, std::size_t end);
+std::size_t ShapingPieceEnd(const std::u32string& codes, std::size_t begin, std::size_t end,
+                            ShapingSource shaping = SystemShaping);
 
 // The embedding level of each character: even left to right, odd right to
 // left.
-std::vector<std::uint8_t> BidiLevels(const std::u32string& codes);
+std::vector<std::uint8_t> BidiLevels(const std::u32string& codes, ShapingSource shaping = SystemShaping);
 
 // The script of each character; characters common to scripts (spaces,
 // digits, punctuation) and combining marks take the script of the character
 // before them, or at the start of the line that of the first one after.
-std::vector<hb_script_t> Scripts(const std::u32string& codes);
+std::vector<hb_script_t> Scripts(const std::u32string& codes, ShapingSource shaping = SystemShaping);
 
 // True for the scripts whose letters join, reorder or combine (Arabic,
 // Hebrew, the Indic scripts and the rest): all but Latin, Greek, Cyrillic,
