@@ -83,6 +83,9 @@ TEST(PixmanScaler, RowsKeptEitherWayUpScaleAsThePixelsDo) {
         {"convolution, cropped, source bottom-up", {40, 30, 4, 3, 30, 20}, true, false},
         {"convolution, cropped, both bottom-up", {40, 30, 4, 3, 30, 20}, true, true},
         {"convolution, target bottom-up", {30, 20, 0, 0, 30, 20}, false, true},
+        {"two bilinear steps, cropped, source bottom-up", {80, 40, 6, 4, 60, 30}, true, false},
+        {"two bilinear steps, cropped, both bottom-up", {80, 40, 6, 4, 60, 30}, true, true},
+        {"two bilinear steps across, target bottom-up", {60, 50, 0, 5, 60, 40}, false, true},
     };
     Scaler& scaler = RealImpl<Scaler>();
     for (const Case& c : cases) {
@@ -111,6 +114,34 @@ TEST(PixmanScaler, RowsKeptEitherWayUpScaleAsThePixelsDo) {
             }
         }
         EXPECT_LE(worst, 2) << c.name;
+    }
+}
+
+TEST(PixmanScaler, NoSourceRowIsLeftOutWhateverTheShrink) {
+    // A white line one pixel high on black, at every height in turn: the
+    // shrunk picture still shows it (a filter that picks rows would drop
+    // some), by at least a third of its share of the rows it falls in.
+    struct Case {
+        const char* name;
+        std::int32_t from, to;  // rows
+    };
+    for (const Case c : {Case{"bilinear", 48, 40}, Case{"two bilinear steps", 100, 72},
+                         Case{"two bilinear steps, more", 100, 57}, Case{"convolution", 48, 16}}) {
+        const double shrink = static_cast<double>(c.from) / c.to;
+        for (std::int32_t line = 0; line < c.from; ++line) {
+            Pixels picture;
+            picture.width = 8;
+            picture.height = c.from;
+            picture.data.assign(static_cast<std::size_t>(8 * c.from), 0);
+            for (std::int32_t x = 0; x < 8; ++x) picture.data[static_cast<std::size_t>(line) * 8 + x] = 0xFFFFFFu;
+            Pixels small;
+            ASSERT_TRUE(RealImpl<Scaler>().Scale(picture, {8, c.to, 0, 0, 8, c.to}, small)) << c.name;
+            int brightest = 0;
+            for (std::int32_t y = 0; y < c.to; ++y) {
+                brightest = std::max(brightest, static_cast<int>((small.At(4, y) >> 8) & 0xFF));
+            }
+            EXPECT_GE(brightest, static_cast<int>(255 / (3 * shrink))) << c.name << ", line " << line;
+        }
     }
 }
 

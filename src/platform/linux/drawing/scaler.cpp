@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
 
 namespace paneloom::platform {
 
@@ -58,10 +59,12 @@ const Pixman* LoadPixman() {
 constexpr std::int32_t kMaxSide = 32767;
 
 // Up to this much shrinking (source pixels per output pixel) the bilinear
-// filter, two source pixels wide, still reads every source pixel with a
-// weight of at least a quarter; beyond it the convolution averages. A 4K
-// screen stretched from a 3:2 photo decoded at 6/8 shrinks by 1.39 down.
-constexpr double kBilinearShrink = 1.5;
+// filter still reads every source pixel, as cairo judges it.
+constexpr double kBilinearShrink = 4.0 / 3.0;
+
+// Up to this much, two bilinear steps do; beyond it the convolution
+// averages.
+constexpr double kTwoSteps = kBilinearShrink * kBilinearShrink;
 
 // An axis that shrinks averages a box of source pixels read through a
 // linear filter; one that grows only reads through the filter.
@@ -100,68 +103,117 @@ public:
         const Pixman* pixman = LoadPixman();
         if (pixman == nullptr) return false;
 
+        // Source pixels per output pixel on each axis.
+        const double scaleX = static_cast<double>(source.width) / part.scaledWidth;
+        const double scaleY = static_cast<double>(source.height) / part.scaledHeight;
         // pixman takes rows top-down only: rows kept bottom-up are given
-        // from the lowest, and the transform turns them upright.
-        const bool sourceUp = source.stride < 0;
-        const bool targetUp = stride < 0;
-        // pixman only reads a source image's bits.
-        pixman_image_t* from = pixman->createBits(PIXMAN_x8r8g8b8, source.width, source.height,
-                                                  Lowest(const_cast<std::uint8_t*>(source.first), source.stride, source.height),
-                                                  static_cast<int>(std::abs(source.stride)));
-        pixman_image_t* to = pixman->createBits(PIXMAN_x8r8g8b8, part.width, part.height,
-                                                Lowest(first, stride, part.height), static_cast<int>(std::abs(stride)));
-        bool done = false;
-        if (from != nullptr && to != nullptr) {
-            // Source pixels per output pixel on each axis.
-            const double scaleX = static_cast<double>(source.width) / part.scaledWidth;
-            const double scaleY = static_cast<double>(source.height) / part.scaledHeight;
-            // Output row v (a pixel centre, counted in memory) shows the
-            // scaled picture's row top + v, or top + height - v where the
-            // output is kept bottom-up; that is the source's row
-            // scaleY times it, counted from the source's other end where it
-            // is kept bottom-up.
-            const double targetSign = targetUp ? -1.0 : 1.0;
-            const double sourceSign = sourceUp ? -1.0 : 1.0;
-            const double rowAtZero = scaleY * (part.top + (targetUp ? part.height : 0));
-            pixman_transform_t transform{};
-            transform.matrix[0][0] = pixman_double_to_fixed(scaleX);
-            transform.matrix[0][2] = pixman_double_to_fixed(scaleX * part.left);
-            transform.matrix[1][1] = pixman_double_to_fixed(sourceSign * targetSign * scaleY);
-            transform.matrix[1][2] = pixman_double_to_fixed(sourceSign * rowAtZero + (sourceUp ? source.height : 0));
-            transform.matrix[2][2] = pixman_fixed_1;
-            pixman->setTransform(from, &transform);
-            pixman->setRepeat(from, PIXMAN_REPEAT_PAD);
-
-            if (scaleX <= kBilinearShrink && scaleY <= kBilinearShrink) {
-                // Growing, or shrinking by little: every source pixel still
-                // reaches the output through the bilinear filter, which
-                // pixman runs on its fast paths. The picture comes here
-                // from a JPEG decoded at nearly the screen's size.
-                if (pixman->setFilter(from, PIXMAN_FILTER_BILINEAR, nullptr, 0)) {
-                    pixman->composite(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, part.width, part.height);
-                    done = true;
-                }
-            } else {
-                // Shrinking: each output pixel averages the box of source
-                // pixels it covers, read through a linear filter.
-                int count = 0;
-                pixman_fixed_t* parameters = pixman->createConvolution(
-                    &count, pixman_double_to_fixed(std::max(scaleX, 1.0)), pixman_double_to_fixed(std::max(scaleY, 1.0)),
-                    Reconstruct(scaleX), Reconstruct(scaleY), Sample(scaleX), Sample(scaleY), 1, 1);
-                if (parameters != nullptr &&
-                    pixman->setFilter(from, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, parameters, count)) {
-                    pixman->composite(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, part.width, part.height);
-                    done = true;
-                }
-                std::free(parameters);
-            }
+        // from the lowest, and the transform counts them from the other
+        // end. Output row v (a pixel centre, counted in memory) shows the
+        // scaled picture's row top + v, or top + height - v where the
+        // output is kept bottom-up; that is the source's row scaleY times
+        // it, counted from the source's other end where it is kept
+        // bottom-up.
+        const Image from{Lowest(const_cast<std::uint8_t*>(source.first), source.stride, source.height),
+                         std::abs(source.stride), source.width, source.height};
+        const Image to{Lowest(first, stride, part.height), std::abs(stride), part.width, part.height};
+        const double sourceSign = source.stride < 0 ? -1.0 : 1.0;
+        const double sourceEnd = source.stride < 0 ? source.height : 0.0;
+        const double targetSign = stride < 0 ? -1.0 : 1.0;
+        const double targetEnd = stride < 0 ? part.height : 0.0;
+        const Axis across{scaleX, scaleX * part.left};
+        const Axis down{sourceSign * targetSign * scaleY, sourceSign * scaleY * (part.top + targetEnd) + sourceEnd};
+        if (scaleX <= kBilinearShrink && scaleY <= kBilinearShrink) {
+            // Growing, or shrinking by little: every source pixel still
+            // reaches the output through the bilinear filter, which pixman
+            // runs on its fast paths. The picture comes here from a JPEG
+            // decoded at nearly the screen's size.
+            return Pass(*pixman, from, to, across, down, false);
         }
-        if (from != nullptr) pixman->unref(from);
-        if (to != nullptr) pixman->unref(to);
-        return done;
+        // Shrinking by much: each output pixel averages the box of source
+        // pixels it covers.
+        if (scaleX > kTwoSteps || scaleY > kTwoSteps) return Pass(*pixman, from, to, across, down, true);
+
+        // Shrinking by up to twice the bilinear filter's reach on an axis
+        // (a 3:2 photo decoded at 6/8 and stretched onto a 16:9 screen
+        // shrinks by 1.39 down): two bilinear steps, each within its reach,
+        // so that every source pixel still counts; pixman's convolution
+        // takes three times as long. The first step makes rows top-down.
+        const std::int32_t middleWidth =
+            scaleX > kBilinearShrink ? static_cast<std::int32_t>(std::ceil(source.width / std::sqrt(scaleX))) : source.width;
+        const std::int32_t middleHeight =
+            scaleY > kBilinearShrink ? static_cast<std::int32_t>(std::ceil(source.height / std::sqrt(scaleY))) : source.height;
+        std::vector<std::uint32_t> middle;
+        try {
+            middle.resize(static_cast<std::size_t>(middleWidth) * static_cast<std::size_t>(middleHeight));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        const Image between{middle.data(), static_cast<std::ptrdiff_t>(middleWidth) * 4, middleWidth, middleHeight};
+        const double firstX = static_cast<double>(source.width) / middleWidth;
+        const double firstY = static_cast<double>(source.height) / middleHeight;
+        const double thenX = static_cast<double>(middleWidth) / part.scaledWidth;
+        const double thenY = static_cast<double>(middleHeight) / part.scaledHeight;
+        return Pass(*pixman, from, between, Axis{firstX, 0.0}, Axis{sourceSign * firstY, sourceEnd}, false) &&
+               Pass(*pixman, between, to, Axis{thenX, thenX * part.left},
+                    Axis{targetSign * thenY, thenY * (part.top + targetEnd)}, false);
     }
 
 private:
+    // Rows top-down from `lowest`, `stride` bytes apart.
+    struct Image {
+        std::uint32_t* lowest;
+        std::ptrdiff_t stride;
+        std::int32_t width, height;
+    };
+
+    // Where an output pixel centre c reads the source on one axis:
+    // scale * c + offset.
+    struct Axis {
+        double scale;
+        double offset;
+    };
+
+    // One composite from `from` into the whole of `to`: bilinear, or a
+    // separable convolution that, on each axis that shrinks, averages the
+    // box of source pixels an output pixel covers, read through a linear
+    // filter, and reads an axis that grows through a cubic one.
+    static bool Pass(const Pixman& pixman, const Image& from, const Image& to, const Axis& x, const Axis& y,
+                     bool convolution) {
+        // pixman only reads a source image's bits.
+        pixman_image_t* source =
+            pixman.createBits(PIXMAN_x8r8g8b8, from.width, from.height, from.lowest, static_cast<int>(from.stride));
+        pixman_image_t* target =
+            pixman.createBits(PIXMAN_x8r8g8b8, to.width, to.height, to.lowest, static_cast<int>(to.stride));
+        bool done = false;
+        if (source != nullptr && target != nullptr) {
+            pixman_transform_t transform{};
+            transform.matrix[0][0] = pixman_double_to_fixed(x.scale);
+            transform.matrix[0][2] = pixman_double_to_fixed(x.offset);
+            transform.matrix[1][1] = pixman_double_to_fixed(y.scale);
+            transform.matrix[1][2] = pixman_double_to_fixed(y.offset);
+            transform.matrix[2][2] = pixman_fixed_1;
+            pixman.setTransform(source, &transform);
+            pixman.setRepeat(source, PIXMAN_REPEAT_PAD);
+            if (!convolution) {
+                done = pixman.setFilter(source, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+            } else {
+                const double sx = std::abs(x.scale);
+                const double sy = std::abs(y.scale);
+                int count = 0;
+                pixman_fixed_t* parameters = pixman.createConvolution(
+                    &count, pixman_double_to_fixed(std::max(sx, 1.0)), pixman_double_to_fixed(std::max(sy, 1.0)),
+                    Reconstruct(sx), Reconstruct(sy), Sample(sx), Sample(sy), 1, 1);
+                done = parameters != nullptr &&
+                       pixman.setFilter(source, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, parameters, count);
+                std::free(parameters);
+            }
+            if (done) pixman.composite(PIXMAN_OP_SRC, source, nullptr, target, 0, 0, 0, 0, 0, 0, to.width, to.height);
+        }
+        if (source != nullptr) pixman.unref(source);
+        if (target != nullptr) pixman.unref(target);
+        return done;
+    }
+
     // Rows pixman can take: 32-bit pixels, at most kMaxSide a side, each
     // row room for its pixels, the stride a whole number of pixels.
     static bool Fits(const std::uint8_t* first, std::ptrdiff_t stride, std::int32_t width, std::int32_t height) {
