@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "platform/linux/drawing/dib.h"
+
 namespace paneloom::platform {
 
 namespace {
@@ -142,13 +144,15 @@ public:
             scaleX > kBilinearShrink ? static_cast<std::int32_t>(std::ceil(source.width / std::sqrt(scaleX))) : source.width;
         const std::int32_t middleHeight =
             scaleY > kBilinearShrink ? static_cast<std::int32_t>(std::ceil(source.height / std::sqrt(scaleY))) : source.height;
-        std::vector<std::uint32_t> middle;
+        // Pixel memory as a bitmap gets it: fresh pages, not cleared twice.
+        lnx::PixelBytes middle;
         try {
-            middle.resize(static_cast<std::size_t>(middleWidth) * static_cast<std::size_t>(middleHeight));
+            middle = lnx::PixelBytes(static_cast<std::size_t>(middleWidth) * static_cast<std::size_t>(middleHeight) * 4);
         } catch (const std::bad_alloc&) {
             return false;
         }
-        const Image between{middle.data(), static_cast<std::ptrdiff_t>(middleWidth) * 4, middleWidth, middleHeight};
+        const Image between{reinterpret_cast<std::uint32_t*>(middle.data()), static_cast<std::ptrdiff_t>(middleWidth) * 4,
+                            middleWidth, middleHeight};
         const double firstX = static_cast<double>(source.width) / middleWidth;
         const double firstY = static_cast<double>(source.height) / middleHeight;
         const double thenX = static_cast<double>(middleWidth) / part.scaledWidth;
