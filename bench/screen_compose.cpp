@@ -4,14 +4,15 @@
 // time them.
 //
 //   cmake --preset linux -DPANELOOM_BUILD_BENCH=ON && cmake --build --preset linux
-//   build/linux/bench/bench_screen_compose [rounds] [style]
+//   build/linux/bench/bench_screen_compose [rounds] [style] [program...]
 //
 // The screen is a private Xvfb of 3840 x 2160, which the program asks
 // through xrandr as it would a real one; no desktop takes the picture. The JPEG is a smooth pattern made
 // by cjpeg at quality 90. The commands take turns, `rounds` times each (7
 // by default), after one run of each; the medians of the elapsed time and
 // of the processor time are printed with their ratios. `style` is fill (the
-// default), fit or stretch.
+// default), fit or stretch. `program` paths time other builds (an older one,
+// for before and after under the same load), taking turns with djpeg.
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -141,17 +142,24 @@ int main(int argc, char** argv) {
     withDisplay.push_back("WAYLAND_DISPLAY=none");
     for (int i = 0; i < 50 && Timed({"xdpyinfo"}, withDisplay, dir, "").code != 0; ++i) ::usleep(100000);
 
-    const std::vector<std::string> program = {PANELOOM_PROGRAM};
+    std::vector<std::string> programs;
+    for (int i = 3; i < argc; ++i) programs.push_back(argv[i]);
+    if (programs.empty()) programs.push_back(PANELOOM_PROGRAM);
     const std::vector<std::string> djpeg = {"djpeg", "-scale", "1/2", "-bmp", "in.jpg"};
-    std::vector<double> ours, oursCpu, theirs, theirsCpu;
+    std::vector<std::vector<double>> ours(programs.size()), oursCpu(programs.size());
+    std::vector<double> theirs, theirsCpu;
     bool failed = false;
     for (int round = -1; round < rounds; ++round) {
-        const Sample a = Timed(program, withDisplay, dir, "");
+        for (std::size_t p = 0; p < programs.size(); ++p) {
+            const Sample a = Timed({programs[p]}, withDisplay, dir, "");
+            failed |= a.code != 0;
+            if (round < 0) continue;  // warming the caches
+            ours[p].push_back(a.milliseconds);
+            oursCpu[p].push_back(a.processorMilliseconds);
+        }
         const Sample b = Timed(djpeg, withDisplay, dir, dir + "/djpeg.bmp");
-        failed |= a.code != 0 || b.code != 0;
-        if (round < 0) continue;  // warming the caches
-        ours.push_back(a.milliseconds);
-        oursCpu.push_back(a.processorMilliseconds);
+        failed |= b.code != 0;
+        if (round < 0) continue;
         theirs.push_back(b.milliseconds);
         theirsCpu.push_back(b.processorMilliseconds);
     }
@@ -166,9 +174,19 @@ int main(int argc, char** argv) {
     std::memcpy(&height, header + 22, 4);
     std::printf("6000 x 4000 JPEG, %s onto %d x %d with 40 lines, %d rounds%s\n", style.c_str(), width, height,
                 rounds, failed ? " (A RUN FAILED)" : "");
-    std::printf("%-32s %10s %10s\n", "", "elapsed ms", "cpu ms");
-    std::printf("%-32s %10.1f %10.1f\n", "paneloom", Median(ours), Median(oursCpu));
-    std::printf("%-32s %10.1f %10.1f\n", "djpeg -scale 1/2 -bmp", Median(theirs), Median(theirsCpu));
-    std::printf("%-32s %10.2f %10.2f\n", "ratio", Median(ours) / Median(theirs), Median(oursCpu) / Median(theirsCpu));
+    // The spread is the lowest and highest of the rounds.
+    const auto range = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? std::string() : std::to_string(static_cast<int>(v.front())) + "-" +
+                                               std::to_string(static_cast<int>(v.back()));
+    };
+    std::printf("%-32s %10s %10s %14s %7s %7s\n", "", "elapsed ms", "cpu ms", "elapsed range", "ratio", "cpu");
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        std::printf("%-32s %10.1f %10.1f %14s %7.2f %7.2f\n", programs.size() == 1 ? "paneloom" : programs[p].c_str(),
+                    Median(ours[p]), Median(oursCpu[p]), range(ours[p]).c_str(), Median(ours[p]) / Median(theirs),
+                    Median(oursCpu[p]) / Median(theirsCpu));
+    }
+    std::printf("%-32s %10.1f %10.1f %14s\n", "djpeg -scale 1/2 -bmp", Median(theirs), Median(theirsCpu),
+                range(theirs).c_str());
     return failed ? 1 : 0;
 }

@@ -141,6 +141,11 @@ public:
     // fetched; the Windows build always fetches them, as GDI keeps a
     // bitmap's memory to itself.
     virtual const std::uint8_t* RowsInPlace(BitmapHandle bitmap, const std::uint8_t* info, std::size_t infoSize) = 0;
+
+    // The same rows, to be written where they are, so that a picture made
+    // at the screen's size is not copied in. Null where RowsInPlace is, and
+    // by default.
+    virtual std::uint8_t* WritableRowsInPlace(BitmapHandle, const std::uint8_t*, std::size_t) { return nullptr; }
 };
 
 template <>

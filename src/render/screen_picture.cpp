@@ -31,17 +31,17 @@ Pixels Plain(std::int32_t width, std::int32_t height, std::uint32_t colour) {
 }
 
 // Copies `from` onto `to` with its top left corner at (x, y); what falls
-// outside is cut off.
-void Place(const Pixels& from, Pixels& to, std::int32_t x, std::int32_t y) {
+// outside is cut off. The unused byte of rows a bitmap keeps is cleared.
+void Place(const platform::PixelRows& from, Pixels& to, std::int32_t x, std::int32_t y) {
     const std::int32_t left = std::max(0, x);
     const std::int32_t right = std::min(to.width, x + from.width);
     const std::int32_t top = std::max(0, y);
     const std::int32_t bottom = std::min(to.height, y + from.height);
     if (left >= right || top >= bottom) return;
     for (std::int32_t row = top; row < bottom; ++row) {
-        const std::uint32_t* source = &from.data[static_cast<std::size_t>(row - y) * from.width + (left - x)];
+        const std::uint32_t* source = from.Row(row - y) + (left - x);
         std::uint32_t* target = &to.data[static_cast<std::size_t>(row) * to.width + left];
-        std::memcpy(target, source, static_cast<std::size_t>(right - left) * sizeof(std::uint32_t));
+        for (std::int32_t i = 0; i < right - left; ++i) target[i] = source[i] & 0xFFFFFFu;
     }
 }
 
@@ -52,14 +52,16 @@ std::int32_t ScaleSide(std::int32_t size, std::int64_t numerator, std::int64_t d
 }
 
 // The part of the scaled picture that is shown, taken straight from the
-// source where the scaled size is its own.
-bool ScaledPart(const Pixels& source, const platform::ScaledPart& part, platform::Scaler& scaler, Pixels& result) {
+// source where the scaled size is its own. `owned`, when given, holds the
+// same pixels as `source`.
+bool ScaledPart(const Pixels* owned, const platform::PixelRows& source, const platform::ScaledPart& part,
+                platform::Scaler& scaler, Pixels& result) {
     if (part.scaledWidth == source.width && part.scaledHeight == source.height) {
         result = Plain(part.width, part.height, 0);
         Place(source, result, -part.left, -part.top);
         return true;
     }
-    if (!scaler.Scale(source, part, result)) return false;
+    if (!(owned != nullptr ? scaler.Scale(*owned, part, result) : scaler.ScaleRows(source, part, result))) return false;
     // The unused byte is the scaler's to fill (pixman sets it).
     for (std::uint32_t& pixel : result.data) pixel &= 0xFFFFFF;
     return true;
@@ -168,66 +170,88 @@ platform::PictureNeed PictureNeedOf(const ScreenPicture& plan) {
     return need;
 }
 
-Pixels ComposePixels(const Pixels& source, WallpaperStyle style, std::int32_t width, std::int32_t height,
-                     std::uint32_t colour, platform::Scaler& scaler) {
-    if (source.width < 1 || source.height < 1) return Plain(width, height, colour);
-    const std::int64_t w = source.width;
-    const std::int64_t h = source.height;
+namespace {
+
+// Where a scaling style puts a source of width x height on the screen: the
+// part of the scaled picture shown and its top left corner on the screen.
+// False for the styles that do not scale.
+bool ScaledLayout(std::int32_t sourceWidth, std::int32_t sourceHeight, WallpaperStyle style, std::int32_t width,
+                  std::int32_t height, platform::ScaledPart& part, std::int32_t& x, std::int32_t& y) {
+    const std::int64_t w = sourceWidth;
+    const std::int64_t h = sourceHeight;
     // Whether the picture is relatively wider than the screen.
     const bool wider = w * height >= static_cast<std::int64_t>(width) * h;
-    platform::ScaledPart part;
-    std::int32_t x = 0;
-    std::int32_t y = 0;
+    part = {};
+    x = 0;
+    y = 0;
     switch (style) {
-        case WallpaperStyle::Tile: {
-            Pixels screen = Plain(width, height, colour);
-            for (std::int32_t row = 0; row < height; ++row) {
-                std::uint32_t* target = &screen.data[static_cast<std::size_t>(row) * width];
-                const std::uint32_t* line = &source.data[static_cast<std::size_t>(row % source.height) * source.width];
-                for (std::int32_t column = 0; column < width; column += source.width) {
-                    std::memcpy(target + column, line,
-                                static_cast<std::size_t>(std::min(source.width, width - column)) * sizeof(std::uint32_t));
-                }
-            }
-            return screen;
-        }
-        case WallpaperStyle::Center: {
-            Pixels screen = Plain(width, height, colour);
-            Place(source, screen, (width - source.width) / 2, (height - source.height) / 2);
-            return screen;
-        }
+        case WallpaperStyle::Tile:
+        case WallpaperStyle::Center:
+            return false;
         case WallpaperStyle::Stretch:
             part = {width, height, 0, 0, width, height};
             break;
         case WallpaperStyle::Fill:
             // The relatively shorter side meets the screen's edges.
-            part.scaledWidth = wider ? std::max(width, ScaleSide(source.width, height, h)) : width;
-            part.scaledHeight = wider ? height : std::max(height, ScaleSide(source.height, width, w));
+            part.scaledWidth = wider ? std::max(width, ScaleSide(sourceWidth, height, h)) : width;
+            part.scaledHeight = wider ? height : std::max(height, ScaleSide(sourceHeight, width, w));
             part.left = (part.scaledWidth - width) / 2;
             part.top = (part.scaledHeight - height) / 2;
             part.width = width;
             part.height = height;
             break;
         case WallpaperStyle::Fit:
-            part.scaledWidth = wider ? width : std::min(width, ScaleSide(source.width, height, h));
-            part.scaledHeight = wider ? std::min(height, ScaleSide(source.height, width, w)) : height;
+            part.scaledWidth = wider ? width : std::min(width, ScaleSide(sourceWidth, height, h));
+            part.scaledHeight = wider ? std::min(height, ScaleSide(sourceHeight, width, w)) : height;
             part.width = part.scaledWidth;
             part.height = part.scaledHeight;
             x = (width - part.width) / 2;
             y = (height - part.height) / 2;
             break;
     }
+    return true;
+}
+
+Pixels Compose(const Pixels* owned, const platform::PixelRows& source, WallpaperStyle style, std::int32_t width,
+               std::int32_t height, std::uint32_t colour, platform::Scaler& scaler) {
+    if (source.width < 1 || source.height < 1) return Plain(width, height, colour);
+    platform::ScaledPart part;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    if (!ScaledLayout(source.width, source.height, style, width, height, part, x, y)) {
+        Pixels screen = Plain(width, height, colour);
+        if (style == WallpaperStyle::Tile) {
+            for (std::int32_t row = 0; row < height; row += source.height) {
+                for (std::int32_t column = 0; column < width; column += source.width) Place(source, screen, column, row);
+            }
+        } else {
+            Place(source, screen, (width - source.width) / 2, (height - source.height) / 2);
+        }
+        return screen;
+    }
     Pixels shown;
-    const bool scaled = ScaledPart(source, part, scaler, shown);
+    const bool scaled = ScaledPart(owned, source, part, scaler, shown);
     // A picture that covers the whole screen is the screen, not copied onto it.
     if (scaled && part.width == width && part.height == height) return shown;
     Pixels screen = Plain(width, height, colour);
     if (scaled) {
-        Place(shown, screen, x, y);
+        Place(platform::RowsOf(shown), screen, x, y);
     } else {
         Place(source, screen, (width - source.width) / 2, (height - source.height) / 2);
     }
     return screen;
+}
+
+}  // namespace
+
+Pixels ComposePixels(const Pixels& source, WallpaperStyle style, std::int32_t width, std::int32_t height,
+                     std::uint32_t colour, platform::Scaler& scaler) {
+    return Compose(&source, platform::RowsOf(source), style, width, height, colour, scaler);
+}
+
+Pixels ComposeRows(const platform::PixelRows& source, WallpaperStyle style, std::int32_t width, std::int32_t height,
+                   std::uint32_t colour, platform::Scaler& scaler) {
+    return Compose(nullptr, source, style, width, height, colour, scaler);
 }
 
 namespace {
@@ -324,22 +348,113 @@ platform::BitmapHandle BitmapOfPixels(const Pixels& pixels) {
     return bitmap;
 }
 
+namespace {
+
+// The rows of a 32-bit bitmap where the system keeps them as a file lays
+// them out (bottom-up, 4 bytes a pixel), to be scaled from where they are;
+// false where they are kept otherwise.
+bool RowsInPlace(platform::BitmapHandle bitmap, platform::PixelRows& rows) {
+    platform::BitmapRecord record;
+    if (bitmap == nullptr || !platform::Get<platform::Graphics>().GetBitmapRecord(bitmap, record) ||
+        record.bitsPerPixel != 32 || record.width < 1 || record.height < 1) {
+        return false;
+    }
+    std::vector<std::uint8_t> info(40, 0);
+    formats::InfoHeader header;
+    header.size = 40;
+    header.width = record.width;
+    header.height = record.height;
+    header.planes = 1;
+    header.bitCount = 32;
+    header.compression = formats::kBiRgb;
+    header.Write(info.data());
+    const std::uint8_t* bits = platform::Get<platform::Graphics>().RowsInPlace(bitmap, info.data(), info.size());
+    if (bits == nullptr) return false;
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(record.width) * 4;
+    rows = {bits + stride * (record.height - 1), -stride, record.width, record.height};
+    return true;
+}
+
+// The screen's picture made straight in a bitmap's own rows where the
+// system lets them be written: the rows a bitmap keeps scaled into the rows
+// of another, with bands of `colour` where the picture does not cover the
+// screen. Null where it cannot be done so.
+platform::BitmapHandle ScaledBitmap(const platform::PixelRows& source, WallpaperStyle style, std::int32_t width,
+                                    std::int32_t height, std::uint32_t colour, platform::Scaler& scaler) {
+    platform::ScaledPart part;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    if (!ScaledLayout(source.width, source.height, style, width, height, part, x, y) || !part.Valid() ||
+        (part.scaledWidth == source.width && part.scaledHeight == source.height)) {
+        return nullptr;
+    }
+    platform::Graphics& graphics = platform::Get<platform::Graphics>();
+    std::vector<std::uint8_t> info(40, 0);
+    formats::InfoHeader header;
+    header.size = 40;
+    header.width = width;
+    header.height = height;
+    header.planes = 1;
+    header.bitCount = 32;
+    header.compression = formats::kBiRgb;
+    header.Write(info.data());
+    platform::DcHandle screen = graphics.GetScreenDC();
+    if (screen == nullptr) return nullptr;
+    platform::BitmapHandle bitmap = graphics.CreateDeviceBitmap(screen, info.data(), info.size(), nullptr, 0);
+    graphics.ReleaseScreenDC(screen);
+    std::uint8_t* bits = bitmap != nullptr ? graphics.WritableRowsInPlace(bitmap, info.data(), info.size()) : nullptr;
+    if (bits == nullptr) {
+        graphics.DeleteBitmap(bitmap);
+        return nullptr;
+    }
+    // Bottom-up rows: screen row r is at top + r * stride.
+    const std::ptrdiff_t stride = -static_cast<std::ptrdiff_t>(width) * 4;
+    std::uint8_t* top = bits - stride * (height - 1);
+    if (part.width != width || part.height != height) {
+        const std::uint32_t pixel = PixelOfColour(colour);
+        for (std::int32_t row = 0; row < height; ++row) {
+            auto* line = reinterpret_cast<std::uint32_t*>(top + stride * row);
+            std::fill(line, line + width, pixel);
+        }
+    }
+    std::uint8_t* corner = top + stride * y + std::ptrdiff_t{4} * x;
+    if (!scaler.ScaleInto(source, part, corner, stride)) {
+        graphics.DeleteBitmap(bitmap);
+        return nullptr;
+    }
+    // The unused byte is the scaler's to fill (pixman sets it).
+    for (std::int32_t row = 0; row < part.height; ++row) {
+        auto* line = reinterpret_cast<std::uint32_t*>(corner + stride * row);
+        for (std::int32_t column = 0; column < part.width; ++column) line[column] &= 0xFFFFFFu;
+    }
+    return bitmap;
+}
+
+}  // namespace
+
 void ComposeScreenBitmap(const ScreenPicture& plan, platform::BitmapHandle& bitmap) {
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
     Pixels source;
-    if (bitmap != nullptr && !PixelsOfBitmap(bitmap, source)) return;
+    platform::PixelRows rows;
+    const bool inPlace = RowsInPlace(bitmap, rows);
+    if (bitmap != nullptr && !inPlace && !PixelsOfBitmap(bitmap, source)) return;
+    if (!inPlace) rows = platform::RowsOf(source);
     std::int32_t width = plan.screen.width;
     std::int32_t height = plan.screen.height;
     if (!plan.screen.Known()) {
-        width = source.width > 0 ? source.width : kFallbackWidth;
-        height = source.height > 0 ? source.height : kFallbackHeight;
+        width = rows.width > 0 ? rows.width : kFallbackWidth;
+        height = rows.height > 0 ? rows.height : kFallbackHeight;
     }
     platform::BitmapHandle composed = nullptr;
     try {
-        const Pixels screen =
-            ComposePixels(source, plan.style, width, height, plan.colour, platform::Get<platform::Scaler>());
-        source = Pixels();
-        composed = BitmapOfPixels(screen);
+        platform::Scaler& scaler = platform::Get<platform::Scaler>();
+        if (inPlace) composed = ScaledBitmap(rows, plan.style, width, height, plan.colour, scaler);
+        if (composed == nullptr) {
+            const Pixels screen = inPlace ? ComposeRows(rows, plan.style, width, height, plan.colour, scaler)
+                                          : ComposePixels(source, plan.style, width, height, plan.colour, scaler);
+            source = Pixels();
+            composed = BitmapOfPixels(screen);
+        }
     } catch (const std::bad_alloc&) {
         return;
     }

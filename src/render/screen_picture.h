@@ -45,6 +45,9 @@ bool PlanScreenPicture(const RunSettings& settings, ScreenPicture& plan);
 // unscaled.
 platform::Pixels ComposePixels(const platform::Pixels& source, platform::WallpaperStyle style, std::int32_t width,
                                std::int32_t height, std::uint32_t colour, platform::Scaler& scaler);
+// The same from rows where a bitmap keeps them.
+platform::Pixels ComposeRows(const platform::PixelRows& source, platform::WallpaperStyle style, std::int32_t width,
+                             std::int32_t height, std::uint32_t colour, platform::Scaler& scaler);
 
 // The plan's picture, loaded for its screen. One the desktop shows that
 // cannot be loaded gives way to the fallback, and that to the desktop

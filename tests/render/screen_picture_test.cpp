@@ -166,6 +166,68 @@ TEST(ScreenBitmap, PixelsGoThroughTheSystemsBitmapUnchanged) {
     EXPECT_EQ(halves.data, back.data);
 }
 
+// A picture of four quarters: red and blue above, green and white below,
+// so that a picture turned upside down or mirrored shows.
+Pixels Quarters(std::int32_t width, std::int32_t height) {
+    Pixels pixels;
+    pixels.width = width;
+    pixels.height = height;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            const bool left = x < width / 2;
+            pixels.data.push_back(y < height / 2 ? (left ? kRed : kBlue) : (left ? kGreen : 0xFFFFFFu));
+        }
+    }
+    return pixels;
+}
+
+TEST(ScreenBitmap, APictureInTheSystemsBitmapIsComposedUprightInEveryStyle) {
+    // The loaded picture is a bitmap of the system's (its rows scaled where
+    // they are, where the system keeps them so); the screen is 64 x 48 of
+    // the desktop colour, black here.
+    struct Case {
+        const char* name;
+        WallpaperStyle style;
+        std::int32_t sourceWidth, sourceHeight;
+        std::vector<std::string> samples;  // rows 6, 18, 30, 42 at columns 4, 20, 44, 60
+    };
+    const Case cases[] = {
+        {"stretch, shrinking", WallpaperStyle::Stretch, 120, 60, {"rrbb", "rrbb", "ggww", "ggww"}},
+        {"stretch, growing", WallpaperStyle::Stretch, 16, 12, {"rrbb", "rrbb", "ggww", "ggww"}},
+        // 96 x 96 covers 64 x 48 at 64 x 64: rows 8 to 56 shown.
+        {"fill, cropped top and bottom", WallpaperStyle::Fill, 96, 96, {"rrbb", "rrbb", "ggww", "ggww"}},
+        // 200 x 50 fits at 64 x 16: rows 16 to 32, bands above and below.
+        {"fit, bands", WallpaperStyle::Fit, 200, 50, {"....", "rrbb", "ggww", "...."}},
+        {"center", WallpaperStyle::Center, 32, 24, {"....", ".rb.", ".gw.", "...."}},
+        {"tile", WallpaperStyle::Tile, 32, 24, {"rbrb", "gwgw", "rbrb", "gwgw"}},
+    };
+    for (const Case& c : cases) {
+        platform::BitmapHandle bitmap = BitmapOfPixels(Quarters(c.sourceWidth, c.sourceHeight));
+        ASSERT_NE(nullptr, bitmap) << c.name;
+        ScreenPicture plan;
+        plan.compose = true;
+        plan.style = c.style;
+        plan.colour = 0;
+        plan.screen = {64, 48};
+        ComposeScreenBitmap(plan, bitmap);
+        Pixels screen;
+        ASSERT_TRUE(PixelsOfBitmap(bitmap, screen)) << c.name;
+        platform::Get<platform::Graphics>().DeleteBitmap(bitmap);
+        ASSERT_EQ(64, screen.width) << c.name;
+        ASSERT_EQ(48, screen.height) << c.name;
+        std::vector<std::string> samples;
+        for (std::int32_t y : {6, 18, 30, 42}) {
+            std::string row;
+            for (std::int32_t x : {4, 20, 44, 60}) {
+                const std::uint32_t p = screen.At(x, y);
+                row += p == kRed ? 'r' : p == kBlue ? 'b' : p == kGreen ? 'g' : p == 0xFFFFFFu ? 'w' : p == 0 ? '.' : '?';
+            }
+            samples.push_back(row);
+        }
+        EXPECT_EQ(c.samples, samples) << c.name;
+    }
+}
+
 TEST(WallpaperRecordText, RoundTripsAndRefusesWhatIsNotARecord) {
     WallpaperRecord record;
     record.original = "/home/a b/Pictures/sky=blue.jpg";

@@ -2,6 +2,9 @@
 // that still gives what the screen needs, upright.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "formats/dib.h"
 #include "platform/graphics.h"
 #include "support/picture_maker.h"
 #include "support/scratch.h"
@@ -37,6 +40,52 @@ TEST(ReducedJpeg, TheSmallestScaleThatStillCoversOrFits) {
         EXPECT_EQ(c.width, record.width) << c.file << " " << c.need.width << "x" << c.need.height;
         EXPECT_EQ(c.height, record.height) << c.file << " " << c.need.width << "x" << c.need.height;
         graphics.DeleteBitmap(bitmap);
+    }
+}
+
+// A bitmap's pixels as 32-bit rows, bottom-up, through the system.
+std::vector<std::uint32_t> Pixels32(BitmapHandle bitmap) {
+    Graphics& graphics = RealImpl<Graphics>();
+    BitmapRecord record;
+    if (!graphics.GetBitmapRecord(bitmap, record)) return {};
+    std::vector<std::uint8_t> info(40 + 256 * 4, 0);
+    formats::InfoHeader header;
+    header.size = 40;
+    header.width = record.width;
+    header.height = record.height;
+    header.planes = 1;
+    header.bitCount = 32;
+    header.compression = formats::kBiRgb;
+    header.Write(info.data());
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(record.width) * static_cast<std::size_t>(record.height));
+    DcHandle screen = graphics.GetScreenDC();
+    const int lines = graphics.GetDeviceIndependentBits(screen, bitmap, 0, static_cast<std::uint32_t>(record.height),
+                                                        reinterpret_cast<std::uint8_t*>(pixels.data()),
+                                                        pixels.size() * 4, info.data(), info.size());
+    graphics.ReleaseScreenDC(screen);
+    if (lines != record.height) return {};
+    for (std::uint32_t& pixel : pixels) pixel &= 0xFFFFFFu;
+    return pixels;
+}
+
+TEST(ReducedJpeg, APictureForTheScreenHasThePixelsOfAPlainDecode) {
+    // At its own size, for a screen (kept as the scaler reads it) or not,
+    // upright or turned, a JPEG gives the same pixels.
+    testing::ScratchDir scratch;
+    const std::string jpeg = testing::GridAsJpeg(testing::PatternGrid(40, 24));
+    scratch.Write("plain.jpg", jpeg);
+    scratch.Write("turned.jpg", testing::WithExifOrientation(jpeg, 3));
+    Graphics& graphics = RealImpl<Graphics>();
+    for (const char* file : {"plain.jpg", "turned.jpg"}) {
+        BitmapHandle plain = graphics.LoadBitmapFile(scratch.file(file));
+        BitmapHandle forScreen = graphics.LoadBitmapFileFor(scratch.file(file), PictureNeed{40, 24, true});
+        ASSERT_NE(nullptr, plain) << file;
+        ASSERT_NE(nullptr, forScreen) << file;
+        const std::vector<std::uint32_t> want = Pixels32(plain);
+        EXPECT_EQ(40u * 24u, want.size()) << file;
+        EXPECT_EQ(want, Pixels32(forScreen)) << file;
+        graphics.DeleteBitmap(plain);
+        graphics.DeleteBitmap(forScreen);
     }
 }
 

@@ -163,6 +163,13 @@ public:
         if (bitmap == nullptr) return nullptr;
         return lnx::PackedRowsInPlace(bitmap->dib, info, infoSize);
     }
+
+    std::uint8_t* WritableRowsInPlace(BitmapHandle bitmap, const std::uint8_t* info, std::size_t infoSize) override {
+        if (bitmap == nullptr || bitmap->stock || lnx::PackedRowsInPlace(bitmap->dib, info, infoSize) == nullptr) {
+            return nullptr;
+        }
+        return bitmap->dib.bits.data();
+    }
 };
 
 }  // namespace

@@ -56,10 +56,10 @@ struct RowTarget {
 // The bitmap of an upright picture, with its scratch row; false when the
 // picture is above the limit. Throws std::bad_alloc.
 bool Prepare(std::uint32_t width, std::uint32_t height, int tag, Dib& dib, std::vector<std::uint8_t>& scratch,
-             RowTarget& target) {
+             RowTarget& target, std::uint16_t depth = kDepth) {
     if (!formats::PictureFitsLimit(width, height)) return false;
     const formats::Orientation orientation(tag, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
-    if (!dib.Allocate(orientation.UprightWidth(), orientation.UprightHeight(), kDepth)) return false;
+    if (!dib.Allocate(orientation.UprightWidth(), orientation.UprightHeight(), depth)) return false;
     if (!orientation.Upright()) scratch.assign(3 * std::size_t{width}, 0);
     target.dib = &dib;
     target.orientation = orientation;
@@ -114,6 +114,9 @@ struct JpegSession {
     unsigned scaleEighths = 8;  // the scale decoded at, in eighths
     JDIMENSION width = 0;       // the rows the bitmap has room for
     JDIMENSION height = 0;
+    // Rows of four bytes a pixel (blue, green, red, unused): a picture
+    // decoded for the screen is scaled from its rows as they are.
+    bool padded = false;
 };
 
 // The fewest eighths of the picture's size (upright: turned by its EXIF
@@ -146,12 +149,13 @@ void JpegReadHeader(JpegSession& s) {
 }
 
 void JpegReadRows(JpegSession& s) {
+    if (s.padded) s.cinfo.out_color_space = JCS_EXT_BGRX;
     s.jpeg->jpeg_start_decompress(&s.cinfo);
     const auto width = static_cast<std::int32_t>(s.cinfo.output_width);
     const bool cmyk = s.cinfo.out_color_space == JCS_CMYK;
     // Every row is written into room for exactly this many samples.
     if (s.cinfo.output_width != s.width || s.cinfo.output_height != s.height ||
-        s.cinfo.output_components != (cmyk ? 4 : 3)) {
+        s.cinfo.output_components != (cmyk || s.padded ? 4 : 3)) {
         JpegFail(reinterpret_cast<j_common_ptr>(&s.cinfo));
     }
     while (s.cinfo.output_scanline < s.cinfo.output_height) {
@@ -320,7 +324,11 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Dib& out, const Pict
         const JDIMENSION height = need != nullptr ? s.cinfo.output_height : s.cinfo.image_height;
         s.width = width;
         s.height = height;
-        if (ready && Prepare(width, height, tag, dib, scratch, s.target)) {
+        // Upright colour pictures for a screen go into 32-bit rows, which
+        // the scaler reads in place.
+        s.padded = need != nullptr && need->width > 0 && need->height > 0 && formats::Orientation(tag, 1, 1).Upright() &&
+                   s.cinfo.out_color_space != JCS_CMYK;
+        if (ready && Prepare(width, height, tag, dib, scratch, s.target, s.padded ? 32 : kDepth)) {
             if (s.cinfo.out_color_space == JCS_CMYK) {
                 cmyk.assign(4 * std::size_t{width}, 0);
                 s.cmykRow = cmyk.data();
