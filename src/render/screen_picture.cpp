@@ -256,19 +256,32 @@ Pixels ComposeRows(const platform::PixelRows& source, WallpaperStyle style, std:
 
 namespace {
 
-// A 40-byte information header for 32-bit rows, top-down.
-std::vector<std::uint8_t> TopDownHeader(std::int32_t width, std::int32_t height, std::size_t room) {
-    std::vector<std::uint8_t> info(room, 0);
+// A 40-byte information header for uncompressed rows; a negative height
+// describes them top-down.
+formats::InfoHeader RowsHeader(std::int32_t width, std::int32_t height, std::uint16_t bitCount) {
     formats::InfoHeader header;
     header.size = 40;
     header.width = width;
-    header.height = -height;
+    header.height = height;
     header.planes = 1;
-    header.bitCount = 32;
+    header.bitCount = bitCount;
     header.compression = formats::kBiRgb;
-    header.sizeImage = static_cast<std::uint32_t>(static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4);
+    return header;
+}
+
+// `header` as the system reads it, in `room` bytes (room for a colour table
+// after it, where one is asked for).
+std::vector<std::uint8_t> HeaderBytes(const formats::InfoHeader& header, std::size_t room = 40) {
+    std::vector<std::uint8_t> info(room, 0);
     header.Write(info.data());
     return info;
+}
+
+// The header for 32-bit rows, top-down.
+std::vector<std::uint8_t> TopDownHeader(std::int32_t width, std::int32_t height, std::size_t room) {
+    formats::InfoHeader header = RowsHeader(width, -height, 32);
+    header.sizeImage = static_cast<std::uint32_t>(static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4);
+    return HeaderBytes(header, room);
 }
 
 
@@ -277,15 +290,7 @@ std::vector<std::uint8_t> TopDownHeader(std::int32_t width, std::int32_t height,
 // through the system; false where they must be fetched.
 bool PixelsInPlace(platform::BitmapHandle bitmap, const platform::BitmapRecord& record, Pixels& pixels) {
     if ((record.bitsPerPixel != 24 && record.bitsPerPixel != 32) || record.height < 1) return false;
-    std::vector<std::uint8_t> info(40, 0);
-    formats::InfoHeader header;
-    header.size = 40;
-    header.width = record.width;
-    header.height = record.height;
-    header.planes = 1;
-    header.bitCount = record.bitsPerPixel;
-    header.compression = formats::kBiRgb;
-    header.Write(info.data());
+    const std::vector<std::uint8_t> info = HeaderBytes(RowsHeader(record.width, record.height, record.bitsPerPixel));
     const std::uint8_t* rows = platform::Get<platform::Graphics>().RowsInPlace(bitmap, info.data(), info.size());
     if (rows == nullptr) return false;
     const std::size_t bytes = record.bitsPerPixel / 8;
@@ -359,15 +364,7 @@ bool RowsInPlace(platform::BitmapHandle bitmap, platform::PixelRows& rows) {
         record.bitsPerPixel != 32 || record.width < 1 || record.height < 1) {
         return false;
     }
-    std::vector<std::uint8_t> info(40, 0);
-    formats::InfoHeader header;
-    header.size = 40;
-    header.width = record.width;
-    header.height = record.height;
-    header.planes = 1;
-    header.bitCount = 32;
-    header.compression = formats::kBiRgb;
-    header.Write(info.data());
+    const std::vector<std::uint8_t> info = HeaderBytes(RowsHeader(record.width, record.height, 32));
     const std::uint8_t* bits = platform::Get<platform::Graphics>().RowsInPlace(bitmap, info.data(), info.size());
     if (bits == nullptr) return false;
     const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(record.width) * 4;
@@ -389,15 +386,7 @@ platform::BitmapHandle ScaledBitmap(const platform::PixelRows& source, Wallpaper
         return nullptr;
     }
     platform::Graphics& graphics = platform::Get<platform::Graphics>();
-    std::vector<std::uint8_t> info(40, 0);
-    formats::InfoHeader header;
-    header.size = 40;
-    header.width = width;
-    header.height = height;
-    header.planes = 1;
-    header.bitCount = 32;
-    header.compression = formats::kBiRgb;
-    header.Write(info.data());
+    const std::vector<std::uint8_t> info = HeaderBytes(RowsHeader(width, height, 32));
     platform::DcHandle screen = graphics.GetScreenDC();
     if (screen == nullptr) return nullptr;
     platform::BitmapHandle bitmap = graphics.CreateDeviceBitmap(screen, info.data(), info.size(), nullptr, 0);
