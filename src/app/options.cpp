@@ -9,6 +9,19 @@ namespace paneloom {
 
 namespace {
 
+// What the three checking options do, the same on both builds.
+#define PANELOOM_OPTIONS_HELP \
+    "  --variables [FILE]    every variable the program knows, one a line in the\n" \
+    "                        order they are replaced, a tab, its value here.\n" \
+    "  --check [FILE]        what in FILE would surprise its author, one finding\n" \
+    "                        a line as FILE:LINE: message. Exit code 0 and no\n" \
+    "                        output when there is nothing, 1 when there is.\n" \
+    "  --preview OUT [FILE]  draws the picture a run would into OUT (.png, else\n" \
+    "                        .bmp) without writing the output picture or touching\n" \
+    "                        the wallpaper; messages go to standard error. The\n" \
+    "                        exit code is the run's.\n" \
+    "These options count only as the first argument.\n"
+
 #ifdef _WIN32
 constexpr const char* kVersionLine = "Paneloom " PANELOOM_VERSION "\n";
 constexpr const char* kUsage =
@@ -39,16 +52,7 @@ constexpr const char* kUsage =
     "\n"
     "Checking a configuration (FILE is read from the current folder, default\n"
     "paneloom.xml; these change nothing on disk or desktop and write no log):\n"
-    "  --variables [FILE]    every variable the program knows, one a line in the\n"
-    "                        order they are replaced, a tab, its value here.\n"
-    "  --check [FILE]        what in FILE would surprise its author, one finding\n"
-    "                        a line as FILE:LINE: message. Exit code 0 and no\n"
-    "                        output when there is nothing, 1 when there is.\n"
-    "  --preview OUT [FILE]  draws the picture a run would into OUT (.png, else\n"
-    "                        .bmp) without writing the output picture or touching\n"
-    "                        the wallpaper; messages go to standard error. The\n"
-    "                        exit code is the run's.\n"
-    "These options count only as the first argument.\n"
+    PANELOOM_OPTIONS_HELP
     "\n"
     "Exit codes of a run: 0 done (also when the configuration cannot be read),\n"
     "1 start-up failed, 2 or 3 the input picture could not be read, -1 an\n"
@@ -76,19 +80,11 @@ constexpr const char* kUsage =
     "\n"
     "Checking a configuration (these change nothing on disk or desktop and\n"
     "write no log; FILE defaults to paneloom.xml):\n"
-    "  --variables [FILE]    every variable the program knows, one a line in the\n"
-    "                        order they are replaced, a tab, its value here.\n"
-    "  --check [FILE]        what in FILE would surprise its author, one finding\n"
-    "                        a line as FILE:LINE: message. Exit code 0 and no\n"
-    "                        output when there is nothing, 1 when there is.\n"
-    "  --preview OUT [FILE]  draws the picture a run would into OUT (.png, else\n"
-    "                        .bmp) without writing the output picture or touching\n"
-    "                        the wallpaper; messages go to standard error. The\n"
-    "                        exit code is the run's.\n"
-    "These options count only as the first argument.\n"
+    PANELOOM_OPTIONS_HELP
     "\n"
     "See paneloom(1) for the configuration format and the variables.\n";
 #endif
+#undef PANELOOM_OPTIONS_HELP
 
 constexpr const char* kDefaultConfig = "paneloom.xml";
 
