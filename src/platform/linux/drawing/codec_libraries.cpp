@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "platform/linux/process/shared_library.h"
+
 namespace paneloom::platform::lnx {
 
 namespace {
@@ -9,16 +11,9 @@ namespace {
 constexpr char kJpeg[] = "libjpeg.so.62";
 constexpr char kWebp[] = "libwebp.so.7";
 
-template <typename Function>
-bool Find(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
-
-// Bound lazily: the decoder calls a few of the library's functions.
 template <typename Library>
 std::unique_ptr<const Library> Open(const char* soname, bool (*findAll)(void*, Library&)) {
-    void* handle = dlopen(soname, RTLD_LAZY | RTLD_LOCAL);
+    void* handle = OpenSharedLibrary(soname);
     if (handle == nullptr) return nullptr;
     auto library = std::make_unique<Library>();
     if (!findAll(handle, *library)) {
@@ -28,7 +23,7 @@ std::unique_ptr<const Library> Open(const char* soname, bool (*findAll)(void*, L
     return library;
 }
 
-#define PANELOOM_FIND(name) found = found && Find(handle, #name, library.name);
+#define PANELOOM_FIND(name) found = found && FindFunction(handle, #name, library.name);
 bool FindJpeg(void* handle, JpegLibrary& library) {
     bool found = true;
     PANELOOM_JPEG_FUNCTIONS(PANELOOM_FIND)

@@ -3,7 +3,6 @@
 // run that scales nothing never loads it.
 #include "platform/scaler.h"
 
-#include <dlfcn.h>
 #include <pixman.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include <new>
 
 #include "platform/linux/drawing/dib.h"
+#include "platform/linux/process/shared_library.h"
 
 namespace paneloom::platform {
 
@@ -27,32 +27,23 @@ struct Pixman {
     decltype(&pixman_image_set_repeat) setRepeat = nullptr;
     decltype(&pixman_image_composite32) composite = nullptr;
     decltype(&pixman_filter_create_separable_convolution) createConvolution = nullptr;
-
-    bool Complete() const {
-        return createBits && unref && setTransform && setFilter && setRepeat && composite &&
-               createConvolution;
-    }
 };
-
-template <typename Function>
-void Bind(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(::dlsym(library, name));
-}
 
 // Null when the library or one of its functions is missing.
 const Pixman* LoadPixman() {
     static const Pixman* loaded = []() -> const Pixman* {
-        void* library = ::dlopen("libpixman-1.so.0", RTLD_NOW | RTLD_LOCAL);
+        void* library = lnx::OpenSharedLibrary("libpixman-1.so.0");
         if (library == nullptr) return nullptr;
         static Pixman pixman;
-        Bind(library, "pixman_image_create_bits", pixman.createBits);
-        Bind(library, "pixman_image_unref", pixman.unref);
-        Bind(library, "pixman_image_set_transform", pixman.setTransform);
-        Bind(library, "pixman_image_set_filter", pixman.setFilter);
-        Bind(library, "pixman_image_set_repeat", pixman.setRepeat);
-        Bind(library, "pixman_image_composite32", pixman.composite);
-        Bind(library, "pixman_filter_create_separable_convolution", pixman.createConvolution);
-        return pixman.Complete() ? &pixman : nullptr;
+        const bool found = lnx::FindFunction(library, "pixman_image_create_bits", pixman.createBits) &&
+                           lnx::FindFunction(library, "pixman_image_unref", pixman.unref) &&
+                           lnx::FindFunction(library, "pixman_image_set_transform", pixman.setTransform) &&
+                           lnx::FindFunction(library, "pixman_image_set_filter", pixman.setFilter) &&
+                           lnx::FindFunction(library, "pixman_image_set_repeat", pixman.setRepeat) &&
+                           lnx::FindFunction(library, "pixman_image_composite32", pixman.composite) &&
+                           lnx::FindFunction(library, "pixman_filter_create_separable_convolution",
+                                             pixman.createConvolution);
+        return found ? &pixman : nullptr;
     }();
     return loaded;
 }

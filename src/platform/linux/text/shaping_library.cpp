@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include "platform/linux/process/shared_library.h"
+
 namespace paneloom::platform::lnx {
 
 namespace {
@@ -10,27 +12,20 @@ namespace {
 constexpr char kHarfBuzz[] = "libharfbuzz.so.0";
 constexpr char kFriBidi[] = "libfribidi.so.0";
 
-template <typename Function>
-bool Find(void* library, const char* name, Function& function) {
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
-
 }  // namespace
 
 std::unique_ptr<const ShapingLibrary> OpenShapingLibrary(const char* harfbuzz, const char* fribidi) {
-    // Bound lazily: of several hundred functions, the engine calls a few.
-    void* hb = dlopen(harfbuzz, RTLD_LAZY | RTLD_LOCAL);
+    void* hb = OpenSharedLibrary(harfbuzz);
     if (hb == nullptr) return nullptr;
-    void* bidi = dlopen(fribidi, RTLD_LAZY | RTLD_LOCAL);
+    void* bidi = OpenSharedLibrary(fribidi);
     if (bidi == nullptr) {
         dlclose(hb);
         return nullptr;
     }
     auto library = std::make_unique<ShapingLibrary>();
     bool found = true;
-#define PANELOOM_FIND_HARFBUZZ(name) found = found && Find(hb, #name, library->name);
-#define PANELOOM_FIND_FRIBIDI(name) found = found && Find(bidi, #name, library->name);
+#define PANELOOM_FIND_HARFBUZZ(name) found = found && FindFunction(hb, #name, library->name);
+#define PANELOOM_FIND_FRIBIDI(name) found = found && FindFunction(bidi, #name, library->name);
     PANELOOM_HARFBUZZ_FUNCTIONS(PANELOOM_FIND_HARFBUZZ)
     PANELOOM_FRIBIDI_FUNCTIONS(PANELOOM_FIND_FRIBIDI)
 #undef PANELOOM_FIND_HARFBUZZ
