@@ -92,6 +92,22 @@ std::uint32_t BandLines(std::uint64_t stride, std::uint32_t lines) {
     return static_cast<std::uint32_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(lines, kBandBytes / stride)));
 }
 
+// Moves `lines` rows of `stride` bytes a band at a time through one buffer:
+// `move` (first line, line count, buffer, its bytes) fills the buffer and
+// passes it on. False when the buffer cannot be had or a band fails.
+template <typename Move>
+bool MoveInBands(std::uint64_t stride, std::uint32_t lines, Move move) {
+    const std::uint32_t band = BandLines(stride, lines);
+    std::unique_ptr<std::uint8_t[]> rows(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(stride * band)]);
+    if (rows == nullptr) return false;
+    for (std::uint32_t first = 0; first < lines;) {
+        const std::uint32_t count = std::min(band, lines - first);
+        if (!move(first, count, rows.get(), static_cast<std::size_t>(stride * count))) return false;
+        first += count;
+    }
+    return true;
+}
+
 // Skips `count` bytes of the file.
 bool Skip(platform::ReadableFile& file, std::uint64_t count) {
     std::uint8_t discard[4096];
@@ -187,21 +203,13 @@ struct MadeObjects {
 // made without its bits, so the file is never held whole beside it.
 bool SetRowsInBands(platform::ReadableFile& file, const std::vector<std::uint8_t>& info, MadeObjects& made) {
     const formats::InfoHeader h = formats::InfoHeader::Read(info.data());
-    const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
-    const auto lines = static_cast<std::uint32_t>(h.height);
-    const std::uint32_t band = BandLines(stride, lines);
-    std::unique_ptr<std::uint8_t[]> rows(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(stride * band)]);
-    if (rows == nullptr) return false;
-    for (std::uint32_t first = 0; first < lines;) {
-        const std::uint32_t count = std::min(band, lines - first);
-        const auto size = static_cast<std::size_t>(stride * count);
-        if (!ReadExactly(file, rows.get(), size)) return false;
-        const int set = made.graphics.SetDeviceIndependentBits(made.screen, made.bitmap, first, count, rows.get(), size,
-                                                               info.data(), info.size());
-        if (set != static_cast<int>(count)) return false;
-        first += count;
-    }
-    return true;
+    return MoveInBands(formats::RowStride(h.width, h.bitCount), static_cast<std::uint32_t>(h.height),
+                       [&](std::uint32_t first, std::uint32_t count, std::uint8_t* rows, std::size_t size) {
+                           return ReadExactly(file, rows, size) &&
+                                  made.graphics.SetDeviceIndependentBits(made.screen, made.bitmap, first, count, rows,
+                                                                         size, info.data(), info.size()) ==
+                                      static_cast<int>(count);
+                       });
 }
 
 // A picture in another format, decoded by the platform loader into a
@@ -237,22 +245,15 @@ bool LoadPictureAtScreenDepth(const std::string& path, platform::BitmapHandle& b
     if (made.screen == nullptr) return false;
     made.bitmap = graphics.CreateDeviceBitmap(made.screen, info.data(), info.size(), nullptr, 0);
     if (made.bitmap == nullptr) return false;
-    const std::uint64_t stride = formats::RowStride(h.width, h.bitCount);
-    const auto lines = static_cast<std::uint32_t>(h.height);
-    const std::uint32_t band = BandLines(stride, lines);
-    std::unique_ptr<std::uint8_t[]> rows(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(stride * band)]);
-    if (rows == nullptr) return false;
-    for (std::uint32_t first = 0; first < lines;) {
-        const std::uint32_t count = std::min(band, lines - first);
-        const auto size = static_cast<std::size_t>(stride * count);
-        if (graphics.GetDeviceIndependentBits(made.screen, decoded.bitmap, first, count, rows.get(), size, info.data(),
-                                              info.size()) != static_cast<int>(count) ||
-            graphics.SetDeviceIndependentBits(made.screen, made.bitmap, first, count, rows.get(), size, info.data(),
-                                              info.size()) != static_cast<int>(count)) {
-            return false;
-        }
-        first += count;
-    }
+    const bool moved = MoveInBands(
+        formats::RowStride(h.width, h.bitCount), static_cast<std::uint32_t>(h.height),
+        [&](std::uint32_t first, std::uint32_t count, std::uint8_t* rows, std::size_t size) {
+            return graphics.GetDeviceIndependentBits(made.screen, decoded.bitmap, first, count, rows, size, info.data(),
+                                                     info.size()) == static_cast<int>(count) &&
+                   graphics.SetDeviceIndependentBits(made.screen, made.bitmap, first, count, rows, size, info.data(),
+                                                     info.size()) == static_cast<int>(count);
+        });
+    if (!moved) return false;
     bitmap = made.bitmap;
     made.bitmap = nullptr;
     return true;
