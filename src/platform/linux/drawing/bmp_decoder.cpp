@@ -348,9 +348,14 @@ bool DecodeBmpFile(const std::string& path, Dib& out) {
     struct stat info {};
     const int fd = OpenRegularFile(path, O_RDONLY, info);
     if (fd < 0) return false;
+    const bool decoded = DecodeBmpFrom(fd, static_cast<std::uint64_t>(info.st_size), out);
+    ::close(fd);
+    return decoded;
+}
+
+bool DecodeBmpFrom(int fd, std::uint64_t size, Dib& out) {
     bool decoded = false;
     try {
-        const auto size = static_cast<std::uint64_t>(info.st_size);
         std::uint8_t head[kHeadBytes];
         const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes));
         Plan plan;
@@ -374,7 +379,6 @@ bool DecodeBmpFile(const std::string& path, Dib& out) {
     } catch (const std::bad_alloc&) {
         decoded = false;
     }
-    ::close(fd);
     return decoded;
 }
 

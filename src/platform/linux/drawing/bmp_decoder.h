@@ -75,4 +75,8 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, Dib& out);
 // (never waiting on a FIFO), cannot be read, or changes while it is read.
 bool DecodeBmpFile(const std::string& path, Dib& out);
 
+// The same for a regular file already open on `fd`, `size` bytes long (its
+// descriptor stays open; what is read is read at given offsets).
+bool DecodeBmpFrom(int fd, std::uint64_t size, Dib& out);
+
 }  // namespace paneloom::platform::lnx

@@ -444,41 +444,42 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, Dib& out, const P
     }
 }
 
-bool DecodePictureFile(const std::string& path, Dib& out, const PictureNeed* need) {
-    struct stat info {};
-    const int fd = OpenRegularFile(path, O_RDONLY, info);
-    if (fd < 0) return false;
-    bool decoded = false;
+namespace {
+
+// The whole of an open file of `size` bytes, from its start, decoded with
+// DecodePicture.
+bool DecodePictureFrom(int fd, std::uint64_t size, Dib& out, const PictureNeed* need) {
+    // A compressed picture within the limit is far smaller than this.
+    if (size == 0 || size > formats::kMaxPixelBytes || ::lseek(fd, 0, SEEK_SET) != 0) return false;
     try {
-        // A compressed picture within the limit is far smaller than this.
-        const auto size = static_cast<std::uint64_t>(info.st_size);
-        if (size != 0 && size <= formats::kMaxPixelBytes) {
-            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-            std::size_t got = 0;
-            decoded = ReadUpTo(fd, bytes.data(), bytes.size(), got) && got == bytes.size() &&
-                      DecodePicture(bytes.data(), bytes.size(), out, need);
-        }
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+        std::size_t got = 0;
+        return ReadUpTo(fd, bytes.data(), bytes.size(), got) && got == bytes.size() &&
+               DecodePicture(bytes.data(), bytes.size(), out, need);
     } catch (const std::bad_alloc&) {
-        decoded = false;
+        return false;
     }
-    ::close(fd);
-    return decoded;
 }
+
+}  // namespace
 
 bool LoadPictureFile(const std::string& path, Dib& out, const PictureNeed* need) {
     struct stat info {};
     const int fd = OpenRegularFile(path, O_RDONLY, info);
     if (fd < 0) return false;
+    const auto size = static_cast<std::uint64_t>(info.st_size);
     std::uint8_t head[formats::kSniffBytes];
     std::size_t got = 0;
-    const bool read = ReadUpTo(fd, head, sizeof head, got);
-    ::close(fd);
-    if (!read) return false;
-    const formats::PictureKind kind = formats::SniffPicture(head, got);
-    if (kind == formats::PictureKind::Jpeg || kind == formats::PictureKind::Png || kind == formats::PictureKind::WebP) {
-        return DecodePictureFile(path, out, need);
+    bool loaded = false;
+    if (ReadUpTo(fd, head, sizeof head, got)) {
+        const formats::PictureKind kind = formats::SniffPicture(head, got);
+        loaded = kind == formats::PictureKind::Jpeg || kind == formats::PictureKind::Png ||
+                         kind == formats::PictureKind::WebP
+                     ? DecodePictureFrom(fd, size, out, need)
+                     : DecodeBmpFrom(fd, size, out);
     }
-    return DecodeBmpFile(path, out);
+    ::close(fd);
+    return loaded;
 }
 
 }  // namespace paneloom::platform::lnx

@@ -33,12 +33,9 @@ bool DecodeWebp(const std::uint8_t* data, std::size_t size, Dib& out, WebpSource
 // anything else.
 bool DecodePicture(const std::uint8_t* data, std::size_t size, Dib& out, const PictureNeed* need = nullptr);
 
-// Reads a regular file (never waiting on a FIFO) and decodes it with
-// DecodePicture.
-bool DecodePictureFile(const std::string& path, Dib& out, const PictureNeed* need = nullptr);
-
-// Any picture file the Linux build reads, told by its first bytes: a .bmp
-// through DecodeBmpFile, the others through DecodePictureFile.
+// Any picture file the Linux build reads, a regular file (never waiting on
+// a FIFO) opened once and told by its first bytes: a .bmp through the .bmp
+// reader, the others read whole and decoded with DecodePicture.
 bool LoadPictureFile(const std::string& path, Dib& out, const PictureNeed* need = nullptr);
 
 }  // namespace paneloom::platform::lnx
