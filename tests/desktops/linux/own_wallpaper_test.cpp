@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "desktops/linux/desktop_session.h"
 #include "e2e/drawn_text.h"
@@ -117,31 +119,34 @@ TEST_F(OwnWallpaper, UnderXTheScreensSizeAndTheUsersStyleLayThePictureOut) {
     ASSERT_TRUE(session.StartX(320, 200));
     session.Write("halves.png", Halves(40, 40));
 
-    // Fill: scaled to 320 x 320 and cropped to its middle rows.
-    Show("halves.png", "zoom");
-    const Picture fill = Run();
-    ASSERT_EQ(320, fill.width);
-    ASSERT_EQ(200, fill.height);
-    for (std::int32_t y : {0, 100, 199}) {
-        EXPECT_EQ(kRed, fill.At(0, y)) << y;
-        EXPECT_EQ(kRed, fill.At(150, y)) << y;
-        EXPECT_EQ(kBlue, fill.At(170, y)) << y;
-        EXPECT_EQ(kBlue, fill.At(319, y)) << y;
-    }
-
-    // Fit: 200 x 200 in the middle, bands of the desktop colour beside it.
-    Show("halves.png", "scaled");
-    const Picture fit = Run();
-    ASSERT_EQ(320, fit.width);
-    for (std::int32_t y : {0, 100, 199}) {
-        EXPECT_EQ(kDesktopColour, fit.At(0, y)) << y;
-        EXPECT_EQ(kDesktopColour, fit.At(59, y)) << y;
-        EXPECT_EQ(kRed, fit.At(62, y)) << y;
-        EXPECT_EQ(kRed, fit.At(155, y)) << y;
-        EXPECT_EQ(kBlue, fit.At(165, y)) << y;
-        EXPECT_EQ(kBlue, fit.At(257, y)) << y;
-        EXPECT_EQ(kDesktopColour, fit.At(260, y)) << y;
-        EXPECT_EQ(kDesktopColour, fit.At(319, y)) << y;
+    // The colour of each column named, down the whole screen.
+    struct Layout {
+        const char* style;
+        const char* what;
+        std::vector<std::pair<std::int32_t, std::uint32_t>> columns;
+    };
+    const Layout layouts[] = {
+        {"zoom", "fill: scaled to 320 x 320 and cropped to its middle rows",
+         {{0, kRed}, {150, kRed}, {170, kBlue}, {319, kBlue}}},
+        {"scaled", "fit: 200 x 200 in the middle, bands of the desktop colour beside it",
+         {{0, kDesktopColour},
+          {59, kDesktopColour},
+          {62, kRed},
+          {155, kRed},
+          {165, kBlue},
+          {257, kBlue},
+          {260, kDesktopColour},
+          {319, kDesktopColour}}},
+    };
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.what);
+        Show("halves.png", layout.style);
+        const Picture picture = Run();
+        ASSERT_EQ(320, picture.width);
+        ASSERT_EQ(200, picture.height);
+        for (std::int32_t y : {0, 100, 199}) {
+            for (const auto& [x, colour] : layout.columns) EXPECT_EQ(colour, picture.At(x, y)) << x << ", " << y;
+        }
     }
 }
 
