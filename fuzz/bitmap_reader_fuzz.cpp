@@ -25,6 +25,9 @@ public:
     std::uint64_t Size() const override { return bytes_.size(); }
     std::size_t Read(void* buffer, std::size_t size) override {
         const std::size_t count = std::min(size, bytes_.size() - offset_);
+        // An empty read may come with no buffer at all (a core header's
+        // colour table is empty for 24 bits), as read(2) allows.
+        if (count == 0) return 0;
         std::memcpy(buffer, bytes_.data() + offset_, count);
         offset_ += count;
         return count;
