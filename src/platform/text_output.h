@@ -102,4 +102,10 @@ public:
 template <>
 TextOutput& RealImpl<TextOutput>();
 
+// Called once from main() before a run: lets the text layer keep what it
+// learns about the machine's fonts between runs, in the user's own cache
+// (Linux: which face files fontconfig names for the face names). Nothing
+// else calls it, so tests keep nothing in the home of whoever runs them.
+void UseUserCache();
+
 }  // namespace paneloom::platform

@@ -18,7 +18,14 @@ int RunWithCommandLine(const std::string& commandLine, const std::string& direct
 int RunCapturing(const std::string& commandLine, const std::string& directory, std::string& output,
                  std::string& errors);
 #else
-// Starts the program with this argument vector (argv[0] first), in `directory`.
+// This process's environment as it is now, with a cache folder of this
+// test process's own (removed when it ends) in place of the user's: what
+// the program keeps between runs never lands in the home of whoever runs
+// the tests.
+std::vector<std::string> InheritedEnvironment();
+
+// Starts the program with this argument vector (argv[0] first), in
+// `directory`, with the inherited environment above.
 int RunWithArguments(const std::vector<std::string>& argv, const std::string& directory);
 
 // How a run of the program ended, and the most memory it held.

@@ -19,7 +19,8 @@ need() {
 
 # Runs PROGRAM on the sample configuration and picture found in SHARE (an
 # installed share/paneloom), in a scratch directory, with no desktop session
-# in reach so that nobody's wallpaper changes; checks that the picture is
+# in reach so that nobody's wallpaper changes and a cache folder in the
+# scratch directory, not the user's; checks that the picture is
 # written, with text drawn on it, and that nothing was logged.
 check_sample_run() {
     share=$1
@@ -30,7 +31,7 @@ check_sample_run() {
     status=0
     (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u SWAYSOCK -u DBUS_SESSION_BUS_ADDRESS \
         -u XDG_CURRENT_DESKTOP -u XDG_SESSION_TYPE -u XDG_SESSION_DESKTOP -u DESKTOP_SESSION \
-        GSETTINGS_BACKEND=memory "$program") || status=$?
+        GSETTINGS_BACKEND=memory XDG_CACHE_HOME="$scratch/cache" "$program") || status=$?
     [ "$status" -eq 0 ] || fail "$program ended with exit code $status on the sample"
     [ ! -e "$work/paneloomerror.log" ] || fail "the sample run logged: $(cat "$work/paneloomerror.log")"
     [ -f "$work/sample-output.bmp" ] || fail "the sample run wrote no picture"

@@ -185,4 +185,7 @@ TextOutput& RealImpl<TextOutput>() {
     return output;
 }
 
+// GDI's font mapper keeps its own tables loaded: nothing to keep here.
+void UseUserCache() {}
+
 }  // namespace paneloom::platform

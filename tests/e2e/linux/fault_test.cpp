@@ -25,6 +25,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -96,6 +97,9 @@ Outcome RunWithFileSizeLimit(const std::string& directory, rlim_t limit, bool ki
             ::_exit(120);
         }
         ::signal(SIGXFSZ, killAtLimit ? SIG_DFL : SIG_IGN);
+        // No cache folder: the output is the only file the run writes.
+        ::unsetenv("HOME");
+        ::unsetenv("XDG_CACHE_HOME");
         const std::string program = testing::ProgramPath();
         char* const argv[] = {const_cast<char*>("paneloom"), nullptr};
         ::execv(program.c_str(), argv);

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -83,7 +85,40 @@ int WaitUntil(pid_t child, Clock::time_point deadline) {
     return !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A cache folder of this test process's own, made before any test starts
+// (a test's forked child must not be the one to make it) and removed when
+// the process ends, by the process that made it.
+class PrivateCache {
+public:
+    PrivateCache() : owner_(::getpid()) {
+        const char* temporary = std::getenv("TMPDIR");
+        std::string pattern = std::string(temporary != nullptr && *temporary == '/' ? temporary : "/tmp") +
+                              "/paneloom-test-cache-XXXXXX";
+        if (::mkdtemp(&pattern[0]) != nullptr) folder_ = pattern;
+    }
+    ~PrivateCache() {
+        std::error_code ignored;
+        if (!folder_.empty() && ::getpid() == owner_) std::filesystem::remove_all(folder_, ignored);
+    }
+    const std::string& Folder() const { return folder_; }
+
+private:
+    pid_t owner_;
+    std::string folder_;
+};
+
+const PrivateCache privateCache;
+
 }  // namespace
+
+std::vector<std::string> InheritedEnvironment() {
+    std::vector<std::string> environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        if (std::strncmp(*variable, "XDG_CACHE_HOME=", 15) != 0) environment.emplace_back(*variable);
+    }
+    if (!privateCache.Folder().empty()) environment.push_back("XDG_CACHE_HOME=" + privateCache.Folder());
+    return environment;
+}
 
 std::string ProgramPath() { return PANELOOM_PROGRAM; }
 
@@ -91,8 +126,11 @@ int RunWithArguments(const std::vector<std::string>& argv, const std::string& di
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(directory);
     std::vector<char*> pointers = Pointers(argv);
+    const std::vector<std::string> environment = InheritedEnvironment();
+    std::vector<char*> variables = Pointers(environment);
     pid_t child = 0;
-    const int spawned = posix_spawn(&child, ProgramPath().c_str(), nullptr, nullptr, pointers.data(), environ);
+    const int spawned =
+        posix_spawn(&child, ProgramPath().c_str(), nullptr, nullptr, pointers.data(), variables.data());
     std::filesystem::current_path(previous);
     if (spawned != 0) return -1000;
     int status = 0;
@@ -103,9 +141,11 @@ int RunWithArguments(const std::vector<std::string>& argv, const std::string& di
 MeasuredRun RunMeasured(const std::vector<std::string>& argv, const std::string& directory) {
     const std::string program = ProgramPath();
     std::vector<char*> pointers = Pointers(argv);
+    const std::vector<std::string> environment = InheritedEnvironment();
+    std::vector<char*> variables = Pointers(environment);
     const pid_t child = ::fork();
     if (child == 0) {
-        if (::chdir(directory.c_str()) == 0) ::execv(program.c_str(), pointers.data());
+        if (::chdir(directory.c_str()) == 0) ::execve(program.c_str(), pointers.data(), variables.data());
         ::_exit(127);
     }
     MeasuredRun run;

@@ -184,9 +184,7 @@ TEST(LinuxProgram, FileNamesKeepTheirCase) {
 int RunToItsEnd(const ScratchDir& scratch, const std::vector<std::string>& arguments) {
     std::vector<std::string> argv{testing::ProgramPath()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environment;
-    for (char** variable = environ; *variable != nullptr; ++variable) environment.emplace_back(*variable);
-    return testing::RunCommand(argv, environment, scratch.path().string()).code;
+    return testing::RunCommand(argv, testing::InheritedEnvironment(), scratch.path().string()).code;
 }
 
 TEST(LinuxProgram, AConfigurationThatIsAFifoIsLikeAMissingOne) {

@@ -2,7 +2,12 @@
 // they write.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "e2e/drawn_text.h"
 #include "e2e/program_runner.h"
@@ -90,6 +95,40 @@ TEST(LinuxProgramText, AnEmptyOutputShowsTheDefaultLines) {
     EXPECT_EQ(0x0000FFu, picture.At(30, 52));
     EXPECT_EQ(0x0000FFu, picture.At(30, 74));
     EXPECT_EQ(0xFFFFFFu, picture.At(30, 74 + 40));
+}
+
+// The faces' answers kept between runs in the user's cache: a run draws
+// with what they name, and a run without them draws the same as before.
+TEST(LinuxProgramText, TheNextRunDrawsWithTheFaceAnswersTheFirstKept) {
+    ScratchDir scratch;
+    scratch.Write("paneloom.xml", testing::kLinesConfiguration);
+    scratch.Write("plain.bmp",
+                  testing::PlainPicture(testing::kLinesWidth, testing::kLinesHeight, testing::kLinesBackground));
+    std::filesystem::create_directories(scratch.file("home"));
+    const std::vector<std::string> environment{"PATH=/usr/bin:/bin", "HOME=" + scratch.file("home")};
+    const auto run = [&] {
+        EXPECT_EQ(0, testing::RunCommand({testing::ProgramPath()}, environment, scratch.path().string()).code);
+        return scratch.Read("drawn.bmp");
+    };
+    const std::string first = run();
+    const std::string kept = scratch.Read("home/.cache/paneloom/faces");
+    ASSERT_NE(kept.find("\tLiberation Sans\n"), std::string::npos) << kept;
+    EXPECT_EQ(first, run());
+
+    // Pointed at another face file, the next run draws with that one.
+    std::string other = kept;
+    for (std::size_t at = 0; (at = other.find("/liberation2/LiberationSans-", at)) != std::string::npos;) {
+        const std::size_t end = other.find('\t', at);
+        other.replace(at, end - at, "/dejavu/DejaVuSerif.ttf");
+    }
+    scratch.Write("home/.cache/paneloom/faces", other);
+    ::chmod(scratch.file("home/.cache/paneloom/faces").c_str(), 0600);
+    EXPECT_NE(first, run());
+
+    // Forgotten, they are found again, the same as the first time.
+    std::filesystem::remove(scratch.file("home/.cache/paneloom/faces"));
+    EXPECT_EQ(first, run());
+    EXPECT_EQ(kept, scratch.Read("home/.cache/paneloom/faces"));
 }
 
 }  // namespace

@@ -310,6 +310,8 @@ TextEngine::TextEngine(ShapingSource shaping) : impl_(std::make_unique<Impl>(sha
 
 TextEngine::~TextEngine() = default;
 
+void TextEngine::KeepFaceAnswersIn(std::string path) { impl_->mapper.KeepAnswersIn(std::move(path)); }
+
 TextEngine& TextEngine::Instance() {
     static TextEngine engine(SystemShaping);
     return engine;

@@ -110,6 +110,11 @@ public:
     TextEngine(const TextEngine&) = delete;
     TextEngine& operator=(const TextEngine&) = delete;
 
+    // Keeps which face files the face names stand for between runs, in the
+    // memo at `path` (face_memo.h), so that a run whose faces are known
+    // loads no fontconfig configuration. Asked for before the first font.
+    void KeepFaceAnswersIn(std::string path);
+
     // Maps a logical font to a face as GDI's font mapper does: the named
     // family or its metric-compatible substitute, else the system's fallback.
     // nullptr only when no usable face can be found at all.

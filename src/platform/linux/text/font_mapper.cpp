@@ -1,5 +1,10 @@
 #include "platform/linux/text/font_mapper.h"
 
+#include <cstdlib>
+#include <utility>
+
+#include "platform/linux/text/face_memo.h"
+
 namespace paneloom::platform::lnx {
 
 namespace {
@@ -21,12 +26,7 @@ bool TryCandidate(FcPattern* candidate, const FontMapper::FaceCheck& usable, Fac
 
 }  // namespace
 
-FontMapper::FontMapper() {
-    // Made current so that fontconfig's own helpers use this configuration
-    // rather than loading a second copy.
-    config_ = FcInitLoadConfigAndFonts();
-    if (config_ != nullptr) FcConfigSetCurrent(config_);
-}
+FontMapper::FontMapper() = default;
 
 FontMapper::~FontMapper() {
     for (auto& [key, list] : fallbacks_)
@@ -34,11 +34,50 @@ FontMapper::~FontMapper() {
     if (config_ != nullptr) FcConfigDestroy(config_);
 }
 
+void FontMapper::KeepAnswersIn(std::string path) {
+    memoPath_ = std::move(path);
+    memoRead_ = false;
+    memo_.clear();
+}
+
+bool FontMapper::LoadConfiguration() {
+    if (config_ == nullptr && !configFailed_) {
+        config_ = FcInitLoadConfigAndFonts();
+        configFailed_ = config_ == nullptr;
+        // Made current so that fontconfig's own helpers use this
+        // configuration rather than loading a second copy.
+        if (config_ != nullptr) FcConfigSetCurrent(config_);
+    }
+    return config_ != nullptr;
+}
+
 const FaceMatch& FontMapper::Match(const std::string& face, int weight, const FaceCheck& usable) {
     const auto key = std::make_pair(face, weight);
     auto it = matches_.find(key);
-    if (it == matches_.end()) it = matches_.emplace(key, Find(face, weight, usable)).first;
-    return it->second;
+    if (it != matches_.end()) return it->second;
+    const FaceMatch* known = Remembered(key);
+    if (known != nullptr && usable(known->file, known->index)) return matches_.emplace(key, *known).first->second;
+    FaceMatch found = Find(face, weight, usable);
+    Remember(key, found);
+    return matches_.emplace(key, std::move(found)).first->second;
+}
+
+const FaceMatch* FontMapper::Remembered(const std::pair<std::string, int>& key) {
+    if (!memoRead_) {
+        memoRead_ = true;
+        memo_ = ReadFaceMemo(memoPath_, std::getenv);
+    }
+    const auto it = memo_.find(key);
+    return it == memo_.end() ? nullptr : &it->second;
+}
+
+void FontMapper::Remember(const std::pair<std::string, int>& key, const FaceMatch& match) {
+    if (memoPath_.empty() || !match.found || config_ == nullptr) return;
+    // A memo that has grown past what any configuration asks for keeps only
+    // this answer: the others come back as they are asked for again.
+    if (memo_.size() >= kRememberedFaces) memo_.clear();
+    memo_[key] = match;
+    WriteFaceMemo(memoPath_, config_, memo_, std::getenv);
 }
 
 FcPattern* FontMapper::Request(const std::string& face, int weight) const {
@@ -52,9 +91,9 @@ FcPattern* FontMapper::Request(const std::string& face, int weight) const {
     return pattern;
 }
 
-FaceMatch FontMapper::Find(const std::string& face, int weight, const FaceCheck& usable) const {
+FaceMatch FontMapper::Find(const std::string& face, int weight, const FaceCheck& usable) {
     FaceMatch match;
-    if (config_ == nullptr) return match;
+    if (!LoadConfiguration()) return match;
     FcPattern* pattern = Request(face, weight);
     if (pattern == nullptr) return match;
 
@@ -76,7 +115,7 @@ FaceMatch FontMapper::Find(const std::string& face, int weight, const FaceCheck&
 }
 
 const FaceMatch& FontMapper::Fallback(const std::string& face, int weight, char32_t code, const FaceCheck& usable) {
-    if (config_ == nullptr) return none_;
+    if (!LoadConfiguration()) return none_;
     const auto key = std::make_pair(face, weight);
     auto listIt = fallbacks_.find(key);
     if (listIt == fallbacks_.end()) {

@@ -30,15 +30,24 @@ public:
     // moves on to the next candidate when it cannot.
     using FaceCheck = std::function<bool(const std::string& file, int index)>;
 
-    // Loads fontconfig's configuration, once for every match: it scans the
-    // font directories (or reads their caches).
+    // fontconfig's configuration is loaded at the first question that needs
+    // it, once for every match: it scans the font directories (or reads
+    // their caches).
     FontMapper();
     ~FontMapper();
     FontMapper(const FontMapper&) = delete;
     FontMapper& operator=(const FontMapper&) = delete;
 
-    // The configuration loaded.
-    bool Ready() const { return config_ != nullptr; }
+    // Keeps the face names' answers between runs in the memo at `path`
+    // (face_memo.h): a face found there whose file can still be used needs
+    // no configuration loaded. An empty path keeps nothing.
+    void KeepAnswersIn(std::string path);
+
+    // False once loading the configuration has failed.
+    bool Ready() const { return !configFailed_; }
+
+    // Whether fontconfig's configuration has been loaded.
+    bool ConfigurationLoaded() const { return config_ != nullptr; }
 
     // The face for a requested face name (UTF-8; empty for the system's
     // default) and weight, matched on first use and remembered.
@@ -59,6 +68,9 @@ public:
     // faces' character sets, as the first time did.
     static constexpr std::size_t kRememberedCharacters = 4096;
 
+    // How many face names' answers the memo between runs holds.
+    static constexpr std::size_t kRememberedFaces = 64;
+
 private:
     // The faces fontconfig offers for one request, best first, each adding
     // characters the ones before it lack; looked through per character.
@@ -69,10 +81,18 @@ private:
         std::unordered_map<char32_t, int> byCharacter;  // entry of fonts, or -1
     };
 
+    bool LoadConfiguration();
     FcPattern* Request(const std::string& face, int weight) const;
-    FaceMatch Find(const std::string& face, int weight, const FaceCheck& usable) const;
+    FaceMatch Find(const std::string& face, int weight, const FaceCheck& usable);
+    // The memo's answer for a request, or null; read at the first call.
+    const FaceMatch* Remembered(const std::pair<std::string, int>& key);
+    void Remember(const std::pair<std::string, int>& key, const FaceMatch& match);
 
     FcConfig* config_ = nullptr;
+    bool configFailed_ = false;
+    std::string memoPath_;
+    bool memoRead_ = false;
+    std::map<std::pair<std::string, int>, FaceMatch> memo_;
     std::map<std::pair<std::string, int>, FaceMatch> matches_;
     std::map<std::pair<std::string, int>, FallbackList> fallbacks_;
     FaceMatch none_;

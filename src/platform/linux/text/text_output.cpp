@@ -1,5 +1,6 @@
 #include "platform/text_output.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "platform/linux/drawing/objects.h"
 #include "platform/linux/text/engine.h"
+#include "platform/linux/text/face_memo.h"
 
 namespace paneloom::platform {
 
@@ -150,5 +152,7 @@ TextOutput& RealImpl<TextOutput>() {
     static LinuxTextOutput output;
     return output;
 }
+
+void UseUserCache() { lnx::TextEngine::Instance().KeepFaceAnswersIn(lnx::FaceMemoPath(std::getenv)); }
 
 }  // namespace paneloom::platform
