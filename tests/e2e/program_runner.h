@@ -47,6 +47,11 @@ struct CommandResult {
     std::string errors;
 };
 
+// `environment` with this process's sanitizer options (the sanitizer
+// build's leak suppressions) added, so that a sanitizer's report never lands
+// in the output and exit code a test reads.
+std::vector<std::string> WithSanitizerOptions(std::vector<std::string> environment);
+
 // Runs `argv` (argv[0] looked up on PATH unless it names a path) in
 // `directory` with exactly the variables in `environment` ("NAME=value"),
 // its input empty, and waits for it. One still running after a minute is

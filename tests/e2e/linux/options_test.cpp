@@ -22,18 +22,10 @@ using testing::GnomeKeyfileSession;
 using testing::ProgramPath;
 using testing::RunCommand;
 using testing::ScratchDir;
+using testing::WithSanitizerOptions;
 
 // A GNOME session of the scratch directory's own, so that a wallpaper
 // change would show in its settings.
-// The sanitizer build's options (its leak suppressions) reach the program
-// too, or its report would land in the output and exit code the tests read.
-std::vector<std::string> WithSanitizerOptions(std::vector<std::string> env) {
-    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
-        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-    }
-    return env;
-}
-
 std::vector<std::string> SessionEnvironment(const ScratchDir& scratch) {
     return WithSanitizerOptions({"HOME=" + scratch.path().string(), "PATH=/usr/bin:/bin", "XDG_CURRENT_DESKTOP=GNOME",
                                  "GSETTINGS_BACKEND=keyfile",

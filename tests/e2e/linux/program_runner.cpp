@@ -122,6 +122,13 @@ std::vector<std::string> InheritedEnvironment() {
 
 std::string ProgramPath() { return PANELOOM_PROGRAM; }
 
+std::vector<std::string> WithSanitizerOptions(std::vector<std::string> environment) {
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + "=" + value);
+    }
+    return environment;
+}
+
 int RunWithArguments(const std::vector<std::string>& argv, const std::string& directory) {
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(directory);

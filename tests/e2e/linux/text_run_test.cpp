@@ -105,7 +105,8 @@ TEST(LinuxProgramText, TheNextRunDrawsWithTheFaceAnswersTheFirstKept) {
     scratch.Write("plain.bmp",
                   testing::PlainPicture(testing::kLinesWidth, testing::kLinesHeight, testing::kLinesBackground));
     std::filesystem::create_directories(scratch.file("home"));
-    const std::vector<std::string> environment{"PATH=/usr/bin:/bin", "HOME=" + scratch.file("home")};
+    const std::vector<std::string> environment =
+        testing::WithSanitizerOptions({"PATH=/usr/bin:/bin", "HOME=" + scratch.file("home")});
     const auto run = [&] {
         EXPECT_EQ(0, testing::RunCommand({testing::ProgramPath()}, environment, scratch.path().string()).code);
         return scratch.Read("drawn.bmp");
