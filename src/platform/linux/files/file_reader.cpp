@@ -35,6 +35,18 @@ bool ReadUpTo(int fd, void* buffer, std::size_t size, std::size_t& got) {
     return true;
 }
 
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(fd, bytes, size);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        bytes += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
 bool ReadBoundedFile(const std::string& path, std::size_t maxBytes, std::string& out, KeepEnd keep) {
     out.clear();
     struct stat info {};

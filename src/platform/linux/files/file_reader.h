@@ -1,4 +1,5 @@
-// Reading files in the Linux layer. Every path the program is handed or
+// Reading files in the Linux layer, and writing bytes whole to one the
+// layer has opened. Every path the program is handed or
 // finds on the system is opened without blocking and must be a regular file:
 // a FIFO would wait for a writer forever, a device has no end, a directory
 // has no text. Reads are bounded, so a damaged or hostile file cannot make
@@ -22,6 +23,10 @@ int OpenRegularFile(const std::string& path, int flags, struct stat& info);
 // Reads up to `size` bytes, retrying interrupted and short reads, until the
 // end of the file. False on a read error; `got` tells how much arrived.
 bool ReadUpTo(int fd, void* buffer, std::size_t size, std::size_t& got);
+
+// Writes all `size` bytes, retrying interrupted and short writes. False on
+// a write error or when nothing more can be written (a full disk).
+bool WriteAll(int fd, const void* data, std::size_t size);
 
 // Which end of a file too large for its bound is kept.
 enum class KeepEnd { Head, Tail };

@@ -137,23 +137,11 @@ bool MayReplace(const std::string& path) {
     return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
 }
 
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t put = ::write(fd, bytes, size);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        bytes += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
 class DescriptorSink final : public FileSink {
 public:
     DescriptorSink(int fd, const std::string& path) : fd_(fd), path_(path) {}
     void Write(const void* data, std::size_t size) override {
-        if (!WriteAll(fd_, data, size)) throw FileError("write failed: " + path_);
+        if (!lnx::WriteAll(fd_, data, size)) throw FileError("write failed: " + path_);
     }
 
 private:
@@ -301,7 +289,7 @@ public:
         const int fd = LockExclusive(OpenOwnFileForWriting(target, 0644));
         if (fd < 0) return false;
         ::lseek(fd, 0, SEEK_END);
-        WriteAll(fd, bytes.data, bytes.size);
+        lnx::WriteAll(fd, bytes.data, bytes.size);
         ::close(fd);
         return true;
     }

@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "common/scan.h"
+#include "platform/linux/files/file_reader.h"
 
 namespace paneloom::platform::lnx {
 
@@ -109,34 +111,17 @@ std::string FolderOf(const std::string& path) {
 }
 
 bool ReadOwnFile(const std::string& path, std::string& text) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
     struct stat facts {};
-    bool ok = ::fstat(fd, &facts) == 0 && S_ISREG(facts.st_mode) && facts.st_uid == ::geteuid() &&
-              (facts.st_mode & 022) == 0 && facts.st_size <= kLargestMemo;
+    const int fd = OpenRegularFile(path, O_RDONLY | O_NOFOLLOW, facts);
+    if (fd < 0) return false;
+    bool ok = facts.st_uid == ::geteuid() && (facts.st_mode & 022) == 0 && facts.st_size <= kLargestMemo;
     if (ok) {
         text.resize(static_cast<std::size_t>(facts.st_size));
-        std::size_t done = 0;
-        while (ok && done < text.size()) {
-            const ssize_t got = ::read(fd, &text[done], text.size() - done);
-            if (got < 0 && errno == EINTR) continue;
-            ok = got > 0;
-            if (ok) done += static_cast<std::size_t>(got);
-        }
+        std::size_t got = 0;
+        ok = ReadUpTo(fd, &text[0], text.size(), got) && got == text.size();
     }
     ::close(fd);
     return ok;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
 }
 
 // Makes the memo's folder and the cache folder above it, private, when
@@ -164,23 +149,12 @@ FaceAnswers ReadFaceMemo(const std::string& path, const VariableReader& variable
     FaceAnswers answers;
     std::string text;
     if (path.empty() || !OwnFolder(FolderOf(path)) || !ReadOwnFile(path, text)) return answers;
-    bool stamped = false;
-    std::string::size_type start = 0;
-    for (std::size_t number = 0; start < text.size(); ++number) {
-        const auto end = text.find('\n', start);
-        if (end == std::string::npos) return {};  // cut short
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (number == 0) {
-            if (line != kFirstLine) return {};
-            continue;
-        }
-        if (number == 1) {
-            if (line != EnvironmentLine(variable)) return {};
-            stamped = true;
-            continue;
-        }
-        const std::vector<std::string> fields = Split(line);
+    // Every record ends its line: a last line without one was cut short.
+    if (text.empty() || text.back() != '\n') return answers;
+    const std::vector<std::string> lines = SplitLines(text);
+    if (lines.size() < 2 || lines[0] != kFirstLine || lines[1] != EnvironmentLine(variable)) return answers;
+    for (std::size_t number = 2; number < lines.size(); ++number) {
+        const std::vector<std::string> fields = Split(lines[number]);
         if (fields[0] == "path" && fields.size() == 3) {
             if (Signature(fields[2]) != fields[1]) return {};
         } else if (fields[0] == "face" && fields.size() == 6) {
@@ -194,7 +168,7 @@ FaceAnswers ReadFaceMemo(const std::string& path, const VariableReader& variable
             return {};
         }
     }
-    return stamped ? answers : FaceAnswers();
+    return answers;
 }
 
 bool WriteFaceMemo(const std::string& path, FcConfig* config, const FaceAnswers& answers,
@@ -215,7 +189,7 @@ bool WriteFaceMemo(const std::string& path, FcConfig* config, const FaceAnswers&
     std::string temporary = folder + "/.faces-XXXXXX";
     const int fd = ::mkstemp(&temporary[0]);
     if (fd < 0) return false;
-    const bool written = WriteAll(fd, text);
+    const bool written = WriteAll(fd, text.data(), text.size());
     const bool closed = ::close(fd) == 0;
     if (written && closed && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
     ::unlink(temporary.c_str());
